@@ -1,0 +1,62 @@
+# Top-level driver of the CMake build. `make test` builds and runs every test,
+# `make demo` runs the driver against its simulator.
+BUILD      ?= build
+GENERATOR  ?= Ninja
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_ARGS ?=
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Debian packages the build needs.
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
+
+.PHONY: all deps configure build test demo bench install memcheck clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing || exit 1; \
+	  else \
+	    echo "Missing packages. Run:"; \
+	    echo "  sudo apt-get update && sudo apt-get install -y$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	@if [ ! -f $(BUILD)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS); \
+	fi
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@if [ -x $(BUILD)/tools/zlpoll/zlpoll ]; then \
+	  $(BUILD)/tools/zlpoll/zlpoll --demo; \
+	else \
+	  echo "zlpoll is not built yet: the command-line host has not landed."; \
+	fi
+
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi
+
+install: build
+	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
+
+memcheck: build
+	@command -v valgrind >/dev/null || { echo "valgrind is missing: apt-get install -y valgrind"; exit 1; }
+	cd $(BUILD) && ctest --output-on-failure -T memcheck
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,225 @@
+// One controller on the ZL2 line: its configuration from a [STATION] section
+// of the parameter file, its object values and its run-time counters and flags.
+//
+// Configuration fields never change after the load. Value, counter and flag
+// fields are shared by the host's thread and the communication thread: they are
+// read and written only under DriverInstance::DataLock.
+#ifndef ZL_CONFIG_STATION_H
+#define ZL_CONFIG_STATION_H
+
+#include <cstdint>
+#include <vector>
+
+#include "config/Real6.h"
+#include "port/Text.h"
+
+namespace zl {
+
+constexpr int kMaxStations = 100;
+constexpr int kMaxBinaryIn = 96;
+constexpr int kMaxBinaryOut = 96;
+constexpr int kMaxAnalogIn = 64;
+constexpr int kMaxCounters = 48;
+constexpr int kMaxMemoryIn = 45;
+constexpr int kMaxMemoryOut = 100;
+constexpr int kMemoryListSize = 100;
+
+// Item types of memory lists: 1 BYTE, 2 WORD, 3 REAL (the number is also the size).
+enum MemoryItemType : uint8_t { kMemByte = 1, kMemWord = 2, kMemReal = 3 };
+
+struct MemoryItemDef {
+  uint16_t Address = 0;
+  Real6 Value;  // runtime
+  uint8_t Type = kMemReal;
+};
+
+struct AnalogLimit {
+  Real6 High;        // engineering value at the top of the raw range
+  Real6 Low;         // engineering value at raw 0
+  Real6 Offset;      // added to the raw reading before scaling
+  uint16_t Raw = 0;  // last raw reading (runtime)
+};
+
+// Counter kinds: 1 REAL, 2 HOUR, 3 SHIFT, 4 DAY, 5 WEEKEND, 6 MONTH, 7 QUARTER, 8 YEAR.
+struct CounterDef {
+  Real6 StartValue;
+  Real6 Factor;
+  Real6 Value;  // runtime
+  uint8_t Kind = 1;
+  uint16_t RawCount = 0;  // runtime
+};
+
+// QQ variable directions and types.
+enum QqDirection : uint8_t { kQqRead = 1, kQqWrite = 2, kQqBidir = 3 };
+enum QqType : uint8_t {
+  kQqByte = 1,
+  kQqWord = 2,
+  kQqInteger = 3,
+  kQqCardinal = 4,
+  kQqLongint = 5,
+  kQqReal = 6,
+  kQqString = 7
+};
+
+struct QqVariable {
+  uint16_t Channel = 0;
+  uint8_t Direction = kQqRead;
+  uint8_t Address[3] = {0, 0, 0};
+  uint8_t Type = kQqByte;
+  float NumericValue = 0.0f;  // runtime: value to write or last read
+  int32_t IntValue = 0;       // runtime: the value of a LONGINT variable
+  // Runtime text of a STRING variable: 32 characters and a NUL after a length
+  // byte of 33. The decoder fills the characters four at a time.
+  ShortStr<33> TextValue = InitialText();
+
+  static ShortStr<33> InitialText() {
+    char text[33];
+    for (int i = 0; i < 32; ++i) text[i] = ' ';
+    text[32] = '\0';
+    return ShortStr<33>(std::string_view(text, 33));
+  }
+};
+
+// Memory block item types (the number is the code kept in ItemTypes) and sizes.
+enum BlockItemType : uint8_t {
+  kBlkByte = 1,
+  kBlkWord = 2,
+  kBlkInteger = 3,
+  kBlkCardinal = 4,
+  kBlkLongint = 5,
+  kBlkReal = 6
+};
+enum BlockItemDirection : uint8_t { kBlkInput = 1, kBlkOutput = 2, kBlkBidir = 3 };
+// Size in bytes of a block item type 1..6; 0 for any other code.
+constexpr uint8_t BlockItemSize(uint8_t type) {
+  constexpr uint8_t sizes[7] = {0, 1, 2, 2, 4, 4, 3};
+  return type <= 6 ? sizes[type] : 0;
+}
+
+struct MemoryBlock {
+  int16_t Address = -1;         // ADDR; -1 means not given
+  uint16_t FirstChannel = 0;    // CHANNEL: item k is FirstChannel + k - 1
+  uint8_t Size = 0;             // sum of item sizes, modulo 256
+  Str255 ItemTypes;             // one code per item, in file order
+  Str255 ItemDirections;        // one code per item
+  ShortStr<4> ItemValues[255];  // runtime: each starts as 4 zero bytes
+  uint16_t ReadChannel = 0;     // CHANNEL_READ
+
+  MemoryBlock() {
+    for (auto &v : ItemValues) v.assign(std::string_view("\0\0\0\0", 4));
+  }
+  std::size_t ItemCount() const { return ItemTypes.size(); }
+};
+
+// The 27 status channels, in the order of their keywords in the [STATION]
+// table (keywords 26..52).
+enum StatusChannel : int {
+  kErrorNoAnswer = 0,
+  kErrorInMess,
+  kSilenceTime,
+  kSleepTime,
+  kErrCount,
+  kVideo,
+  kOutReadAItolvin,
+  kOutReadCT,
+  kOutWriteBO,
+  kOutWriteMO,
+  kInNowComm,
+  kInLastComErr,
+  kBiNewBI,
+  kBiNewAI,
+  kBiNewCT,
+  kBiNewMI,
+  kBiNewErrControl,
+  kOutWriteRestart,
+  kOutReadBI,
+  kOutReadKI,
+  kOutWriteKO,
+  kOutReadAI,
+  kOutConnectModem,
+  kInConnectingModem,
+  kInConnectedModem,
+  kInActiveMessage,
+  kOutWriteAllBOMO,
+  kStatusChannelCount
+};
+
+// Group channels, in the order BI, BO, AI, CT, MI, MO of the keywords.
+enum GroupChannel : int {
+  kGroupBI = 0,
+  kGroupBO,
+  kGroupAI,
+  kGroupCT,
+  kGroupMI,
+  kGroupMO,
+  kGroupCount
+};
+
+struct Station {
+  // --- configuration
+  uint8_t Address = 0;
+  uint8_t Retranslation = 0;
+  ShortStr<80> Name;
+  uint8_t NumBinarIn = 0;
+  uint8_t NumBinarOut = 0;
+  uint8_t NumAnalogIn = 0;
+  uint8_t NumCounterIn = 0;
+  uint8_t NumMemoryIn = 0;
+  uint8_t NumMemoryOut = 0;
+  bool BinarInXor[kMaxBinaryIn + 1] = {};        // 1..96: object n is inverted
+  bool BinarOutXor[kMaxBinaryOut + 1] = {};      // 1..96
+  uint16_t AnalogInAddr = 0;                     // DEF_ANALOG_IN_ADDR
+  MemoryItemDef MemoryIn[kMemoryListSize + 1];   // entries 1..100
+  MemoryItemDef MemoryOut[kMemoryListSize + 1];  // entries 1..100
+  bool MemoryInBlockRead = false;                // ARRAY in DEF_MEMORY_IN
+
+  // --- object values (runtime)
+  uint8_t BinaryIn[kMaxBinaryIn] = {};    // object n is BinaryIn[n - 1], 0 or 1
+  uint8_t BinaryOut[kMaxBinaryOut] = {};  // object n is BinaryOut[n - 1]
+  Real6 AnalogIn[kMaxAnalogIn + 1];       // 1..64
+  CounterDef Counters[kMaxCounters + 1];  // 1..48
+
+  // --- runtime counters and flags
+  int32_t RequestCount = 0;      // requests sent (MsgCounter)
+  int32_t TimeoutTotal = 0;      // all answer time-outs (ErrorNoAnswer)
+  int32_t ErrorItemCount = 0;    // "E" items received (ErrorInMess)
+  Real6 SecondsSinceAnswer;      // silence time
+  Real6 SleepRemaining;          // seconds of sleep still to run; 0 = awake
+  uint16_t TimeoutRun = 0;       // consecutive time-outs
+  uint8_t FailCount = 0;         // failures counted against NUM_TOLVIN_ERROR
+  uint8_t Busy = 0;              // in_now_comm: a request is in flight
+  uint8_t Fault = 0;             // in_last_com_err
+  uint8_t ConnectRequested = 0;  // in_connecting_modem
+  uint8_t Online = 0;            // in_connected_modem
+  uint8_t NewBinaryInputs = 0;   // bi_new_BI
+  uint8_t NewAnalogInputs = 0;   // bi_new_AI
+  uint8_t NewCounters = 0;       // bi_new_CT
+  uint8_t NewMemory = 0;         // bi_new_MI
+  uint8_t ControlError = 0;      // bi_new_err_control
+  uint8_t ActiveMessage = 0;     // in_active_message
+  uint32_t RuntimeValue = 0;     // CallCode channel / unsolicited QQ message data
+
+  char TextLines[4][256] = {};                 // Video texts 1..4, NUL-terminated
+  AnalogLimit AnalogLimits[kMaxAnalogIn + 1];  // 1..64
+
+  ShortStr<20> Phone;
+  bool DialFlag = false;
+
+  std::vector<QqVariable> QqVariables;    // in file order
+  std::vector<MemoryBlock> MemoryBlocks;  // in file order; never resized after the load
+
+  // --- host channels (0 = no channel)
+  uint16_t GroupChannels[kGroupCount] = {};
+  uint16_t MsgCounterChannel = 0;
+  uint16_t StatusChannels[kStatusChannelCount] = {};
+  uint16_t NameChannel = 0;
+  uint16_t CallCodeChannel = 0;
+
+  // --- gateway endpoint
+  uint16_t Port = 0;
+  ShortStr<15> Ip;
+};
+
+}  // namespace zl
+
+#endif  // ZL_CONFIG_STATION_H

@@ -1,0 +1,8 @@
+#include "driver/DriverInstance.h"
+
+namespace zl {
+
+DriverInstance::DriverInstance() = default;
+DriverInstance::~DriverInstance() = default;
+
+}  // namespace zl

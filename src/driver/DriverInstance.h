@@ -1,0 +1,149 @@
+// DriverInstance: everything the driver knows at run time, one record per
+// loaded driver, embedded in its TDrvForm.
+//
+// Two threads share it: the host's thread (entry points, window, socket
+// notifications, synchronised calls) and the communication thread. The rules:
+//   - one-byte flags that both threads test (OnDone, IdleGO, CycleBusy,
+//     StationOnline, QueueBusy, the line state) are atomics;
+//   - the request queues are guarded by QueueLock;
+//   - the receive store by StoreLock;
+//   - station values, counters and flags, the sample table and fields, the
+//     forcing fields, the reception state and the diagnostic fields (clocks,
+//     counters, CurrentKind/CurrentStation) by DataLock, held for short,
+//     bounded sections;
+//   - no lock is ever held across a synchronised call (Services->PostEvent,
+//     Services->Synchronize): the host's thread may be waiting for that lock.
+// Lock order, where two are needed: DataLock, then QueueLock, then StoreLock;
+// the TCP client's own lock comes last.
+//
+// Configuration fields (GlobalSettings, the stations' configuration, the
+// channel map) are written only while Init loads the file, before the
+// communication thread exists, and are read without a lock afterwards.
+#ifndef ZL_DRIVER_DRIVERINSTANCE_H
+#define ZL_DRIVER_DRIVERINSTANCE_H
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "config/GlobalSettings.h"
+#include "config/Real6.h"
+#include "config/Station.h"
+#include "driver/DebugLog.h"
+#include "driver/Services.h"
+#include "net/LineClient.h"
+#include "port/Text.h"
+#include "protocol/QueuedRequest.h"
+
+namespace zl {
+
+constexpr int kSampleRows = 528;
+constexpr int kSampleRowSize = 39;  // 6 time stamp bytes, status, 8 x (length + 3-byte real)
+
+struct SampleRow {
+  uint8_t Bytes[kSampleRowSize] = {};
+};
+
+struct ChannelIndex;  // the channel map built after the load (exchange/)
+
+struct DriverInstance {
+  DriverInstance();
+  ~DriverInstance();
+  DriverInstance(const DriverInstance &) = delete;
+  DriverInstance &operator=(const DriverInstance &) = delete;
+
+  // --- lifecycle
+  std::atomic<uint8_t> OnDone{0};  // 1 once Done has begun to stop the thread
+
+  // --- sample memory (DataLock)
+  std::unique_ptr<SampleRow[]> SampleTable;  // rows 1..528 at [0..527]
+  uint8_t SampleStation = 1;
+  uint8_t SampleBlock = 1;      // 1..3
+  uint16_t SampleRowIndex = 1;  // 1..528
+  uint8_t SampleAltKinds = 0;
+  uint8_t SampleTransferStation = 1;
+  uint8_t SampleBusy = 0;
+  uint8_t SampleFileWritten = 0;
+  uint8_t *SampleBufferAddress = nullptr;  // the host's block, 0 until SetBufferAddr
+
+  // --- configuration load
+  char ErrorText[256] = {};  // NUL-terminated, at most 80 characters
+  Str255 ParameterFileName;
+  ShortStr<80> CurrentItem;  // upper-cased
+  Str255 RawItem;            // as it stands in the file
+
+  // --- stations: slots 1..100; all 100 exist between InitZavro and Done
+  uint8_t StationCount = 0;
+  std::unique_ptr<Station> Stations[kMaxStations + 1];
+  Station *StationAt(int n) const {
+    return n >= 1 && n <= kMaxStations ? Stations[n].get() : nullptr;
+  }
+
+  GlobalSettings Global;
+
+  // --- polling cycle (DataLock)
+  uint8_t CurrentKind = 0;     // low byte of the kind in flight
+  uint8_t CurrentStation = 1;  // station of the frame in flight, 0 for none
+
+  DebugLog Log;
+
+  // --- clocks and reception counters (DataLock)
+  Real6 SecondsSinceAnswer;    // since an answer was last stored
+  Real6 SecondsSinceTransmit;  // since the last frame was sent
+  int32_t LastTick = 0;        // DayCentiseconds at the last housekeeping
+  Real6 PrefixCount;
+  Real6 MessageCount;
+
+  // --- polling cycle (communication thread; DataLock where the host reads)
+  uint8_t PrimarySent = 0;
+  uint8_t SecondarySent = 0;
+  Real6 MsTimers[13];  // 1..12
+  Str255 TransmitFrame;
+  uint8_t AwaitingAnswer = 0;
+  uint8_t FollowUpPending = 0;
+  Str255 FollowUpFrame;
+
+  // --- queues (QueueLock) and reception (StoreLock / DataLock)
+  std::deque<ReceivedMessage> ReceiveStore;  // StoreLock
+  std::list<QueuedRequest> PrimaryQueue;     // QueueLock: writes
+  std::list<QueuedRequest> SecondaryQueue;   // QueueLock: reads
+  Str255 PrefixWindow;                       // DataLock
+  Str255 LastRequestFrame;                   // DataLock
+  Str255 MessageBuffer;                      // DataLock
+
+  LineState Line;  // LineTag, CycleState
+
+  // --- thread hand-over
+  std::atomic<uint8_t> *IdleGO = nullptr;  // allocated by Init, freed by DisposeDriver
+  std::atomic<uint8_t> CycleBusy{0};
+  Str255 PendingEvent;  // written by the communication thread only
+
+  // --- output path flags
+  uint8_t ReadSuspended = 0;  // DataLock
+  std::atomic<uint8_t> StationOnline{0};
+  std::atomic<uint8_t> QueueBusy{0};
+  uint8_t ForceEnable = 0;    // DataLock
+  uint16_t ForceChannel = 0;  // DataLock
+  Real6 ForceValue;           // DataLock
+
+  // --- services (not owned)
+  DriverServices *Services = nullptr;
+  LineClient *Client = nullptr;
+
+  // --- the channel map, built once after a successful load
+  std::shared_ptr<const ChannelIndex> Channels;
+
+  mutable std::mutex DataLock;
+  mutable std::mutex QueueLock;
+  mutable std::mutex StoreLock;
+
+  // Convenience: WriteDebugLine(label, text).
+  void Debug(std::string_view label, std::string_view text) { Log.Write(label, text); }
+};
+
+}  // namespace zl
+
+#endif  // ZL_DRIVER_DRIVERINSTANCE_H

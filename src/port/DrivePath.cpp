@@ -1,0 +1,96 @@
+#include "port/DrivePath.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "port/Text.h"
+
+namespace zl {
+namespace {
+
+bool Exists(const std::string &path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The entry of dir whose name equals name, exactly or else ignoring ASCII case.
+std::string FindEntry(const std::string &dir, const std::string &name) {
+  std::string exact = dir == "/" ? "/" + name : dir + "/" + name;
+  if (Exists(exact)) return name;
+  DIR *d = ::opendir(dir.c_str());
+  if (!d) return name;
+  std::string found = name;
+  while (struct dirent *e = ::readdir(d)) {
+    if (EqualsIgnoreAsciiCase(e->d_name, name)) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buf(4096);
+  if (::getcwd(buf.data(), buf.size())) return buf.data();
+  return ".";
+}
+
+}  // namespace
+
+std::string MapDrivePath(std::string_view path) {
+  std::string root;
+  std::string_view rest = path;
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    char letter = static_cast<char>(path[0] & ~0x20);
+    std::string var = std::string("ZLNETDRV_DRIVE_") + letter;
+    const char *mapped = std::getenv(var.c_str());
+    if (mapped && *mapped) {
+      root = mapped;
+    } else if (letter == 'C') {
+      root = CurrentDirectory();
+    } else {
+      return std::string();
+    }
+    rest = path.substr(2);
+  } else if (!path.empty() && path[0] == '/') {
+    root = "/";
+  } else {
+    root = CurrentDirectory();
+  }
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+
+  std::string result = root;
+  bool trailing = !rest.empty() && (rest.back() == '\\' || rest.back() == '/');
+  std::size_t i = 0;
+  while (i < rest.size()) {
+    std::size_t j = i;
+    while (j < rest.size() && rest[j] != '\\' && rest[j] != '/') ++j;
+    std::string part(rest.substr(i, j - i));
+    i = j + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      std::size_t slash = result.find_last_of('/');
+      result = slash == 0 || slash == std::string::npos ? "/" : result.substr(0, slash);
+      continue;
+    }
+    part = FindEntry(result, part);
+    result = result == "/" ? "/" + part : result + "/" + part;
+  }
+  if (trailing && result != "/") result += '/';
+  return result;
+}
+
+bool DirectoryExists(std::string_view path) {
+  std::string native = MapDrivePath(path);
+  if (native.empty()) return false;
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace zl

@@ -1,0 +1,127 @@
+// The host thread's message queue: what the Windows message queue and the
+// driver's hidden window gave the driver.
+//
+// A MessageLoop belongs to the thread that creates it (the host's thread, in
+// MakeDriver). Tasks posted from any thread, tasks sent by the communication
+// thread (its synchronised call), and socket notifications all run only on
+// that thread, inside Pump, in the order they arrived.
+//
+// Socket notifications follow WinSock's asynchronous select:
+//   FD_CONNECT  once, when a non-blocking connect completes (with its error);
+//   FD_READ     when data wait; one-shot: the next FD_READ comes only after
+//               the handler has called recv (and said so with ReadDone), and
+//               then at once if data still wait;
+//   FD_CLOSE    once, when the peer closes or the connection fails (with the
+//               error, 0 for a graceful close), after the data before it.
+// Errors are WinSock numbers (port/WinSockErrors.h).
+//
+// Fd() is an epoll descriptor that is readable while messages wait, so a host
+// can poll it with its own descriptors.
+#ifndef ZL_PORT_MESSAGELOOP_H
+#define ZL_PORT_MESSAGELOOP_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace zl {
+
+class MessageLoop {
+ public:
+  using Task = std::function<void()>;
+  // event: one of the kFd* codes; error: a WinSock number or 0.
+  using SocketHandler = std::function<void(int fd, int event, int error)>;
+
+  static constexpr int kFdRead = 1;
+  static constexpr int kFdConnect = 16;
+  static constexpr int kFdClose = 32;
+
+  MessageLoop();
+  ~MessageLoop();
+  MessageLoop(const MessageLoop &) = delete;
+  MessageLoop &operator=(const MessageLoop &) = delete;
+
+  int Fd() const { return epoll_; }
+  bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
+
+  // Queues a task for the owner thread (any thread).
+  void Post(Task task);
+
+  // Runs task on the owner thread and waits until it has run (the
+  // synchronised call). On the owner thread it runs at once. Answers false,
+  // without running the task, once the loop has been shut down.
+  bool Send(Task task);
+
+  // Owner thread: waits up to timeoutMs (0: no wait, -1: until a message
+  // arrives) for the first message, then dispatches every message waiting at
+  // that moment. Answers how many it dispatched. On another thread it does
+  // nothing and answers 0.
+  int Pump(int timeoutMs);
+
+  // Owner thread: WSAAsyncSelect. Starts, changes (mask) or, with mask 0,
+  // stops the notifications of a socket. A change drops the notifications
+  // already queued for the socket's earlier watch. Stop the watch (mask 0)
+  // before closing the socket: its number may be reused at once.
+  void WatchSocket(int fd, int mask, SocketHandler handler);
+  // Owner thread: the handler has called recv on fd; re-arms FD_READ.
+  void ReadDone(int fd);
+  // Owner thread: queues a notification for a watched socket as if the socket
+  // had produced it (a connect refused at once is reported this way, as
+  // WinSock reports it: later, through FD_CONNECT).
+  void PostSocketEvent(int fd, int event, int error);
+
+  // Refuses further Sends and releases every thread waiting in Send (their
+  // tasks are not run). Posted tasks still run when pumped.
+  void Shutdown();
+  bool IsShutDown() const;
+
+  // Number of messages waiting (tasks and socket notifications observed).
+  std::size_t PendingCount() const;
+
+ private:
+  struct Watch {
+    int mask = 0;
+    uint64_t generation = 0;
+    SocketHandler handler;
+    bool registered = false;  // added to epoll
+    bool connecting = false;  // waiting for the connect to complete
+    bool readArmed = false;   // an FD_READ may be reported
+    bool finished = false;    // FD_CLOSE or a failed FD_CONNECT was reported
+  };
+  struct Message {
+    Task task;    // a task, or
+    int fd = -1;  // a socket notification
+    int event = 0;
+    int error = 0;
+    uint64_t generation = 0;
+  };
+
+  void Enqueue(Message m);
+  void Register(int fd, Watch &w);
+  void Rearm(int fd, Watch &w);
+  void OnReady(int fd, uint32_t events);
+  void DrainWakeup();
+  void Deliver(const Message &m);
+
+  const std::thread::id owner_;
+  int epoll_ = -1;
+  int wakeup_ = -1;  // eventfd: readable while tasks wait
+
+  mutable std::mutex mutex_;  // guards queue_, shutdown_, sendsDone_
+  std::condition_variable sendDone_;
+  std::deque<Message> queue_;
+  bool shutdown_ = false;
+  uint64_t sendsDone_ = 0;  // bumped when a sent task has run
+
+  // Owner thread only.
+  std::map<int, Watch> watches_;
+  uint64_t nextGeneration_ = 1;
+};
+
+}  // namespace zl
+
+#endif  // ZL_PORT_MESSAGELOOP_H

@@ -1,0 +1,2 @@
+// Shared helpers of the tests live here (see TestSupport.h).
+#include "support/TestSupport.h"
