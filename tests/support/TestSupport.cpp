@@ -1,2 +1,101 @@
-// Shared helpers of the tests live here (see TestSupport.h).
 #include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "port/Text.h"
+
+namespace zl::test {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "zltest-XXXXXX").string();
+  if (char *p = ::mkdtemp(tmpl.data())) path_ = p;
+  if (const char *c = std::getenv("ZLNETDRV_DRIVE_C")) {
+    hadDriveC_ = true;
+    savedDriveC_ = c;
+  }
+  ::setenv("ZLNETDRV_DRIVE_C", path_.c_str(), 1);
+}
+
+TempDir::~TempDir() {
+  if (hadDriveC_) {
+    ::setenv("ZLNETDRV_DRIVE_C", savedDriveC_.c_str(), 1);
+  } else {
+    ::unsetenv("ZLNETDRV_DRIVE_C");
+  }
+  std::error_code ec;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
+  std::string full = File(name);
+  std::ofstream out(full, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return full;
+}
+
+std::string TempDir::Read(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void FakeServices::AddEvent(std::string_view text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (lines_.size() >= 12) lines_.erase(lines_.begin());
+  lines_.emplace_back(text);
+}
+
+void FakeServices::AddStatusLine(std::string_view text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.emplace_back(text);
+}
+
+void FakeServices::PostEvent(std::string_view text) {
+  std::string cut(text.substr(0, 255));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    posted_.push_back(cut);
+  }
+  AddEvent(cut);
+}
+
+void FakeServices::Synchronize(const std::function<void()> &fn) {
+  fn();
+}
+
+void FakeServices::Wake() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++wakes_;
+}
+
+std::vector<std::string> FakeServices::Lines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lines_;
+}
+
+std::vector<std::string> FakeServices::Posted() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return posted_;
+}
+
+int FakeServices::Wakes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return wakes_;
+}
+
+void FakeServices::ClearAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.clear();
+  posted_.clear();
+  wakes_ = 0;
+}
+
+std::string Cp(std::string_view utf8) {
+  return Cp1250(utf8);
+}
+
+}  // namespace zl::test
