@@ -98,7 +98,7 @@ int WinSockErrorFromErrno(int err) {
     case EREMOTE:
       return kWsaEremote;
     default:
-      return 10000 + err;
+      return kWsaSyscallFailure;
   }
 }
 
@@ -127,7 +127,7 @@ int WinSockErrorFromResolver(int eai, int savedErrno) {
     case EAI_SOCKTYPE:
       return kWsaEsocktnosupport;
     case EAI_SERVICE:
-      return kWsaTryAgain;
+      return kWsaTypeNotFound;
     case EAI_SYSTEM:
       return WinSockErrorFromErrno(savedErrno);
     default:

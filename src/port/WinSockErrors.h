@@ -52,6 +52,8 @@ enum WinSockError : int {
   kWsaSysnotready = 10091,
   kWsaVernotsupported = 10092,
   kWsaNotinitialised = 10093,
+  kWsaSyscallFailure = 10107,
+  kWsaTypeNotFound = 10109,
   kWsaHostNotFound = 11001,
   kWsaTryAgain = 11002,
   kWsaNoRecovery = 11003,
@@ -59,7 +61,8 @@ enum WinSockError : int {
 };
 
 // The WinSock number for an errno value; 0 stays 0, an errno without a WinSock
-// counterpart gives 10000 + errno (which has no Czech text of its own).
+// counterpart gives kWsaSyscallFailure (10000 + errno would land on unrelated
+// WinSock codes: ENODATA on 10061, ENOSYS on 10038).
 int WinSockErrorFromErrno(int err);
 
 // The WinSock number for a getaddrinfo() result (EAI_*); 0 stays 0.

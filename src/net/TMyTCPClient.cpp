@@ -1,0 +1,163 @@
+#include "net/TMyTCPClient.h"
+
+#include <algorithm>
+
+#include "port/Text.h"
+
+namespace zl {
+namespace {
+
+constexpr uint8_t kKeepMode = 0xFE;  // SendFrame: leave the mode byte as it is
+constexpr uint8_t kTransmitting = 1;
+
+// The status lines' fixed parts, converted once.
+struct Lines {
+  std::string Version = Cp1250("WinSocket Verze: ");
+  std::string Description = Cp1250("Popis: ");
+  std::string Status = Cp1250("System Status: ");
+  std::string HostName = Cp1250("Local Host, Název: ");
+  std::string HostAddress = Cp1250("Local Host, Adresa: ");
+  std::string Connecting = Cp1250("Probíha připojení ");
+  std::string OnPort = Cp1250(" na portu ");
+  std::string Opened = Cp1250("Socket otevřen.");
+  std::string Closed = Cp1250("Spojení ukončeno.");
+  std::string Error = Cp1250("Chyba TCP ");
+  std::string ConnectedOn = Cp1250("Připojeno na portu ");
+  std::string ServerClosed = Cp1250("Spojení přerušeno serverem!");
+};
+
+const Lines &L() {
+  static const Lines lines;
+  return lines;
+}
+
+}  // namespace
+
+TMyTCPClient::TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo)
+    : socket_(std::make_unique<TTCPClient>(loop)), statusMemo_(statusMemo) {
+  socket_->OnError = [this](TCustomWSocket &s, int e, const std::string &m) {
+    SocketError(s, e, m);
+  };
+  socket_->OnConnect = [this](TCustomWSocket &s, int fd) { SocketConnect(s, fd); };
+  socket_->OnData = [this](TCustomWSocket &s, int fd) { SocketData(s, fd); };
+  socket_->OnClose = [this](TCustomWSocket &s, int fd) { SocketClose(s, fd); };
+  AddStatusLine(L().Version + socket_->VersionText);
+  AddStatusLine(L().Description + socket_->Description);
+  AddStatusLine(L().Status + socket_->SystemStatus);
+  AddStatusLine(L().HostName + socket_->LocalHostName());
+  AddStatusLine(L().HostAddress + socket_->LocalHostAddress());
+  ClearReceived();
+}
+
+TMyTCPClient::~TMyTCPClient() {
+  if (Connected()) Disconnect();
+  socket_.reset();  // closes a socket still open, while the handlers' object lives
+}
+
+std::string TMyTCPClient::Host() const {
+  std::lock_guard<std::mutex> lock(endpointLock_);
+  return host_;
+}
+
+void TMyTCPClient::SetEndpoint(const std::string &host, int port) {
+  {
+    std::lock_guard<std::mutex> lock(endpointLock_);
+    host_ = host;
+  }
+  port_.store(port);
+}
+
+bool TMyTCPClient::Connect() {
+  std::string host = Host();
+  std::string port = std::to_string(Port());
+  socket_->Host = host;
+  socket_->Port = port;
+  AddStatusLine(L().Connecting + host + L().OnPort + port);
+  socket_->Open();
+  if (socket_->State() != TCustomWSocket::Connecting) return false;
+  AddStatusLine(L().Opened);
+  ClearReceived();
+  opened_.store(true);
+  return true;
+}
+
+void TMyTCPClient::Disconnect() {
+  socket_->Close();
+  connected_.store(false);
+  AddStatusLine(L().Closed);
+}
+
+void TMyTCPClient::AddStatusLine(std::string_view text) {
+  if (statusMemo_) statusMemo_->AddStatusLine(text);
+}
+
+int TMyTCPClient::ReceivedCount() {
+  std::lock_guard<std::mutex> lock(receivedLock_);
+  return static_cast<int>(std::min<std::size_t>(received_.size(), INT32_MAX));
+}
+
+// The reads wait for an append under way rather than skipping it: after
+// ReceivedCount has promised n bytes, a read of n always gives n.
+int TMyTCPClient::ReadByte(uint8_t &b) {
+  std::lock_guard<std::mutex> lock(receivedLock_);
+  if (!received_.empty()) {
+    b = received_.front();
+    received_.pop_front();
+  }
+  return 0;
+}
+
+Str255 TMyTCPClient::ReadBytes(uint16_t maxCount) {
+  Str255 out;
+  std::lock_guard<std::mutex> lock(receivedLock_);
+  // Only what the text can hold is taken; the rest stays for the next read.
+  std::size_t n = std::min<std::size_t>({maxCount, received_.size(), Str255::Capacity});
+  for (std::size_t i = 0; i < n; ++i) out.push_back(received_[i]);
+  received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
+  return out;
+}
+
+void TMyTCPClient::ClearReceived() {
+  std::lock_guard<std::mutex> lock(receivedLock_);
+  received_.clear();
+}
+
+void TMyTCPClient::SendFrame(LineState &state, const Str255 &frame, uint8_t newMode) {
+  if (newMode != kKeepMode) state.CycleState.store(newMode);
+  if (Connected()) socket_->SendText(frame.view());
+}
+
+bool TMyTCPClient::CanTransmit(const LineState &state) {
+  return !(state.CycleState.load() == kTransmitting && PendingOutput() > 0);
+}
+
+void TMyTCPClient::SocketError(TCustomWSocket &, int error, const std::string &msg) {
+  AddStatusLine(L().Error + std::to_string(error) + ": " + msg);
+  errorFlag_.store(true);
+}
+
+void TMyTCPClient::SocketConnect(TCustomWSocket &sender, int socket) {
+  AddStatusLine(L().ConnectedOn + sender.LocalPort(socket));
+  ClearReceived();
+  connected_.store(true);
+  opened_.store(false);
+  errorFlag_.store(false);
+}
+
+void TMyTCPClient::SocketData(TCustomWSocket &, int) {
+  receiving_.store(1);
+  std::string bytes = socket_->ReceiveText();
+  {
+    std::lock_guard<std::mutex> lock(receivedLock_);
+    received_.insert(received_.end(), bytes.begin(), bytes.end());
+  }
+  receiving_.store(0);
+}
+
+void TMyTCPClient::SocketClose(TCustomWSocket &, int) {
+  socket_->Close();
+  connected_.store(false);
+  AddStatusLine(L().ServerClosed);
+}
+
+}  // namespace zl

@@ -1,0 +1,298 @@
+#include "net/WSockets.h"
+
+#include "net/WSockErrorTexts.h"
+#include "port/WinSockErrors.h"
+
+namespace zl {
+namespace {
+
+constexpr int kMaxSendRetries = 100;
+// A peer that keeps sending must not hold the host's thread in Close.
+constexpr int kMaxDrainReceives = 256;
+
+}  // namespace
+
+bool ParsePortNumber(std::string_view text, uint16_t &port) {
+  if (text.empty() || text.size() > 5) return false;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > 0xFFFF) return false;
+  port = static_cast<uint16_t>(value);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// TCustomWSocket
+
+TCustomWSocket::TCustomWSocket(MessageLoop &loop)
+    : loop_(loop), alive_(std::make_shared<std::atomic<bool>>(true)) {
+  // Start-up: nothing to negotiate on this platform; the texts say what the
+  // socket layer is. Without its message queue the component cannot work.
+  if (loop_.Fd() < 0) {
+    SocketError(kWsaSysnotready);
+    return;
+  }
+  VersionText = "1.1";
+  Description = SocketLayerDescription();
+  SystemStatus = SocketLayerStatus();
+  MaxSockets = SocketLayerMaxSockets();
+  MaxUdpDatagram = SocketLayerMaxUdpDatagram();
+  SetState(Ready);
+}
+
+TCustomWSocket::~TCustomWSocket() {
+  alive_->store(false);
+  ReleaseHandle();
+}
+
+void TCustomWSocket::ReleaseHandle() {
+  int fd;
+  {
+    std::lock_guard<std::mutex> lock(handleLock_);
+    fd = handle_;
+    handle_ = -1;
+  }
+  if (fd < 0) return;
+  // The watch goes first: the descriptor's number may be reused at once.
+  if (loop_.IsOwnerThread()) loop_.WatchSocket(fd, 0, nullptr);
+  SocketCloseHandle(fd);
+}
+
+int TCustomWSocket::Handle() const {
+  std::lock_guard<std::mutex> lock(handleLock_);
+  return handle_;
+}
+
+void TCustomWSocket::SocketError(int code) {
+  lastError_.store(code, std::memory_order_release);
+  if (loop_.IsOwnerThread()) {
+    if (OnError) OnError(*this, code, WSockErrorText(code));
+    return;
+  }
+  loop_.Post([this, alive = alive_, code] {
+    if (alive->load() && OnError) OnError(*this, code, WSockErrorText(code));
+  });
+}
+
+const std::string &TCustomWSocket::SocketErrorText() const {
+  return WSockErrorText(LastError());
+}
+
+void TCustomWSocket::SendText(std::string_view data) {
+  int error = 0;
+  {
+    std::lock_guard<std::mutex> lock(handleLock_);
+    if (handle_ < 0) return;
+    std::size_t done = 0;
+    int retries = 0;
+    while (done < data.size()) {
+      std::size_t sent = 0;
+      sendCalls_.fetch_add(1, std::memory_order_relaxed);
+      int rc = SocketSend(handle_, data.data() + done, data.size() - done, sent);
+      if (rc == 0) {
+        done += sent;
+      } else if (rc == kWsaEwouldblock) {
+        if (++retries > kMaxSendRetries) break;
+      } else {
+        error = rc;
+        break;
+      }
+    }
+  }
+  if (error) SocketError(error);
+}
+
+std::string TCustomWSocket::ReceiveText() {
+  int fd = Handle();
+  std::size_t received = 0;
+  int rc = SocketReceive(fd, ReceiveBuffer, sizeof ReceiveBuffer, received);
+  if (fd >= 0 && loop_.IsOwnerThread()) loop_.ReadDone(fd);
+  if (rc != 0) {
+    if (rc != kWsaEwouldblock) SocketError(rc);
+    return std::string();
+  }
+  return std::string(ReceiveBuffer, received);
+}
+
+std::string TCustomWSocket::LocalPort(int handle) {
+  uint16_t port = 0;
+  if (handle < 0 || SocketLocalPort(handle, port) != 0) return std::string();
+  return std::to_string(port);
+}
+
+std::string TCustomWSocket::LocalHostName() {
+  std::string name;
+  if (int rc = LocalHostNameText(name)) SocketError(rc);
+  return name;
+}
+
+std::string TCustomWSocket::LocalHostAddress() {
+  std::string name;
+  if (int rc = LocalHostNameText(name)) {
+    SocketError(rc);
+    return std::string();
+  }
+  uint32_t address = 0;
+  if (ResolveHostIpv4(name, address) != 0) return std::string();
+  return Ipv4Text(address);
+}
+
+// ---------------------------------------------------------------------------
+// TTCPClient
+
+TTCPClient::TTCPClient(MessageLoop &loop) : TCustomWSocket(loop) {
+  Protocol = 6;  // TCP
+  SocketType = kSockStream;
+}
+
+TTCPClient::~TTCPClient() {
+  Close();
+}
+
+MessageLoop::SocketHandler TTCPClient::Window() {
+  return [this](int fd, int event, int error) { WindowProc(fd, event, error); };
+}
+
+bool TTCPClient::ResolveEndpoint(Ipv4Endpoint &to) {
+  std::string protocolName;
+  if (int rc = ProtocolNameOf(Protocol, protocolName)) {
+    SocketError(rc);
+    return false;
+  }
+  if (!ServicePort(Port, protocolName, to.Port) && !ParsePortNumber(Port, to.Port)) {
+    SocketError(kWsaEinval);  // neither a service nor a port number
+    return false;
+  }
+  if (!ParseIpv4Address(Host, to.Address)) {
+    if (int rc = ResolveHostIpv4(Host, to.Address)) {
+      SocketError(rc);
+      return false;
+    }
+  }
+  return true;
+}
+
+void TTCPClient::Open() {
+  if (!loop_.IsOwnerThread()) {
+    loop_.Send([this] { Open(); });
+    return;
+  }
+  // A connect that failed leaves the socket Connecting until it is closed;
+  // opening again means a fresh attempt.
+  if (State() == Connecting && connectFailed_) Close();
+  if (State() != Ready) return;
+
+  Ipv4Endpoint to;
+  if (!ResolveEndpoint(to)) return;
+
+  int fd = -1;
+  if (int rc = SocketCreate(SocketType, fd)) {
+    SocketError(rc);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(handleLock_);
+    handle_ = fd;
+  }
+  loop_.WatchSocket(fd, MessageLoop::kFdRead | MessageLoop::kFdConnect | MessageLoop::kFdClose,
+                    Window());
+  int rc = SocketSetOobInline(fd);
+  int deferred = 0;
+  if (rc == 0) {
+    rc = SocketConnect(fd, to);
+    if (rc == kWsaEwouldblock) {
+      rc = 0;
+    } else if (IsDeferredConnectError(rc)) {
+      // WinSock reports these later, through FD_CONNECT.
+      deferred = rc;
+      rc = 0;
+    }
+  }
+  if (rc != 0) {
+    SocketError(rc);
+    loop_.WatchSocket(fd, 0, nullptr);
+    std::lock_guard<std::mutex> lock(handleLock_);
+    SocketCloseHandle(fd);
+    handle_ = -1;
+    return;
+  }
+  connectFailed_ = false;
+  SetState(Connecting);
+  if (deferred) loop_.PostSocketEvent(fd, MessageLoop::kFdConnect, deferred);
+}
+
+void TTCPClient::Close() {
+  if (!loop_.IsOwnerThread()) {
+    loop_.Send([this] { Close(); });
+    return;
+  }
+  uint8_t state = State();
+  if (state == Unready || state == Ready) return;
+  int rc = 0;
+  {
+    std::lock_guard<std::mutex> lock(handleLock_);
+    int fd = handle_;
+    if (fd < 0) return;
+    loop_.WatchSocket(fd, 0, nullptr);
+    rc = SocketShutdownSend(fd);
+    if (rc == kWsaEnotconn) rc = 0;  // never connected, or the peer reset it
+    if (rc == 0) {
+      // Whatever is still on its way is read and dropped; the drain ends at
+      // the peer's close or when nothing waits.
+      for (int i = 0; i < kMaxDrainReceives; ++i) {
+        std::size_t received = 0;
+        if (SocketReceive(fd, ReceiveBuffer, sizeof ReceiveBuffer, received) != 0 ||
+            received == 0) {
+          break;
+        }
+      }
+      rc = SocketCloseHandle(fd);
+    }
+    if (rc == 0) handle_ = -1;
+  }
+  if (rc != 0) {
+    SocketError(rc);
+    return;
+  }
+  connectFailed_ = false;
+  SetState(Ready);
+}
+
+void TTCPClient::WindowProc(int fd, int event, int error) {
+  if (State() == Ready) return;
+  switch (event) {
+    case MessageLoop::kFdRead:
+      if (error) {
+        SocketError(error);
+      } else if (OnData) {
+        OnData(*this, fd);
+      }
+      break;
+    case MessageLoop::kFdConnect:
+      if (error) {
+        connectFailed_ = true;
+        SocketError(error);
+        break;
+      }
+      loop_.WatchSocket(fd, MessageLoop::kFdRead | MessageLoop::kFdClose, Window());
+      if (OnConnect) OnConnect(*this, fd);
+      SetState(Connected);
+      break;
+    case MessageLoop::kFdClose:
+      if (error == kWsaEnetdown) {
+        SocketError(error);
+        break;
+      }
+      if (OnClose) OnClose(*this, fd);
+      Close();
+      break;
+    default:
+      if (error) SocketError(error);
+      break;
+  }
+}
+
+}  // namespace zl
