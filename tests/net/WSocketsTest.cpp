@@ -36,6 +36,8 @@ struct Reported {
 struct Recorder {
   MessageLoop &loop;
   TTCPClient client;
+  LoopbackListener server;  // the gateway
+  LoopbackPeer peer;        // its end of the connection, once linked
   std::vector<Reported> errors;
   std::vector<int> connects;
   int closes = 0;
@@ -61,6 +63,13 @@ struct Recorder {
   }
   bool WaitConnected() {
     return PumpUntil(loop, [&] { return client.State() == TCustomWSocket::Connected; });
+  }
+  // Connects to the recorder's own listener and accepts there.
+  bool Link() {
+    OpenTo("127.0.0.1", server.port());
+    if (!WaitConnected()) return false;
+    peer = server.Accept();
+    return peer.valid();
   }
 };
 
@@ -177,9 +186,8 @@ TEST(TTCPClient, StartsReadyWithTheSocketLayerTexts) {
 
 TEST(TTCPClient, ConnectsToANumericAddressAndReportsTheConnectOnce) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
-  r.OpenTo("127.0.0.1", server.port());
+  r.OpenTo("127.0.0.1", r.server.port());
   EXPECT_EQ(r.client.State(), TCustomWSocket::Connecting);
   int fd = r.client.Handle();
   ASSERT_GE(fd, 0);
@@ -191,11 +199,11 @@ TEST(TTCPClient, ConnectsToANumericAddressAndReportsTheConnectOnce) {
 
   ASSERT_TRUE(r.WaitConnected());
   EXPECT_EQ(r.connects, std::vector<int>{fd});
-  LoopbackPeer peer = server.Accept();
-  ASSERT_TRUE(peer.valid());
+  r.peer = r.server.Accept();
+  ASSERT_TRUE(r.peer.valid());
   sockaddr_in remote{};
   socklen_t len = sizeof remote;
-  ASSERT_EQ(::getpeername(peer.fd(), reinterpret_cast<sockaddr *>(&remote), &len), 0);
+  ASSERT_EQ(::getpeername(r.peer.fd(), reinterpret_cast<sockaddr *>(&remote), &len), 0);
   EXPECT_EQ(r.client.LocalPort(fd), std::to_string(ntohs(remote.sin_port)));
 
   // And while connected.
@@ -206,11 +214,10 @@ TEST(TTCPClient, ConnectsToANumericAddressAndReportsTheConnectOnce) {
   EXPECT_TRUE(r.errors.empty());
 }
 
-TEST(TTCPClient, ResolvesAHostNameAndAServiceNamedPort) {
+TEST(TTCPClient, ResolvesAHostNameByLookup) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
-  r.OpenTo("localhost", server.port());
+  r.OpenTo("localhost", r.server.port());
   ASSERT_TRUE(r.WaitConnected());
   EXPECT_TRUE(r.errors.empty());
 }
@@ -239,8 +246,7 @@ TEST(TTCPClient, OpeningAgainAfterAFailedConnectMakesAFreshAttempt) {
   Recorder r(loop);
   r.OpenTo("127.0.0.1", test::ClosedLoopbackPort());
   ASSERT_TRUE(PumpUntil(loop, [&] { return !r.errors.empty(); }));
-  LoopbackListener server;
-  r.OpenTo("127.0.0.1", server.port());
+  r.OpenTo("127.0.0.1", r.server.port());
   ASSERT_TRUE(r.WaitConnected());
   EXPECT_EQ(r.connects.size(), 1u);
 }
@@ -271,29 +277,23 @@ TEST(TTCPClient, ABadPortOrHostIsReportedNotThrown) {
 
 TEST(TTCPClient, SendsWholeTextsAndNothingForAnEmptyOne) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
   r.client.SendText("no socket yet");  // nothing to send on, nothing to report
   EXPECT_EQ(r.client.SendCalls(), 0u);
-  r.OpenTo("127.0.0.1", server.port());
-  ASSERT_TRUE(r.WaitConnected());
-  LoopbackPeer peer = server.Accept();
+  ASSERT_TRUE(r.Link());
 
   r.client.SendText("");
   EXPECT_EQ(r.client.SendCalls(), 0u);
   r.client.SendText(std::string("a\0b\xFE", 4));
   EXPECT_EQ(r.client.SendCalls(), 1u);
-  EXPECT_EQ(peer.Receive(4), std::string("a\0b\xFE", 4));
+  EXPECT_EQ(r.peer.Receive(4), std::string("a\0b\xFE", 4));
   EXPECT_TRUE(r.errors.empty());
 }
 
 TEST(TTCPClient, SendingToAPeerThatDoesNotReadGivesUpWithoutWaiting) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
-  r.OpenTo("127.0.0.1", server.port());
-  ASSERT_TRUE(r.WaitConnected());
-  LoopbackPeer peer = server.Accept();
+  ASSERT_TRUE(r.Link());
   std::string big(32 << 20, 'x');  // more than both socket buffers hold
   r.client.SendText(big);
   EXPECT_TRUE(r.errors.empty());
@@ -302,11 +302,9 @@ TEST(TTCPClient, SendingToAPeerThatDoesNotReadGivesUpWithoutWaiting) {
 
 TEST(TTCPClient, SendingAfterThePeerResetIsReportedAndNeverRaisesSigpipe) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
-  r.OpenTo("127.0.0.1", server.port());
-  ASSERT_TRUE(r.WaitConnected());
-  server.Accept().Reset();
+  ASSERT_TRUE(r.Link());
+  r.peer.Reset();
   // Until the reset is seen, sends may still succeed; afterwards each fails.
   ASSERT_TRUE(PumpUntil(loop, [&] {
     r.client.SendText("ping");
@@ -319,14 +317,11 @@ TEST(TTCPClient, SendingAfterThePeerResetIsReportedAndNeverRaisesSigpipe) {
 
 TEST(TTCPClient, ReceivesAtMost1024BytesAtATimeUntilAllHaveArrived) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
-  r.OpenTo("127.0.0.1", server.port());
-  ASSERT_TRUE(r.WaitConnected());
-  LoopbackPeer peer = server.Accept();
+  ASSERT_TRUE(r.Link());
   std::string sent;
   for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 251);
-  ASSERT_TRUE(peer.Send(sent));
+  ASSERT_TRUE(r.peer.Send(sent));
   ASSERT_TRUE(PumpUntil(loop, [&] { return r.data.size() == sent.size(); }));
   EXPECT_EQ(r.data, sent);
   EXPECT_GE(r.pieces.size(), 3u);
@@ -335,13 +330,10 @@ TEST(TTCPClient, ReceivesAtMost1024BytesAtATimeUntilAllHaveArrived) {
 
 TEST(TTCPClient, APeerCloseRunsOnCloseAndClosesTheSocket) {
   MessageLoop loop;
-  LoopbackListener server;
   Recorder r(loop);
-  r.OpenTo("127.0.0.1", server.port());
-  ASSERT_TRUE(r.WaitConnected());
-  LoopbackPeer peer = server.Accept();
-  ASSERT_TRUE(peer.Send("last"));
-  peer.Close();
+  ASSERT_TRUE(r.Link());
+  ASSERT_TRUE(r.peer.Send("last"));
+  r.peer.Close();
   ASSERT_TRUE(PumpUntil(loop, [&] { return r.closes == 1; }));
   EXPECT_EQ(r.data, "last");  // the data before the close first
   EXPECT_EQ(r.client.State(), TCustomWSocket::Ready);
@@ -361,11 +353,8 @@ TEST(TTCPClient, ACloseNotificationWithNetworkDownOnlyReportsIt) {
   };
   for (const Case &c : cases) {
     MessageLoop loop;
-    LoopbackListener server;
     Recorder r(loop);
-    r.OpenTo("127.0.0.1", server.port());
-    ASSERT_TRUE(r.WaitConnected());
-    LoopbackPeer peer = server.Accept();
+    ASSERT_TRUE(r.Link());
     int fd = r.client.Handle();
     loop.PostSocketEvent(fd, MessageLoop::kFdClose, c.error);
     PumpAWhile(loop);
@@ -381,20 +370,17 @@ TEST(TTCPClient, ACloseNotificationWithNetworkDownOnlyReportsIt) {
 
 TEST(TTCPClient, CloseShutsTheConnectionAndDestructionReleasesTheSocket) {
   MessageLoop loop;
-  LoopbackListener server;
   int fd;
   {
     Recorder r(loop);
-    r.OpenTo("127.0.0.1", server.port());
-    ASSERT_TRUE(r.WaitConnected());
-    LoopbackPeer peer = server.Accept();
+    ASSERT_TRUE(r.Link());
     r.client.Close();
     EXPECT_EQ(r.client.State(), TCustomWSocket::Ready);
-    EXPECT_EQ(peer.Receive(1), "");  // the peer sees the end of the stream
-    r.client.Close();                // closing again does nothing
+    EXPECT_EQ(r.peer.Receive(1), "");  // the peer sees the end of the stream
+    r.client.Close();                  // closing again does nothing
     EXPECT_TRUE(r.errors.empty());
 
-    r.OpenTo("127.0.0.1", server.port());
+    r.OpenTo("127.0.0.1", r.server.port());
     fd = r.client.Handle();
     ASSERT_GE(fd, 0);
   }
