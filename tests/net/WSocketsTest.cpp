@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -300,19 +301,29 @@ TEST(TTCPClient, SendingToAPeerThatDoesNotReadGivesUpWithoutWaiting) {
   EXPECT_GT(r.client.SendCalls(), 101u);  // the 101 full-buffer failures at least
 }
 
-TEST(TTCPClient, SendingAfterThePeerResetIsReportedAndNeverRaisesSigpipe) {
+// The communication thread sends into a connection the peer has reset: no
+// SIGPIPE, the error is stored at once and reported on the host's thread.
+TEST(TTCPClient, ASendFailureOnAnotherThreadIsReportedOnTheHostsThread) {
   MessageLoop loop;
   Recorder r(loop);
   ASSERT_TRUE(r.Link());
+  std::thread::id reportedOn;
+  r.client.OnError = [&](TCustomWSocket &, int e, const std::string &m) {
+    reportedOn = std::this_thread::get_id();
+    r.errors.push_back({e, m});
+  };
   r.peer.Reset();
-  // Until the reset is seen, sends may still succeed; afterwards each fails.
-  ASSERT_TRUE(PumpUntil(loop, [&] {
-    r.client.SendText("ping");
-    return !r.errors.empty() || r.closes > 0;
-  }));
-  if (!r.errors.empty()) {
-    EXPECT_EQ(r.errors[0].error, kWsaEconnreset);
-  }
+  std::thread comm([&] {
+    // Until the reset has arrived, sends may still succeed.
+    for (int i = 0; i < 100000 && r.client.LastError() == 0; ++i) r.client.SendText("ping");
+  });
+  comm.join();
+  EXPECT_EQ(r.client.LastError(), kWsaEconnreset);
+  EXPECT_TRUE(r.errors.empty());  // not before the host's thread pumps
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !r.errors.empty(); }));
+  EXPECT_EQ(r.errors[0].error, kWsaEconnreset);
+  EXPECT_EQ(r.errors[0].text, Cp("Spojení bylo resetováno (peer)"));
+  EXPECT_EQ(reportedOn, std::this_thread::get_id());
 }
 
 TEST(TTCPClient, ReceivesAtMost1024BytesAtATimeUntilAllHaveArrived) {
