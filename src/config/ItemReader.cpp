@@ -1,0 +1,75 @@
+#include "config/ItemReader.h"
+
+#include <algorithm>
+
+#include "driver/DriverInstance.h"
+
+namespace zl {
+namespace {
+
+constexpr std::size_t kMaxItem = 255;
+constexpr std::size_t kMaxCurrentItem = 80;
+constexpr std::size_t kMaxLine = 255;
+
+bool IsSeparator(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+bool ItemReader::NextRun(std::string_view &run) {
+  const std::size_t size = text_.size();
+  while (pos_ < size && IsSeparator(text_[pos_])) ++pos_;
+  if (pos_ >= size) return false;
+  std::size_t start = pos_;
+  while (pos_ < size && !IsSeparator(text_[pos_])) ++pos_;
+  run = text_.substr(start, pos_ - start);
+  if (pos_ < size) ++pos_;  // the separator that ended the run
+  if (run == "$DIAGS") di_.Log.Enable();
+  return true;
+}
+
+bool ItemReader::Next() {
+  std::string_view run;
+  bool found = false;
+  while (!found && NextRun(run)) {
+    if (run.front() == '{') {
+      bool closed = run.back() == '}';
+      while (!closed && NextRun(run)) closed = run.back() == '}';
+      if (!closed) break;  // the file ended inside the comment
+    } else {
+      found = run.back() != '}';
+    }
+  }
+  if (!found) {
+    atEnd_ = true;
+    di_.RawItem.clear();
+    di_.CurrentItem.clear();
+    return false;
+  }
+  std::string_view raw = run.substr(0, kMaxItem);
+  di_.RawItem = raw;
+  char upper[kMaxCurrentItem];
+  std::size_t n = std::min(raw.size(), kMaxCurrentItem);
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = raw[i];
+    upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  di_.CurrentItem = std::string_view(upper, n);
+  di_.Debug("PARfile ITEM", raw);
+  return true;
+}
+
+std::string ItemReader::RestOfLine() {
+  const std::size_t size = text_.size();
+  std::size_t start = pos_;
+  while (pos_ < size && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
+  std::string line(text_.substr(start, std::min(pos_ - start, kMaxLine)));
+  if (pos_ < size) {
+    if (text_[pos_] == '\r' && pos_ + 1 < size && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+  }
+  return line;
+}
+
+}  // namespace zl
