@@ -37,6 +37,7 @@
 #include "net/LineClient.h"
 #include "port/Text.h"
 #include "protocol/QueuedRequest.h"
+#include "protocol/RequestIndex.h"
 
 namespace zl {
 
@@ -110,6 +111,8 @@ struct DriverInstance {
   std::deque<ReceivedMessage> ReceiveStore;  // StoreLock
   std::list<QueuedRequest> PrimaryQueue;     // QueueLock: writes
   std::list<QueuedRequest> SecondaryQueue;   // QueueLock: reads
+  RequestIndex PrimaryIndex;                 // QueueLock: counts over PrimaryQueue
+  RequestIndex SecondaryIndex;               // QueueLock: counts over SecondaryQueue
   Str255 PrefixWindow;                       // DataLock
   Str255 LastRequestFrame;                   // DataLock
   Str255 MessageBuffer;                      // DataLock

@@ -26,7 +26,13 @@ enum RequestKind : int32_t {
   kReadQq = 16,             // "Qq"
   kReadMemoryBlock = 17,    // "N"
   kWriteBlockItem = 18,     // "n"
-  // Sample block reads ("QN"): 72/76/80 and the alternative kinds 136/140/144.
+  // Sample block reads ("QN") of sample blocks 1, 2, 3, and their alternatives.
+  kReadSamples1 = 72,
+  kReadSamples2 = 76,
+  kReadSamples3 = 80,
+  kReadSamplesAlt1 = 136,
+  kReadSamplesAlt2 = 140,
+  kReadSamplesAlt3 = 144,
 };
 
 struct QueuedRequest {
