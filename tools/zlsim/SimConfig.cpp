@@ -1,0 +1,286 @@
+#include "zlsim/SimConfig.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "config/ParameterFile.h"
+#include "driver/DriverInstance.h"
+#include "port/Text.h"
+
+namespace zl::sim {
+
+namespace {
+
+// The loader reports its progress as event lines; the simulator has no status
+// window, so they go nowhere.
+class SilentServices : public DriverServices {
+ public:
+  void AddEvent(std::string_view) override {}
+  void AddStatusLine(std::string_view) override {}
+  void PostEvent(std::string_view) override {}
+  void Synchronize(const std::function<void()> &fn) override { fn(); }
+  void Wake() override {}
+};
+
+std::vector<SimMemoryItem> CopyMemoryList(const MemoryItemDef *list, int count) {
+  std::vector<SimMemoryItem> items;
+  for (int n = 1; n <= count && n <= kMemoryListSize; ++n)
+    items.push_back(SimMemoryItem{list[n].Address, list[n].Type});
+  return items;
+}
+
+}  // namespace
+
+SimConfig ConfigFromDriver(const DriverInstance &di) {
+  SimConfig config;
+  config.Prefix = di.Global.Prefix.str();
+  config.Suffix = di.Global.Suffix.str();
+  config.PreSuffix = di.Global.PreSuffix.str();
+  config.DriverAddress = di.Global.Address;
+  for (int n = 1; n <= di.StationCount; ++n) {
+    const Station *st = di.StationAt(n);
+    if (!st) continue;
+    SimStation s;
+    s.Number = n;
+    s.Name = st->Name.str();
+    s.Address = st->Address;
+    s.Retranslation = st->Retranslation;
+    s.NumBinarIn = st->NumBinarIn;
+    s.NumBinarOut = st->NumBinarOut;
+    s.NumAnalogIn = st->NumAnalogIn;
+    s.NumCounterIn = st->NumCounterIn;
+    s.NumMemoryIn = st->NumMemoryIn;
+    s.NumMemoryOut = st->NumMemoryOut;
+    s.AnalogInAddr = st->AnalogInAddr;
+    s.MemoryIn = CopyMemoryList(st->MemoryIn, st->NumMemoryIn);
+    s.MemoryOut = CopyMemoryList(st->MemoryOut, st->NumMemoryOut);
+    s.MemoryInBlockRead = st->MemoryInBlockRead;
+    for (const QqVariable &v : st->QqVariables) {
+      SimQqVariable q;
+      std::memcpy(q.Address, v.Address, 3);
+      q.Type = v.Type;
+      q.Direction = v.Direction;
+      s.QqVariables.push_back(q);
+    }
+    for (const MemoryBlock &b : st->MemoryBlocks) {
+      s.MemoryBlocks.push_back(SimMemoryBlock{static_cast<uint16_t>(b.Address), b.ItemTypes.str(),
+                                              b.ItemDirections.str()});
+    }
+    s.Phone = st->Phone.str();
+    s.Ip = st->Ip.str();
+    s.Port = st->Port;
+    config.Stations.push_back(std::move(s));
+  }
+  return config;
+}
+
+bool LoadSimConfig(const std::string &path, SimConfig &config, std::string &error) {
+  std::error_code ec;
+  std::string full = std::filesystem::absolute(path, ec).string();
+  if (ec) full = path;
+  if (full.size() > Str255::Capacity) {
+    error = "the parameter file's path is longer than 255 bytes: " + path;
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(full, ec)) {
+    error = "cannot read the parameter file " + path;
+    return false;
+  }
+  auto di = std::make_unique<DriverInstance>();
+  SilentServices services;
+  di->Services = &services;
+  InitZavro(*di);
+  di->ParameterFileName = full;
+  bool ok = LoadParameterFile(*di);
+  di->Log.Disable();
+  if (!ok) {
+    error = Utf8FromCp1250(std::string_view(di->ErrorText, ::strnlen(di->ErrorText, 80)));
+    if (error.empty()) error = "the parameter file could not be loaded";
+    return false;
+  }
+  config = ConfigFromDriver(*di);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Endpoint rewriting
+
+namespace {
+
+bool IsSeparator(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+struct Item {
+  std::size_t Pos = 0;
+  std::size_t Len = 0;
+};
+
+// The parameter file's whole-number forms: decimal, or hexadecimal after "$",
+// "x" or "0x" (any case).
+bool ParseWholeNumber(std::string_view s, long &value) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  int base = 10;
+  if (i < s.size() && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
+    base = 16;
+    ++i;
+  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= s.size()) return false;
+  long v = 0;
+  for (; i < s.size(); ++i) {
+    int d;
+    char c = s[i];
+    if (c >= '0' && c <= '9') {
+      d = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      d = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      d = c - 'A' + 10;
+    } else {
+      return false;
+    }
+    v = v * base + d;
+    if (v > 0xFFFFFFFFL) return false;
+  }
+  value = negative ? -v : v;
+  return true;
+}
+
+class ItemScanner {
+ public:
+  explicit ItemScanner(std::string_view text) : text_(text) {}
+
+  bool Next(Item &item) {
+    while (pos_ < text_.size() && IsSeparator(text_[pos_])) ++pos_;
+    if (pos_ >= text_.size()) return false;
+    item.Pos = pos_;
+    while (pos_ < text_.size() && !IsSeparator(text_[pos_])) ++pos_;
+    item.Len = pos_ - item.Pos;
+    return true;
+  }
+  // Next item outside comments.
+  bool NextWord(Item &item) {
+    while (Next(item)) {
+      std::string_view w = View(item);
+      if (w.front() == '{') {
+        while (w.back() != '}') {
+          if (!Next(item)) return false;
+          w = View(item);
+        }
+        continue;
+      }
+      if (w.back() == '}') continue;
+      return true;
+    }
+    return false;
+  }
+  // The end of the line the scanner stands in (before its CR or LF).
+  std::size_t LineEnd(std::size_t from) const {
+    std::size_t end = from;
+    while (end < text_.size() && text_[end] != '\r' && text_[end] != '\n') ++end;
+    return end;
+  }
+  void SkipTo(std::size_t pos) { pos_ = std::max(pos_, pos); }
+  std::string_view View(const Item &item) const { return text_.substr(item.Pos, item.Len); }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+struct StationSection {
+  bool HasPort = false;
+  long Port = 0;
+  Item PortItem;
+  bool HasIp = false;
+  std::string Ip;
+  std::size_t IpBegin = 0, IpEnd = 0;
+};
+
+struct Edit {
+  std::size_t Pos, Len;
+  std::string Text;
+};
+
+void PlanEdits(const StationSection &s, const std::vector<EndpointMapping> &mappings,
+               std::vector<Edit> &edits) {
+  if (!s.HasPort) return;
+  for (const EndpointMapping &m : mappings) {
+    if (m.ConfiguredPort != s.Port) continue;
+    if (!m.ConfiguredIp.empty() && m.ConfiguredIp != s.Ip) continue;
+    edits.push_back(Edit{s.PortItem.Pos, s.PortItem.Len, std::to_string(m.ActualPort)});
+    if (s.HasIp && !m.ActualIp.empty() && m.ActualIp != s.Ip)
+      edits.push_back(Edit{s.IpBegin, s.IpEnd - s.IpBegin, "\"" + m.ActualIp + "\""});
+    return;
+  }
+}
+
+}  // namespace
+
+std::string RewriteEndpoints(std::string_view text, const std::vector<EndpointMapping> &mappings) {
+  ItemScanner scan(text);
+  std::vector<Edit> edits;
+  bool inStation = false;
+  StationSection section;
+  Item item;
+  while (scan.NextWord(item)) {
+    std::string word = AsciiUpper(scan.View(item));
+    if (!inStation) {
+      if (word == "[STATION]") {
+        inStation = true;
+        section = StationSection();
+      }
+      continue;
+    }
+    if (word == "END") {
+      PlanEdits(section, mappings, edits);
+      inStation = false;
+      continue;
+    }
+    bool restOfLine = word == "NAME" || word == "BINAR_IN_XOR" || word == "BINAR_OUT_XOR";
+    if (word == "PORT" || word == "IP" || restOfLine) {
+      Item value;
+      if (!scan.Next(value)) break;
+      std::string upper = AsciiUpper(scan.View(value));
+      if (word == "PORT") {
+        section.HasPort = ParseWholeNumber(scan.View(value), section.Port);
+        section.PortItem = value;
+        continue;
+      }
+      if (upper == "NONE") continue;
+      std::size_t end = scan.LineEnd(value.Pos);
+      if (word == "IP") {
+        section.HasIp = true;
+        section.IpBegin = value.Pos;
+        section.IpEnd = end;
+        section.Ip.clear();
+        bool quoted = false;
+        for (std::size_t i = value.Pos; i < end; ++i) {
+          if (text[i] == '"') {
+            quoted = !quoted;
+          } else if (quoted) {
+            section.Ip += text[i];
+          }
+        }
+      }
+      scan.SkipTo(end);
+    }
+  }
+  if (inStation) PlanEdits(section, mappings, edits);
+
+  std::sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.Pos > b.Pos; });
+  std::string out(text);
+  for (const Edit &e : edits) out.replace(e.Pos, e.Len, e.Text);
+  return out;
+}
+
+}  // namespace zl::sim
