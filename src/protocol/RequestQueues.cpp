@@ -65,12 +65,7 @@ bool IsZeroDescriptor(const Str255 &data) {
 
 bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, int16_t index,
              std::string_view data, const MemoryBlock *definition) {
-  QueuedRequest request;
-  request.Station = station;
-  request.Kind = kind;
-  request.Index = index;
-  request.Data = data;
-  request.Definition = definition;
+  const QueuedRequest request{station, kind, index, Str255(data), definition};
 
   WaitWhileQueueBusy(di);
   std::lock_guard<std::mutex> lock(di.QueueLock);

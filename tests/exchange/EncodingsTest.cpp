@@ -10,21 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Bytes.h"
+
 namespace zl {
 namespace {
 
-std::string Bytes(std::initializer_list<int> b) {
-  std::string s;
-  for (int v : b) s.push_back(static_cast<char>(v));
-  return s;
-}
-
-std::string Hex(std::string_view s) {
-  return HexText(s).str();
-}
+using test::Bytes;
+using test::HexOf;
 
 std::string Real6Hex(const Real6 &r) {
-  return Hex(std::string_view(reinterpret_cast<const char *>(r.b), 6));
+  return HexOf(std::string_view(reinterpret_cast<const char *>(r.b), 6));
 }
 
 const double kMaxReal3 = (2.0 - 0x1p-16) * 0x1p63;
@@ -58,7 +53,7 @@ TEST(EncodeReal3, CodesListedValuesWithTruncatedFraction) {
       {std::nan(""), Bytes({0x00, 0x00, 0x00})},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(Hex(EncodeReal3(c.x)), Hex(c.bytes)) << "x = " << c.x;
+    EXPECT_EQ(HexOf(EncodeReal3(c.x)), HexOf(c.bytes)) << "x = " << c.x;
   }
 }
 
@@ -78,7 +73,7 @@ TEST(DecodeReal3, GivesExactValues) {
       {"", 0.0},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(DecodeReal3(c.bytes), c.value) << Hex(c.bytes);
+    EXPECT_EQ(DecodeReal3(c.bytes), c.value) << HexOf(c.bytes);
   }
   EXPECT_NEAR(DecodeReal3(Bytes({0x7F, 0xFF, 0xFF})), 1.8447e19, 1e15);
 }
@@ -117,7 +112,8 @@ TEST(DecodeSingle, GivesRealsAndMinusOneForWhatItCannotShow) {
       {pattern({0x00, 0x00, 0x20, 0x41}), ToReal6(10.0)},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(Real6Hex(DecodeSingle(c.pattern)), Real6Hex(c.value)) << Hex(SingleBytes(c.pattern));
+    EXPECT_EQ(Real6Hex(DecodeSingle(c.pattern)), Real6Hex(c.value))
+        << HexOf(SingleBytes(c.pattern));
   }
   // 10^38 itself is shown; the next single above it is not.
   float limit = 1e38f;
@@ -152,7 +148,7 @@ TEST(Real6, ConvertsListedValuesAndLimits) {
       {std::nan(""), Bytes({0, 0, 0, 0, 0, 0})},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(Real6Hex(ToReal6(c.x)), Hex(c.bytes)) << "x = " << c.x;
+    EXPECT_EQ(Real6Hex(ToReal6(c.x)), HexOf(c.bytes)) << "x = " << c.x;
   }
   EXPECT_EQ(FromReal6(ToReal6(0x1p127)), (2.0 - 0x1p-39) * 0x1p126);
 }

@@ -5,21 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include "exchange/Encodings.h"
 #include "protocol/Checksum.h"
+#include "support/Bytes.h"
+#include "support/ConfigFixture.h"
 #include "support/TestSupport.h"
 
 namespace zl {
 namespace {
 
+using test::HexOf;
 std::string B(std::initializer_list<int> b) {
-  std::string s;
-  for (int v : b) s.push_back(static_cast<char>(v));
-  return s;
-}
-
-std::string Hex(std::string_view s) {
-  return HexText(s).str();
+  return test::Bytes(b);
 }
 
 constexpr uint8_t kRetranslation = 0x20;
@@ -43,13 +39,7 @@ class Frames : public ::testing::Test {
 
   std::string Frame(int32_t kind, int16_t index = 1, std::string_view data = {},
                     const MemoryBlock *definition = nullptr, uint8_t station = 1) {
-    QueuedRequest r;
-    r.Station = station;
-    r.Kind = kind;
-    r.Index = index;
-    r.Data = data;
-    r.Definition = definition;
-    return Hex(BuildRequestFrame(di, r).view());
+    return HexOf(BuildRequestFrame(di, {station, kind, index, Str255(data), definition}).view());
   }
 
   // The frame around a command with empty PREFIX, PRESUFFIX and SUFFIX.
@@ -60,7 +50,7 @@ class Frames : public ::testing::Test {
     uint8_t x = 0;
     for (char c : s) x ^= static_cast<uint8_t>(c);
     s.push_back(static_cast<char>(x));
-    return Hex(s);
+    return HexOf(s);
   }
 
   DriverInstance di;
@@ -69,7 +59,7 @@ class Frames : public ::testing::Test {
 
 TEST_F(Frames, ReadMemoryOutputsIsNineBytes) {
   EXPECT_EQ(Frame(kReadMemoryOutputs),
-            Hex(B({0x20, 0x07, 0x59, 0x10, 0x07, 0x10, 0x4B, 0xFF, 0xCD})));
+            HexOf(B({0x20, 0x07, 0x59, 0x10, 0x07, 0x10, 0x4B, 0xFF, 0xCD})));
 }
 
 TEST_F(Frames, GroupMaskFollowsTheCount) {
@@ -345,6 +335,34 @@ TEST_F(Frames, DebugLinesNameStationAndKindAlsoForEmptyFrames) {
   EXPECT_NE(log.find("CodeMess : STadr:007 typ:144\r\n"), std::string::npos) << log;
   // The address line comes before the station line of the same request.
   EXPECT_LT(log.find("CodeMess MI, adr"), log.find("typ:006"));
+}
+
+// The records as the parameter file's reader fills them.
+TEST(FramesFromParameterFile, MemoryBlockAndMemoryInputs) {
+  test::ConfigFixture f;
+  ASSERT_TRUE(f.Load(test::GlobalSection() +
+                     test::StationSection("NUM_MEMORY_IN 2\n"
+                                          "DEF_MEMORY_IN 1 500 WORD 2 502 BYTE DEF_MEMORY_END\n"
+                                          "MEMORY_BLOCK ADDR 100 CHANNEL 3000 CHANNEL_READ 3100\n"
+                                          " TYPES WORD OUTPUT REAL OUTPUT BYTE OUTPUT TYPES_END\n"
+                                          "MEMORY_BLOCK_END",
+                                          7)))
+      << f.Error();
+  ASSERT_EQ(f.St(1).MemoryBlocks.size(), 1u);
+  const MemoryBlock *block = &f.St(1).MemoryBlocks[0];
+  // SUFFIX $0D, own ADDRESS 0, station ADDRESS 7, RETRANSLATION 0.
+  auto frame = [&](int32_t kind, int16_t index, std::string_view data) {
+    return HexOf(BuildRequestFrame(f.Di, {1, kind, index, Str255(data), block}).view());
+  };
+  auto framed = [](const std::string &command) {
+    std::string s = B({0, 0, 'Y', 0, 7, 0}) + command;
+    s[1] = static_cast<char>(s.size() - 1);
+    s.push_back(static_cast<char>(XorChecksum(s)));
+    return HexOf(s + "\r");
+  };
+  EXPECT_EQ(frame(kWriteBlockItem, 3, B({0x2A, 0, 0, 0})), framed(B({'n', 105, 0, 1, 0x2A})));
+  EXPECT_EQ(frame(kReadMemoryBlock, 1, ""), framed(B({'N', 100, 0, 6})));
+  EXPECT_EQ(frame(kReadMemoryInput, 2, ""), framed(B({'N', 0xF6, 0x01, 1})));
 }
 
 }  // namespace

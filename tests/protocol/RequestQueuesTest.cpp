@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Bytes.h"
 #include "support/TestSupport.h"
 
 namespace zl {
@@ -18,9 +19,7 @@ namespace {
 using test::Cp;
 
 std::string D(std::initializer_list<int> b) {
-  std::string s;
-  for (int v : b) s.push_back(static_cast<char>(v));
-  return s;
+  return test::Bytes(b);
 }
 
 // The queue as "station/kind/index/data-length" items, head first.
