@@ -2,34 +2,12 @@
 #include <cstring>
 
 #include "SimFixture.h"
-#include "zlsim/Real3Codec.h"
 
 namespace zl::test {
 namespace {
 
 using sim::CommandLine;
 using sim::ParseCommandLine;
-
-TEST(Real3Codec, EncodesAndDecodesTheControllersReal) {
-  struct Case {
-    double value;
-    sim::Real3Bytes bytes;
-  } cases[] = {
-      {0.0, {0x00, 0x00, 0x00}},  {1.0, {0x40, 0x00, 0x00}},   {-1.0, {0xC0, 0x00, 0x00}},
-      {0.5, {0x3F, 0x00, 0x00}},  {0.75, {0x3F, 0x80, 0x00}},  {1.5, {0x40, 0x80, 0x00}},
-      {2.0, {0x41, 0x00, 0x00}},  {100.0, {0x46, 0x90, 0x00}}, {65535.0, {0x4F, 0xFF, 0xFE}},
-      {3.7, {0x41, 0xD9, 0x99}},  {-0.1, {0xBC, 0x99, 0x99}},  {1e-20, {0x01, 0x00, 0x00}},
-      {1e30, {0x7F, 0xFF, 0xFF}}, {-1e30, {0xFF, 0xFF, 0xFF}},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.value);
-    EXPECT_EQ(sim::EncodeReal3(c.value), c.bytes);
-  }
-  EXPECT_DOUBLE_EQ(sim::DecodeReal3(sim::Real3Bytes{0x41, 0xD9, 0x99}), 3.699981689453125);
-  EXPECT_DOUBLE_EQ(sim::DecodeReal3(sim::Real3Bytes{0xBC, 0x99, 0x99}), -0.09999942779541016);
-  EXPECT_GT(sim::DecodeReal3(sim::Real3Bytes{0x00, 0x00, 0x01}), 0.0);
-  EXPECT_DOUBLE_EQ(sim::DecodeReal3(sim::Real3Bytes{0, 0, 0}), 0.0);
-}
 
 TEST(CommandLineOptions, AreParsedAndCheckedForRange) {
   CommandLine cl;

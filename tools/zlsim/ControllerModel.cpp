@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "config/Station.h"
+#include "exchange/Encodings.h"
 #include "port/Clock.h"
 
 namespace zl::sim {
@@ -49,6 +51,10 @@ std::vector<int> MaskGroups(uint8_t mask, int zeroMeansGroups) {
   return groups;
 }
 
+std::string Real3(double value) {
+  return std::string(EncodeReal3(value).view());
+}
+
 std::string ErrorItem(uint8_t number) {
   return std::string{'E', static_cast<char>(number)};
 }
@@ -75,6 +81,7 @@ ControllerModel::ControllerModel(const SimStation &config, uint64_t seed)
     : config_(config),
       rng_(seed * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(config.Number)),
       memory_(kMemorySize, 0) {
+  spareOutputs_.fill(std::string(3, '\0'));
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   for (int i = 0; i < 64; ++i) {
     analogPeriod_[i] = 60.0 + 240.0 * unit(rng_);
@@ -164,8 +171,7 @@ bool ControllerModel::Dispatch(std::string_view cmd, std::string &items) {
     case 'K': {  // memory outputs 1..8 as 3-byte reals
       if (cmd.size() != 2) return false;
       for (int g : MaskGroups(mask, 0)) {
-        Real3Bytes r = MemoryOutputLocked(g);
-        items.append(reinterpret_cast<const char *>(r.data()), 3);
+        items += MemoryOutputLocked(g);
       }
       return true;
     }
@@ -173,19 +179,17 @@ bool ControllerModel::Dispatch(std::string_view cmd, std::string &items) {
       std::vector<int> groups = MaskGroups(mask, 0);
       if (cmd.size() != 2 + 3 * groups.size()) return false;
       for (std::size_t i = 0; i < groups.size(); ++i) {
-        Real3Bytes r;
-        std::memcpy(r.data(), cmd.data() + 2 + 3 * i, 3);
+        std::string_view r = cmd.substr(2 + 3 * i, 3);
         int g = groups[i];
         if (g < static_cast<int>(config_.MemoryOut.size())) {
           const SimMemoryItem &item = config_.MemoryOut[g];
           if (item.Type == 3) {
-            StoreMemory(item.Address,
-                        std::string_view(reinterpret_cast<const char *>(r.data()), 3));
+            StoreMemory(item.Address, r);
           } else {
             WriteMemoryItem(item, DecodeReal3(r));
           }
         } else {
-          spareOutputs_[g] = r;
+          spareOutputs_[g] = std::string(r);
         }
       }
       items = cmd;
@@ -258,17 +262,20 @@ void ControllerModel::StoreMemory(uint16_t address, std::string_view bytes) {
     memory_[(address + i) & 0xFFFF] = static_cast<uint8_t>(bytes[i]);
 }
 
-Real3Bytes ControllerModel::ReadMemoryItem(const SimMemoryItem &item) const {
+std::string ControllerModel::ReadMemoryItem(const SimMemoryItem &item) const {
   const uint16_t a = item.Address;
   switch (item.Type) {
     case 1:
-      return EncodeReal3(memory_[a]);
+      return Real3(memory_[a]);
     case 2:
-      return EncodeReal3(memory_[a] | memory_[(a + 1) & 0xFFFF] << 8);
-    case 3:
-      return Real3Bytes{memory_[a], memory_[(a + 1) & 0xFFFF], memory_[(a + 2) & 0xFFFF]};
+      return Real3(memory_[a] | memory_[(a + 1) & 0xFFFF] << 8);
+    case 3: {
+      std::string raw;
+      AppendMemory(raw, a, 3);
+      return raw;
+    }
     default:
-      return Real3Bytes{0, 0, 0};
+      return Real3(0.0);
   }
 }
 
@@ -281,18 +288,16 @@ void ControllerModel::WriteMemoryItem(const SimMemoryItem &item, double value) {
     case 2:
       PutLittleEndian(bytes, static_cast<uint16_t>(Clamp(value, 0, 65535)), 2);
       break;
-    case 3: {
-      Real3Bytes r = EncodeReal3(value);
-      bytes.assign(reinterpret_cast<const char *>(r.data()), 3);
+    case 3:
+      bytes = Real3(value);
       break;
-    }
     default:
       return;
   }
   StoreMemory(item.Address, bytes);
 }
 
-Real3Bytes ControllerModel::MemoryOutputLocked(int index) const {
+std::string ControllerModel::MemoryOutputLocked(int index) const {
   if (index < static_cast<int>(config_.MemoryOut.size()))
     return ReadMemoryItem(config_.MemoryOut[index]);
   return spareOutputs_[index];
@@ -306,9 +311,7 @@ void ControllerModel::WriteAnalogLocked(int index, uint16_t word) {
   if (index >= config_.NumAnalogIn) return;
   double range = (word & 0x8000) ? 4095.0 : 255.0;
   double percent = 100.0 * (word & 0x7FFF) / range;
-  Real3Bytes r = EncodeReal3(percent);
-  StoreMemory(static_cast<uint16_t>(config_.AnalogInAddr + 3 * index),
-              std::string_view(reinterpret_cast<const char *>(r.data()), 3));
+  StoreMemory(static_cast<uint16_t>(config_.AnalogInAddr + 3 * index), Real3(percent));
 }
 
 void ControllerModel::Advance(double seconds) {
@@ -351,20 +354,19 @@ void ControllerModel::MoveLocked(double dt) {
     uint16_t address = block.Address;
     for (std::size_t k = 0; k < block.ItemTypes.size(); ++k) {
       auto type = static_cast<uint8_t>(block.ItemTypes[k]);
-      if (type < 1 || type > 6) break;
-      static constexpr int kSizes[7] = {0, 1, 2, 2, 4, 4, 3};
+      if (BlockItemSize(type) == 0) break;
       bool input = k < block.ItemDirections.size() && block.ItemDirections[k] == 1;
       if (input) {
         std::string bytes;
-        if (type == 6) {
-          Real3Bytes r = EncodeReal3(20.0 + 5.0 * std::sin(kTwoPi * t / 300.0 + k));
-          bytes.assign(reinterpret_cast<const char *>(r.data()), 3);
+        if (type == kBlkReal) {
+          bytes = Real3(20.0 + 5.0 * std::sin(kTwoPi * t / 300.0 + k));
         } else {
-          PutLittleEndian(bytes, static_cast<uint32_t>(t) + static_cast<uint32_t>(k), kSizes[type]);
+          PutLittleEndian(bytes, static_cast<uint32_t>(t) + static_cast<uint32_t>(k),
+                          BlockItemSize(type));
         }
         StoreMemory(address, bytes);
       }
-      address = static_cast<uint16_t>(address + kSizes[type]);
+      address = static_cast<uint16_t>(address + BlockItemSize(type));
     }
   }
   // READ variables move; variables the driver writes keep what it wrote.
@@ -426,7 +428,7 @@ void ControllerModel::FillSamples() {
     row[6] = 0;
     for (int v = 0; v < 8; ++v) {
       double value = 20.0 + 10.0 * v + 5.0 * std::sin(kTwoPi * r / 96.0 + v);
-      Real3Bytes bytes = EncodeReal3(value);
+      std::string bytes = Real3(value);
       std::memcpy(row.data() + 7 + 3 * v, bytes.data(), 3);
     }
     std::memcpy(memory_.data() + kSampleBase + r * kSampleRowBytes, row.data(), row.size());
@@ -519,8 +521,8 @@ void ControllerModel::SetSampleRow(int index, const SampleRowBytes &row) {
   std::memcpy(memory_.data() + kSampleBase + index * kSampleRowBytes, row.data(), row.size());
 }
 
-Real3Bytes ControllerModel::MemoryOutputReal(int index) const {
-  if (index < 0 || index >= 8) return Real3Bytes{0, 0, 0};
+std::string ControllerModel::MemoryOutputReal(int index) const {
+  if (index < 0 || index >= 8) return Real3(0.0);
   std::lock_guard<std::mutex> lock(mutex_);
   return MemoryOutputLocked(index);
 }

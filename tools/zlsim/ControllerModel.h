@@ -30,7 +30,6 @@
 #include <string_view>
 #include <vector>
 
-#include "zlsim/Real3Codec.h"
 #include "zlsim/SimConfig.h"
 
 namespace zl::sim {
@@ -90,16 +89,17 @@ class ControllerModel {
   void SetQqBytes(uint8_t a1, uint8_t a2, uint8_t a3, const QqValue &value);
   SampleRowBytes SampleRow(int index) const;  // 0..527
   void SetSampleRow(int index, const SampleRowBytes &row);
-  Real3Bytes MemoryOutputReal(int index) const;  // memory output 0..7 as "K" sends it
+  // Memory output 0..7 as "K" sends it: three bytes of a 3-byte real.
+  std::string MemoryOutputReal(int index) const;
 
  private:
   bool Dispatch(std::string_view cmd, std::string &items);
   bool ServeQq(std::string_view cmd, std::string &items);
   void AppendMemory(std::string &out, uint16_t address, std::size_t count) const;
   void StoreMemory(uint16_t address, std::string_view bytes);
-  Real3Bytes ReadMemoryItem(const SimMemoryItem &item) const;
+  std::string ReadMemoryItem(const SimMemoryItem &item) const;
   void WriteMemoryItem(const SimMemoryItem &item, double value);
-  Real3Bytes MemoryOutputLocked(int index) const;
+  std::string MemoryOutputLocked(int index) const;
   void WriteAnalogLocked(int index, uint16_t word);
   void FillSamples();
   void MoveLocked(double seconds);
@@ -120,7 +120,7 @@ class ControllerModel {
   std::array<uint16_t, 64> analog_{};
   std::array<uint16_t, 48> counters_{};
   std::array<double, 48> counterCarry_{};
-  std::array<Real3Bytes, 8> spareOutputs_{};
+  std::array<std::string, 8> spareOutputs_;  // 3-byte reals
   std::map<uint32_t, QqValue> qq_;
 
   // Per-object parameters of the motion, drawn from the seed.
