@@ -125,7 +125,7 @@ bool LoadStation(ParameterReader &r, Station &st, int number) {
     r.Debug("loadst", "err-eof and not groupEnd");
     return false;
   }
-  // Replaces whatever more specific text a list loader left.
+  // Replaces whatever narrower text a list loader left.
   if (int missing = FirstUndefined(r, kSEnd - 1)) {
     r.SetError(BadVariableText(table, missing));
     r.Debug("loadst", std::to_string(missing) + ". item not loaded");
