@@ -6,6 +6,9 @@
 #include <time.h>
 
 #include <atomic>
+#include <string_view>
+
+#include "port/Text.h"
 
 namespace zl {
 namespace {
@@ -41,8 +44,31 @@ locale_t TimeLocale() {
 
 int DaysInMonth(int year, int month) {
   static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 31;
   bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// True when text holds bytes above 0x7F and all of them form well-formed
+// UTF-8 sequences (what a UTF-8 locale produces; 8-bit code pages rarely do).
+bool IsNonAsciiUtf8(std::string_view text) {
+  bool high = false;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t extra = (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : 0;
+    if (extra == 0 || i + extra >= text.size()) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    high = true;
+    i += extra + 1;
+  }
+  return high;
 }
 
 }  // namespace
@@ -128,8 +154,14 @@ std::string DateTimeText(const LocalDateTime &t) {
     strftime(date, sizeof date, "%x", &tm);
     strftime(time, sizeof time, "%X", &tm);
   }
-  if (t.Hour == 0 && t.Minute == 0 && t.Second == 0 && t.Millisecond == 0) return date;
-  return std::string(date) + " " + time;
+  std::string text = date;
+  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0 || t.Millisecond != 0) {
+    text += ' ';
+    text += time;
+  }
+  // The driver's texts are Windows-1250; a UTF-8 locale's names (months,
+  // AM/PM markers) are converted.
+  return IsNonAsciiUtf8(text) ? Cp1250(text) : text;
 }
 
 std::string DateTimeText() {

@@ -40,6 +40,14 @@ std::string CurrentDirectory() {
   return ".";
 }
 
+// The folder a drive letter stands for; empty when the drive is not mapped.
+std::string DriveRoot(char letter) {
+  std::string var = std::string("ZLNETDRV_DRIVE_") + letter;
+  const char *mapped = std::getenv(var.c_str());
+  if (mapped && *mapped) return mapped;
+  return letter == 'C' ? CurrentDirectory() : std::string();
+}
+
 }  // namespace
 
 std::string MapDrivePath(std::string_view path) {
@@ -47,17 +55,12 @@ std::string MapDrivePath(std::string_view path) {
   std::string_view rest = path;
   if (path.size() >= 2 && path[1] == ':' &&
       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
-    char letter = static_cast<char>(path[0] & ~0x20);
-    std::string var = std::string("ZLNETDRV_DRIVE_") + letter;
-    const char *mapped = std::getenv(var.c_str());
-    if (mapped && *mapped) {
-      root = mapped;
-    } else if (letter == 'C') {
-      root = CurrentDirectory();
-    } else {
-      return std::string();
-    }
+    root = DriveRoot(static_cast<char>(path[0] & ~0x20));
+    if (root.empty()) return std::string();
     rest = path.substr(2);
+  } else if (!path.empty() && path[0] == '\\') {
+    // "\dir\FILE": the root of the current drive, which is C:.
+    root = DriveRoot('C');
   } else if (!path.empty() && path[0] == '/') {
     root = "/";
   } else {
@@ -75,8 +78,11 @@ std::string MapDrivePath(std::string_view path) {
     i = j + 1;
     if (part.empty() || part == ".") continue;
     if (part == "..") {
-      std::size_t slash = result.find_last_of('/');
-      result = slash == 0 || slash == std::string::npos ? "/" : result.substr(0, slash);
+      // As on a Windows drive, ".." stops at the root: never above it.
+      if (result.size() > root.size()) {
+        std::size_t slash = result.find_last_of('/');
+        result = slash == 0 || slash == std::string::npos ? "/" : result.substr(0, slash);
+      }
       continue;
     }
     part = FindEntry(result, part);

@@ -3,8 +3,9 @@
 // A path "C:\dir\FILE" names $ZLNETDRV_DRIVE_C/dir/FILE (the current directory
 // when the variable is not set); another drive letter X uses
 // $ZLNETDRV_DRIVE_X and names nothing when that is not set. A path that starts
-// with "/" is a native path; any other path is relative to the current
-// directory. Backslashes and slashes both separate components.
+// with a backslash starts at the root of drive C:, one that starts with "/" is
+// a native path; any other path is relative to the current directory. Backslashes and slashes both
+// separate components.
 //
 // Windows file names are case-insensitive and the parameter file's reader
 // upper-cases texts, so each component that exists is found regardless of

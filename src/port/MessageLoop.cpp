@@ -63,26 +63,45 @@ bool MessageLoop::Send(Task task) {
     task();
     return true;
   }
-  auto done = std::make_shared<bool>(false);
+  // The stage of this call, under mutex_: the sender and the owner thread
+  // agree on it, so a task the sender gave up on is never run afterwards.
+  enum Stage { kQueued, kRunning, kDone, kAbandoned };
+  auto stage = std::make_shared<Stage>(kQueued);
+  uint64_t epoch;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (shutdown_) return false;
+    epoch = cancelEpoch_;
   }
-  Post([this, done, task = std::move(task)] {
+  Post([this, stage, task = std::move(task)] {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (*stage == kAbandoned) return;
+      *stage = kRunning;
+    }
     task();
     std::lock_guard<std::mutex> lock(mutex_);
-    *done = true;
-    ++sendsDone_;
+    *stage = kDone;
     sendDone_.notify_all();
   });
   std::unique_lock<std::mutex> lock(mutex_);
-  sendDone_.wait(lock, [&] { return *done || shutdown_; });
-  return *done;
+  sendDone_.wait(lock, [&] {
+    return *stage == kDone || (*stage == kQueued && (shutdown_ || cancelEpoch_ != epoch));
+  });
+  if (*stage == kDone) return true;
+  *stage = kAbandoned;
+  return false;
 }
 
 void MessageLoop::Shutdown() {
   std::lock_guard<std::mutex> lock(mutex_);
   shutdown_ = true;
+  sendDone_.notify_all();
+}
+
+void MessageLoop::CancelSends() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++cancelEpoch_;
   sendDone_.notify_all();
 }
 

@@ -53,7 +53,9 @@ class MessageLoop {
 
   // Runs task on the owner thread and waits until it has run (the
   // synchronised call). On the owner thread it runs at once. Answers false,
-  // without running the task, once the loop has been shut down.
+  // without running the task, once the loop has been shut down or the call
+  // was cancelled before the owner thread began it; such a task never runs
+  // later, so it may refer to the sender's stack.
   bool Send(Task task);
 
   // Owner thread: waits up to timeoutMs (0: no wait, -1: until a message
@@ -77,6 +79,11 @@ class MessageLoop {
   // Refuses further Sends and releases every thread waiting in Send (their
   // tasks are not run). Posted tasks still run when pumped.
   void Shutdown();
+  // Any thread: releases every Send waiting at this moment whose task has not
+  // begun (those tasks are dropped); a task already running is waited for.
+  // Later Sends work as before. Lets a thread that cannot pump stop a thread
+  // blocked in a synchronised call.
+  void CancelSends();
   bool IsShutDown() const;
 
   // Number of messages waiting (tasks and socket notifications observed).
@@ -111,11 +118,11 @@ class MessageLoop {
   int epoll_ = -1;
   int wakeup_ = -1;  // eventfd: readable while tasks wait
 
-  mutable std::mutex mutex_;  // guards queue_, shutdown_, sendsDone_
+  mutable std::mutex mutex_;  // guards queue_, shutdown_, cancelEpoch_, every Send's stage
   std::condition_variable sendDone_;
   std::deque<Message> queue_;
   bool shutdown_ = false;
-  uint64_t sendsDone_ = 0;  // bumped when a sent task has run
+  uint64_t cancelEpoch_ = 0;  // bumped by CancelSends
 
   // Owner thread only.
   std::map<int, Watch> watches_;

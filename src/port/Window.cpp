@@ -1,0 +1,185 @@
+#include "port/Window.h"
+
+namespace zl {
+
+Component::Component(ComponentKind kind, std::string name, int left, int top, int width, int height,
+                     const Font *font, std::string hint)
+    : Kind(kind),
+      Name(std::move(name)),
+      Left(left),
+      Top(top),
+      Width(width),
+      Height(height),
+      HasFont(font != nullptr),
+      TextFont(font ? *font : Font{}),
+      Hint(std::move(hint)) {}
+
+std::string Component::Caption() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return caption_;
+}
+
+void Component::SetCaption(std::string_view text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  caption_.assign(text);
+}
+
+bool Component::SetCaptionIfDifferent(std::string_view text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (caption_ == text) return false;
+  caption_.assign(text);
+  return true;
+}
+
+void Component::UpdateCaption(const std::function<std::string(std::string_view)> &next) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  caption_ = next(caption_);
+}
+
+Label::Label(std::string name, int left, int top, const Font &font, std::string hint,
+             std::string_view caption)
+    : Component(ComponentKind::Label, std::move(name), left, top, 0, 0, &font, std::move(hint)) {
+  caption_.assign(caption);
+}
+
+Image::Image(std::string name, int left, int top, int width, int height, std::string hint,
+             bool transparent)
+    : Component(ComponentKind::Image, std::move(name), left, top, width, height, nullptr,
+                std::move(hint)),
+      Transparent(transparent) {}
+
+Button::Button(std::string name, int left, int top, int width, int height, const Font &font,
+               std::string hint, std::string_view caption)
+    : Component(ComponentKind::Button, std::move(name), left, top, width, height, &font,
+                std::move(hint)) {
+  caption_.assign(caption);
+}
+
+Memo::Memo(std::string name, int left, int top, int width, int height, const Font &font,
+           std::string hint)
+    : Component(ComponentKind::Memo, std::move(name), left, top, width, height, &font,
+                std::move(hint)) {}
+
+std::vector<std::string> Memo::Lines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lines_;
+}
+
+std::size_t Memo::Count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lines_.size();
+}
+
+void Memo::Add(std::string_view line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.emplace_back(line);
+}
+
+void Memo::AddKeepingNewest(std::string_view line, std::size_t maxLines) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!lines_.empty() && lines_.size() >= maxLines) lines_.erase(lines_.begin());
+  lines_.emplace_back(line);
+}
+
+void Memo::Delete(std::size_t index) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (index < lines_.size()) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void Memo::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.clear();
+}
+
+Form::Form(std::string_view caption, int left, int top, int clientWidth, int clientHeight)
+    : caption_(caption),
+      left_(left),
+      top_(top),
+      clientWidth_(clientWidth),
+      clientHeight_(clientHeight) {}
+
+std::string Form::Caption() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return caption_;
+}
+
+void Form::SetCaption(std::string_view caption) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  caption_.assign(caption);
+}
+
+int Form::Left() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return left_;
+}
+
+int Form::Top() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return top_;
+}
+
+void Form::SetLeft(int left) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  left_ = left;
+}
+
+void Form::SetTop(int top) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  top_ = top;
+}
+
+bool Form::Visible() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return visible_;
+}
+
+WindowState Form::State() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return state_;
+}
+
+bool Form::Focused() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return focused_;
+}
+
+bool Form::Enabled() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return enabled_;
+}
+
+void Form::Show() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  visible_ = true;
+}
+
+void Form::Hide() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  visible_ = false;
+  focused_ = false;
+}
+
+void Form::Minimize() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_ = WindowState::Minimized;
+}
+
+void Form::Restore() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_ = WindowState::Normal;
+}
+
+void Form::SetEnabled(bool enabled) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  enabled_ = enabled;
+  if (!enabled) focused_ = false;
+}
+
+bool Form::SetFocus() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!visible_ || !enabled_) return false;
+  focused_ = true;
+  return true;
+}
+
+}  // namespace zl

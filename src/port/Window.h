@@ -1,0 +1,148 @@
+// The window model: the status window and its components as plain objects.
+//
+// The driver sets captions, places and states; the host reads them (as JSON
+// through the C ABI) instead of seeing a window on a display. Geometry, fonts
+// and hints are fixed at construction. Captions, memo lines and the window's
+// state can change at run time; they are guarded by a mutex per object,
+// because two of the labels are updated from the communication thread.
+// Texts are Windows-1250 bytes.
+#ifndef ZL_PORT_WINDOW_H
+#define ZL_PORT_WINDOW_H
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zl {
+
+struct Font {
+  std::string Name;
+  int Height = 0;  // character height in pixels
+  bool Bold = false;
+  std::string Color = "black";
+};
+
+enum class ComponentKind { Label, Image, Memo, Button };
+
+class Component {
+ public:
+  Component(ComponentKind kind, std::string name, int left, int top, int width, int height,
+            const Font *font, std::string hint);
+  virtual ~Component() = default;
+  Component(const Component &) = delete;
+  Component &operator=(const Component &) = delete;
+
+  const ComponentKind Kind;
+  const std::string Name;
+  const int Left, Top;
+  const int Width, Height;  // 0 x 0 for a label sized to its caption
+  const bool HasFont;       // images have none
+  const Font TextFont;
+  const std::string Hint;  // empty: none
+
+  bool AutoSize() const { return Kind == ComponentKind::Label; }
+
+  std::string Caption() const;
+  void SetCaption(std::string_view text);
+  // Sets the caption only when it differs; answers whether it changed.
+  bool SetCaptionIfDifferent(std::string_view text);
+  // Replaces the caption by next(caption) in one step.
+  void UpdateCaption(const std::function<std::string(std::string_view)> &next);
+
+ protected:
+  mutable std::mutex mutex_;
+  std::string caption_;
+};
+
+class Label : public Component {
+ public:
+  Label(std::string name, int left, int top, const Font &font, std::string hint = {},
+        std::string_view caption = {});
+};
+
+class Image : public Component {
+ public:
+  Image(std::string name, int left, int top, int width, int height, std::string hint = {},
+        bool transparent = false);
+  const bool Transparent;
+};
+
+class Button : public Component {
+ public:
+  Button(std::string name, int left, int top, int width, int height, const Font &font,
+         std::string hint, std::string_view caption);
+};
+
+// A read-only multi-line text box.
+class Memo : public Component {
+ public:
+  Memo(std::string name, int left, int top, int width, int height, const Font &font,
+       std::string hint = {});
+
+  std::vector<std::string> Lines() const;
+  std::size_t Count() const;
+  void Add(std::string_view line);
+  // When the memo already holds maxLines or more lines, deletes the first
+  // (oldest) one; then appends line. One step for every other writer.
+  void AddKeepingNewest(std::string_view line, std::size_t maxLines);
+  void Delete(std::size_t index);  // an index out of range deletes nothing
+  void Clear();
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+enum class WindowState { Normal, Minimized };
+
+class Form {
+ public:
+  Form(std::string_view caption, int left, int top, int clientWidth, int clientHeight);
+  virtual ~Form() = default;
+  Form(const Form &) = delete;
+  Form &operator=(const Form &) = delete;
+
+  std::string Caption() const;
+  void SetCaption(std::string_view caption);
+  int Left() const;
+  int Top() const;
+  void SetLeft(int left);
+  void SetTop(int top);
+  int ClientWidth() const { return clientWidth_; }
+  int ClientHeight() const { return clientHeight_; }
+
+  bool Visible() const;
+  WindowState State() const;
+  bool Focused() const;
+  bool Enabled() const;
+
+  void Show();
+  void Hide();  // also takes the focus away
+  void Minimize();
+  void Restore();
+  void SetEnabled(bool enabled);
+  // Gives the window the input focus; refused (false) while it is hidden or disabled.
+  bool SetFocus();
+
+  // The components in declaration order.
+  const std::vector<const Component *> &Components() const { return components_; }
+
+ protected:
+  void AddComponent(const Component &c) { components_.push_back(&c); }
+
+ private:
+  mutable std::mutex mutex_;
+  std::string caption_;
+  int left_, top_;
+  const int clientWidth_, clientHeight_;
+  bool visible_ = false;
+  bool enabled_ = true;
+  bool focused_ = false;
+  WindowState state_ = WindowState::Normal;
+  std::vector<const Component *> components_;
+};
+
+}  // namespace zl
+
+#endif  // ZL_PORT_WINDOW_H
