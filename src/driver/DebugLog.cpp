@@ -9,7 +9,8 @@ namespace zl {
 
 void DebugLog::Enable() {
   if (enabled_.load(std::memory_order_acquire)) return;
-  busy_.clear(std::memory_order_release);
+  // LogBusy is not reset here: a writer always releases it itself, and a
+  // writer that began before the log went off may still hold it.
   named_.store(true, std::memory_order_release);
   enabled_.store(true, std::memory_order_release);
 }

@@ -1,0 +1,39 @@
+// One pass of the communication thread: the work TIdleThread does each time
+// round its loop while IdleGO is 1. The loop itself (flags, sleep,
+// termination) is TIdleThread's; everything a pass does is here.
+//
+// A pass, in order:
+//   1. housekeeping: clocks, timers, status labels, station sleep countdowns;
+//   2. a waiting event line goes to the event list (synchronised call);
+//   3. the connection pass, while the client's polling is enabled;
+//   4. the decoding of at most one stored answer;
+//   5. a waiting event line goes to the event list (synchronised call).
+#ifndef ZL_DRIVER_COMMPASS_H
+#define ZL_DRIVER_COMMPASS_H
+
+#include "port/Window.h"
+
+namespace zl {
+
+struct DriverInstance;
+class LineClient;
+
+// What a pass works on: the values TIdleThread was built with.
+struct PassContext {
+  DriverInstance &Di;
+  LineClient *Client;  // null until the driver has a client
+  Label &Label1;       // queue status text
+  Label &Label2;       // activity indicator
+  Memo &EventList;
+};
+
+// Communication thread; never holds a driver lock across a synchronised call.
+void RunPass(PassContext &ctx);
+
+// Step 2 and 5: when PendingEvent holds a line, runs AddToMemo on the host's
+// thread through the synchronised call and waits for it.
+void HandOverPendingEvent(PassContext &ctx);
+
+}  // namespace zl
+
+#endif  // ZL_DRIVER_COMMPASS_H

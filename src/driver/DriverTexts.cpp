@@ -1,0 +1,35 @@
+#include "driver/DriverTexts.h"
+
+#include "port/Text.h"
+
+namespace zl::text {
+namespace {
+
+// Converted once, kept for the life of the process.
+const std::string &Keep(std::string_view utf8) {
+  return *new std::string(Cp1250(utf8));
+}
+
+}  // namespace
+
+#define ZL_KEPT_TEXT(function, utf8)                  \
+  const std::string &function() {                     \
+    static const std::string &converted = Keep(utf8); \
+    return converted;                                 \
+  }
+
+ZL_KEPT_TEXT(HostNameLine, "Název ovladače v aplikaci = ")
+ZL_KEPT_TEXT(ParameterFileLine, "Parametrický soubor = ")
+ZL_KEPT_TEXT(LoginLevelLine, "Úroveň pro přihlášení = ")
+ZL_KEPT_TEXT(InitOk, "Inicializace OK")
+ZL_KEPT_TEXT(ThreadClassLine, "Třída threadu = ")
+ZL_KEPT_TEXT(NoThreadLine, "Třída threadu NEBYLA inicializována !!!")
+ZL_KEPT_TEXT(NewLoginLevelLine, "Nová úroveň přihlášení = ")
+ZL_KEPT_TEXT(AboutPurpose, "Komunikační ovladač pro Halvex 3.x/2000/5.x")
+ZL_KEPT_TEXT(AboutLibrary, "Knihovna WIN32DLL (testováno ve W98/NT/2000/XP)")
+ZL_KEPT_TEXT(AboutVersion, "Verze ovladače: 1.101 - 2007/08/20")
+ZL_KEPT_TEXT(Credit, "Ovladač linky ZL2 přes bránu TCP/IP")
+
+#undef ZL_KEPT_TEXT
+
+}  // namespace zl::text

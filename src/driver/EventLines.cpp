@@ -1,0 +1,14 @@
+#include "driver/EventLines.h"
+
+#include "driver/DriverInstance.h"
+
+namespace zl {
+
+void AddToMemo(DriverInstance &di) {
+  if (di.PendingEvent.empty()) return;
+  if (di.Services) di.Services->AddEvent(di.PendingEvent.view());
+  di.Debug("AddToMemo", di.PendingEvent.view());
+  di.PendingEvent.clear();
+}
+
+}  // namespace zl

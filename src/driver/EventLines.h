@@ -1,0 +1,22 @@
+// The event list's rules that do not need the window itself: its size and the
+// hand-over of a line from the communication thread.
+#ifndef ZL_DRIVER_EVENTLINES_H
+#define ZL_DRIVER_EVENTLINES_H
+
+#include <cstddef>
+
+namespace zl {
+
+struct DriverInstance;
+
+// AddEvent keeps the list at this many lines (it deletes one line per call).
+constexpr std::size_t kEventListLines = 12;
+
+// Host's thread, called synchronised by the communication thread: a waiting
+// PendingEvent becomes an event line and a debug line ("AddToMemo"), then
+// PendingEvent is emptied. An empty PendingEvent does nothing.
+void AddToMemo(DriverInstance &di);
+
+}  // namespace zl
+
+#endif  // ZL_DRIVER_EVENTLINES_H

@@ -1,0 +1,180 @@
+// Init and Done of TDrvForm: bringing the driver up and taking it down, step
+// by step.
+#include <cstring>
+#include <string>
+
+#include "config/ParameterFile.h"
+#include "driver/DriverTexts.h"
+#include "driver/TDrvForm.h"
+#include "port/Beep.h"
+#include "port/Clock.h"
+
+namespace zl {
+
+bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t loginLevel) {
+  if (!fileName || !text) return false;
+  // A driver already running is stopped first, as Done would, so that a second
+  // Init starts from a clean state instead of leaving a thread behind.
+  if (Thread) Done();
+
+  // 1. The parameter file may switch the log on again.
+  Di.Log.Disable();
+
+  // 2. The host's name for this driver: the buffer's text up to its first NUL
+  //    (the buffer holds 256 bytes; nothing beyond them is read).
+  std::string_view hostName(text, strnlen(text, 256));
+  AddEvent(text::HostNameLine() + std::string(hostName));
+
+  // 3. The parameter file's name: up to its first NUL, at most charLimit and
+  //    at most 255 characters.
+  std::size_t limit = charLimit > 0 ? static_cast<std::size_t>(charLimit) : 0;
+  if (limit > 255) limit = 255;
+  Di.ParameterFileName = std::string_view(fileName, strnlen(fileName, limit));
+  AddEvent(text::ParameterFileLine() + Di.ParameterFileName.str());
+
+  // 4.
+  AddEvent(text::LoginLevelLine() + std::to_string(loginLevel));
+  LoginLevel = loginLevel;
+
+  // 5. Defaults, the 100 station records and the sample table.
+  InitZavro(Di);
+
+  // 6.
+  if (!LoadParameterFile(Di)) {
+    std::memcpy(text, Di.ErrorText, sizeof Di.ErrorText);
+    text[sizeof Di.ErrorText - 1] = '\0';
+    Di.Debug("PARfile ERROR", std::string_view(Di.ErrorText, strnlen(Di.ErrorText, 256)));
+    return false;
+  }
+
+  // 7.
+  ResetStations(Di);
+  Di.Debug("init", "reset data stations OK");
+
+  // 8.
+  ResetRuntimeState();
+  Di.Debug("init", "call reset buffer");
+  Di.Debug("init", "return reset buffer - INIT = TRUE");
+  Di.Debug("LoadPARfile", "OK");
+
+  // 9.
+  AddEvent(text::InitOk());
+
+  // 10..16.
+  StartCommunication();
+  return true;
+}
+
+void TDrvForm::ResetRuntimeState() {
+  Di.OnDone.store(0);
+  {
+    std::lock_guard<std::mutex> lock(Di.StoreLock);
+    Di.ReceiveStore.clear();
+  }
+  {
+    std::lock_guard<std::mutex> lock(Di.QueueLock);
+    Di.PrimaryQueue.clear();
+    Di.SecondaryQueue.clear();
+  }
+  std::lock_guard<std::mutex> lock(Di.DataLock);
+  Di.PrefixWindow.clear();
+  Di.MessageBuffer.clear();
+  Di.PrefixCount = Real6{};
+  Di.MessageCount = Real6{};
+  Di.SecondsSinceAnswer = Real6{};
+  Di.SecondsSinceTransmit = Real6{};
+  for (Real6 &timer : Di.MsTimers) timer = Real6{};
+  Di.LastTick = DayCentiseconds();
+  Di.PrimarySent = 0;
+  Di.SecondarySent = 0;
+  Di.SampleAltKinds = 0;
+}
+
+void TDrvForm::StartCommunication() {
+  // 10. The work switch, 0 until the thread may start.
+  if (!IdleGO) IdleGO = std::make_unique<std::atomic<uint8_t>>(0);
+  IdleGO->store(0);
+  Di.IdleGO = IdleGO.get();
+
+  // 11. The TCP client, not connected.
+  Client = CreateClient();
+  Di.Client = Client.get();
+
+  // 12. The thread, suspended.
+  Thread = std::make_unique<TIdleThread>(Label1, Label2, EventList, &Di, Client.get(), IdleGO.get(),
+                                         Di.Global.IdleTime, &Loop);
+
+  // 13. Only now, with everything in place, may it run.
+  IdleGO->store(1);
+  Thread->Resume();
+
+  // 14.
+  ClearQueuesAtStart();
+
+  // 15.
+  if (Thread) {
+    AddEvent(text::ThreadClassLine() + TIdleThread::ClassName);
+  } else {
+    AddEvent(text::NoThreadLine());
+  }
+
+  // 16.
+  ShowInitialQueueStatus();
+}
+
+void TDrvForm::StopThread() {
+  if (!Thread) return;
+  if (IdleGO) IdleGO->store(0);
+  Di.OnDone.store(1);
+  Thread->Stop();  // pumps Loop while it waits
+  Thread.reset();
+}
+
+void TDrvForm::Done() {
+  // 1.
+  Beep(1000, 100);
+  // 2.
+  Di.Debug("done", "begin");
+  // 3.
+  ClearStoreAndQueues();
+  Di.Debug("done", "queues are empty");
+
+  // 4.
+  if (Thread) {
+    if (Thread->Suspended()) Thread->Resume();
+    Di.Debug("done", "suspended=false");
+    if (Client && Client->Connected()) Client->Disconnect();
+    if (IdleGO) IdleGO->store(0);
+    Di.Debug("done", "IdleGO=false");
+    Di.OnDone.store(1);
+    Di.Debug("done", "OnDone=true");
+    Thread->Terminate();
+    Di.Debug("done", "thread.terminate called");
+    if (Thread->Terminated()) Di.Debug("done", "thread.terminated flag is on");
+    // The end of the thread: serves its synchronised calls while waiting.
+    Thread->WaitFor();
+    Thread.reset();
+  }
+
+  // 5. The client disconnects itself when it is still connected.
+  Di.Client = nullptr;
+  Client.reset();
+  Di.Debug("done", "COM closed");
+
+  // 6., 7.
+  {
+    std::lock_guard<std::mutex> lock(Di.DataLock);
+    for (int n = 1; n <= kMaxStations; ++n) Di.Stations[n].reset();
+    // No station record exists any more: nothing may walk the slots.
+    Di.StationCount = 0;
+    Di.SampleTable.reset();
+  }
+  Di.Debug("done", "stations/data closed");
+
+  // 8. Every Done leaves its last line in the log file, on or off.
+  Di.Log.Enable();
+  Di.Debug("done", "end");
+  Di.Log.Disable();
+}
+
+}  // namespace zl

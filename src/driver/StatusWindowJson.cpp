@@ -1,0 +1,149 @@
+// The status window as JSON for the host (GetStatusWindow): the window's
+// state, the captions, the event lines and every component's place, font and
+// hint. The driver's texts are Windows-1250; the JSON is UTF-8.
+#include <cstdio>
+#include <string>
+
+#include "driver/TDrvForm.h"
+#include "port/Text.h"
+
+namespace zl {
+namespace {
+
+// A Windows-1250 text as a JSON string literal in UTF-8.
+void AppendString(std::string &out, std::string_view cp1250) {
+  out += '"';
+  for (char c : Utf8FromCp1250(cp1250)) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+void AppendKey(std::string &out, std::string_view key) {
+  AppendString(out, key);
+  out += ':';
+}
+
+void AppendBool(std::string &out, bool b) {
+  out += b ? "true" : "false";
+}
+
+const char *KindName(ComponentKind kind) {
+  switch (kind) {
+    case ComponentKind::Label:
+      return "label";
+    case ComponentKind::Image:
+      return "image";
+    case ComponentKind::Memo:
+      return "memo";
+    case ComponentKind::Button:
+      return "button";
+  }
+  return "";
+}
+
+// "name":"caption" for each component, as one object.
+void AppendCaptions(std::string &out, std::initializer_list<const Component *> components) {
+  out += '{';
+  bool first = true;
+  for (const Component *c : components) {
+    if (!first) out += ',';
+    first = false;
+    AppendKey(out, c->Name);
+    AppendString(out, c->Caption());
+  }
+  out += '}';
+}
+
+void AppendComponent(std::string &out, const Component &c) {
+  AppendKey(out, c.Name);
+  out += "{\"kind\":\"";
+  out += KindName(c.Kind);
+  out += "\",\"left\":" + std::to_string(c.Left) + ",\"top\":" + std::to_string(c.Top) +
+         ",\"width\":" + std::to_string(c.Width) + ",\"height\":" + std::to_string(c.Height);
+  out += ",\"autoSize\":";
+  AppendBool(out, c.AutoSize());
+  out += ",\"font\":";
+  if (c.HasFont) {
+    out += "{\"name\":";
+    AppendString(out, c.TextFont.Name);
+    out += ",\"height\":" + std::to_string(c.TextFont.Height) + ",\"bold\":";
+    AppendBool(out, c.TextFont.Bold);
+    out += ",\"color\":";
+    AppendString(out, c.TextFont.Color);
+    out += '}';
+  } else {
+    out += "null";
+  }
+  out += ",\"hint\":";
+  AppendString(out, c.Hint);
+  out += '}';
+}
+
+}  // namespace
+
+std::string TDrvForm::StatusJson() const {
+  std::string out = "{";
+  AppendKey(out, "caption");
+  AppendString(out, Caption());
+  out += ",\"visible\":";
+  AppendBool(out, Visible());
+  out += ",\"state\":";
+  out += State() == WindowState::Minimized ? "\"minimized\"" : "\"normal\"";
+  out += ",\"focused\":";
+  AppendBool(out, Focused());
+  out += ",\"left\":" + std::to_string(Left()) + ",\"top\":" + std::to_string(Top()) +
+         ",\"width\":" + std::to_string(ClientWidth()) +
+         ",\"height\":" + std::to_string(ClientHeight());
+
+  out += ",\"labels\":";
+  AppendCaptions(out,
+                 {&LabelName, &LabelTitleVersion, &LabelVersion, &Label1, &Label2, &LabelCredit});
+  out += ",\"buttons\":";
+  AppendCaptions(out, {&About, &ButtonMin});
+
+  out += ",\"events\":[";
+  bool first = true;
+  for (const std::string &line : EventList.Lines()) {
+    if (!first) out += ',';
+    first = false;
+    AppendString(out, line);
+  }
+  out += "]";
+
+  out += ",\"components\":{";
+  first = true;
+  for (const Component *c : Components()) {
+    if (!first) out += ',';
+    first = false;
+    AppendComponent(out, *c);
+  }
+  out += "}}";
+  return out;
+}
+
+}  // namespace zl

@@ -1,0 +1,148 @@
+#include "driver/TDrvForm.h"
+
+#include <string>
+
+#include "driver/DriverTexts.h"
+#include "driver/EventLines.h"
+
+namespace zl {
+namespace {
+
+const Font kSansBold{"MS Sans Serif", 11, true};
+const Font kSmallFonts{"Small Fonts", 9, false};
+const Font kSystem{"System", 13, false};  // the window's own font
+const Font kArial{"Arial", 11, false};
+
+}  // namespace
+
+TDrvForm::TDrvForm()
+    : Form(text::kWindowCaption, 308, 167, 336, 239),
+      LabelName("LabelName", 56, 8, kSansBold, "Right mouse button to Popup"),
+      LabelTitleVersion("LabelTitleVersion", 56, 28, kSmallFonts, {}, text::kVersionTitle),
+      LabelVersion("LabelVersion", 85, 24, kSystem),
+      ImageIcon("ImageIcon", 8, 8, 32, 32, "Double-click for help", true),
+      LabelCredit("LabelCredit", 56, 44, kSmallFonts, {}, text::Credit()),
+      Image1("Image1", 251, 2, 80, 37),
+      Label1("Label1", 80, 208, kSmallFonts),
+      Label2("Label2", 304, 48, kSmallFonts, {}, text::kActivityAtStart),
+      EventList("EventList", 8, 64, 321, 137, kSmallFonts),
+      About("About", 8, 208, 57, 25, kArial, "Info about product", text::kAboutCaption),
+      ButtonMin("ButtonMin", 256, 208, 73, 25, kArial, "Minimize dialog to icon",
+                text::kMinimizeCaption) {
+  const std::initializer_list<const Component *> components = {
+      &LabelName, &LabelTitleVersion, &LabelVersion, &ImageIcon, &LabelCredit, &Image1, &Label1,
+      &Label2,    &EventList,         &About,        &ButtonMin};
+  for (const Component *c : components) AddComponent(*c);
+  Di.Services = this;
+  // The creation handler.
+  LabelName.SetCaption(text::kDriverInfo);
+  LabelVersion.SetCaption(text::kVersionDate);
+  SetCaption(text::kWindowCaption);
+  EventList.Clear();
+  Thread.reset();
+}
+
+TDrvForm::~TDrvForm() {
+  StopThread();
+  Di.Client = nullptr;
+  Client.reset();
+  Di.Services = nullptr;
+}
+
+void TDrvForm::AddEvent(std::string_view line) {
+  EventList.AddKeepingNewest(line, kEventListLines);
+}
+
+void TDrvForm::AddStatusLine(std::string_view line) {
+  EventList.Add(line);
+}
+
+void TDrvForm::PostEvent(std::string_view line) {
+  Di.PendingEvent = line;  // cut to 255
+  Synchronize([this] { AddToMemo(); });
+}
+
+void TDrvForm::Synchronize(const std::function<void()> &fn) {
+  Loop.Send(fn);
+}
+
+void TDrvForm::Wake() {
+  if (Thread) Thread->Wake();
+}
+
+void TDrvForm::AddToMemo() {
+  zl::AddToMemo(Di);
+}
+
+void TDrvForm::AboutClick() {
+  AddEvent(" ");
+  AddEvent(text::kDriverInfo);
+  AddEvent(text::AboutPurpose());
+  AddEvent(text::AboutLibrary());
+  AddEvent(text::AboutVersion());
+  AddEvent(" ");
+}
+
+void TDrvForm::ButtonMinClick() {
+  Minimize();
+}
+
+bool TDrvForm::ClickButton(std::string_view name) {
+  if (name == About.Name) {
+    AboutClick();
+  } else if (name == ButtonMin.Name) {
+    ButtonMinClick();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void TDrvForm::DriverProc(int32_t code, int32_t p1, int32_t p2) {
+  switch (code) {
+    case 0:
+      Hide();
+      break;
+    case 1:
+      Show();
+      break;
+    case 2:
+      Minimize();
+      break;
+    case 3:
+      Restore();
+      break;
+    case 4:
+      SetFocus();  // refused while hidden or disabled
+      break;
+    case 5:
+      SetTop(p2);
+      SetLeft(p1);
+      break;
+    case 6:
+      AddEvent(text::NewLoginLevelLine() + std::to_string(p1));
+      LoginLevel = p1;
+      break;
+    default:
+      break;
+  }
+}
+
+void TDrvForm::QueryProc(int32_t code, int32_t param) {
+  if (code != 8) return;
+  switch (param) {
+    case 0:
+      Minimize();
+      break;
+    case 1:
+      Show();
+      break;
+    case 2:
+      Hide();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace zl

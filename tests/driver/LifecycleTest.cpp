@@ -1,0 +1,188 @@
+// Init, Done and the stop of a running communication thread, on a TDrvForm.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "config/ParameterFile.h"
+#include "driver/TDrvForm.h"
+#include "port/Beep.h"
+#include "support/TestSupport.h"
+
+namespace zl {
+namespace {
+
+using test::Cp;
+
+bool WaitUntil(const std::function<bool()> &pred) {
+  for (int i = 0; i < 10000 && !pred(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return pred();
+}
+
+std::atomic<int> g_beeps{0};
+std::atomic<int> g_lastBeep{0};
+void RecordBeep(int hz, int ms) {
+  ++g_beeps;
+  g_lastBeep = hz * 1000 + ms;
+}
+
+int CountOf(const std::string &text, const std::string &part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+class Lifecycle : public ::testing::Test {
+ protected:
+  Lifecycle() { SetBeepHook(RecordBeep); }
+  ~Lifecycle() override { SetBeepHook(nullptr); }
+  std::string Log() const { return test::TempDir::Read(dir_.File("ZLNETDRV.LOG")); }
+
+  test::TempDir dir_;
+};
+
+TEST_F(Lifecycle, AFailingInitGivesItsMessageAndLeavesNoThread) {
+  TDrvForm form;
+  char text[256];
+  std::memset(text, 'x', sizeof text);
+  std::strcpy(text, "HostName");
+  std::string missing = dir_.File("MISSING.PAR");
+  ASSERT_FALSE(form.Init(5, missing.c_str(), text, 7));
+
+  // The buffer holds the load's error text, NUL-terminated.
+  EXPECT_GT(std::strlen(text), 0u);
+  EXPECT_STREQ(text, form.Di.ErrorText);
+  EXPECT_EQ(form.Thread, nullptr);
+  EXPECT_EQ(form.Client, nullptr);
+  EXPECT_EQ(form.LoginLevel, 7);
+  EXPECT_EQ(form.Di.ParameterFileName.str(), missing.substr(0, 5));
+
+  auto lines = form.EventList.Lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], Cp("Název ovladače v aplikaci = HostName"));
+  EXPECT_EQ(lines[1], Cp("Parametrický soubor = ") + missing.substr(0, 5));
+  EXPECT_EQ(lines[2], Cp("Úroveň pro přihlášení = 7"));
+
+  // Done after it still frees the station records.
+  ASSERT_NE(form.Di.StationAt(1), nullptr);
+  form.Done();
+  EXPECT_EQ(form.Di.StationAt(1), nullptr);
+  EXPECT_EQ(form.Di.SampleTable, nullptr);
+}
+
+TEST_F(Lifecycle, TheFileNameStopsAtItsNulAndTheHostNameAtTheBufferEnd) {
+  TDrvForm form;
+  char text[256];
+  std::memset(text, 'N', sizeof text);  // no NUL at all: only the 256 bytes are read
+  const char name[] = {'A', 'B', '\0', 'C', 'D', 'E'};
+  form.Init(5, name, text, 0);
+  EXPECT_EQ(form.Di.ParameterFileName.str(), "AB");
+  EXPECT_EQ(form.EventList.Lines()[0], Cp("Název ovladače v aplikaci = ") + std::string(256, 'N'));
+  EXPECT_EQ(text[255], '\0');  // the error text came back terminated
+}
+
+TEST_F(Lifecycle, DoneLeavesItsEndLineWhetherTheLogWasOnOrOff) {
+  TDrvForm form;
+  g_beeps = 0;
+  form.Done();  // log off: only the final line
+  EXPECT_EQ(g_beeps.load(), 1);
+  EXPECT_EQ(g_lastBeep.load(), 1000 * 1000 + 100);
+  std::string log = Log();
+  EXPECT_EQ(CountOf(log, "\r\n"), 1);
+  EXPECT_NE(log.find(" done : end\r\n"), std::string::npos);
+  EXPECT_FALSE(form.Di.Log.Enabled());
+
+  form.Di.Log.Enable();
+  form.Done();  // a second Done is harmless
+  log = Log();
+  EXPECT_NE(log.find(" done : begin\r\n"), std::string::npos);
+  EXPECT_NE(log.find(" done : queues are empty\r\n"), std::string::npos);
+  EXPECT_NE(log.find(" done : COM closed\r\n"), std::string::npos);
+  EXPECT_NE(log.find(" done : stations/data closed\r\n"), std::string::npos);
+  EXPECT_EQ(CountOf(log, " done : end\r\n"), 2);
+  EXPECT_FALSE(form.Di.Log.Enabled());
+}
+
+// The configuration steps of Init with a stand-in for the file: defaults and
+// station records, then the communication starts.
+void StartWithStandInConfiguration(TDrvForm &form, int idleTime) {
+  InitZavro(form.Di);
+  form.Di.Global.IdleTime = idleTime;
+  form.StartCommunication();
+}
+
+TEST_F(Lifecycle, StartingTheCommunicationRunsTheThreadAndNamesItsClass) {
+  TDrvForm form;
+  StartWithStandInConfiguration(form, 1);
+  ASSERT_NE(form.Thread, nullptr);
+  EXPECT_EQ(form.IdleGO->load(), 1);
+  EXPECT_EQ(form.Di.IdleGO, form.IdleGO.get());
+  EXPECT_EQ(form.Thread->IdleTime(), 1);
+  EXPECT_EQ(form.EventList.Lines().back(), Cp("Třída threadu = TIdleThread"));
+  ASSERT_TRUE(WaitUntil([&] { return form.Thread->PassCount() >= 2; }));
+
+  form.Di.Log.Enable();
+  form.Done();
+  EXPECT_EQ(form.Thread, nullptr);
+  EXPECT_EQ(form.IdleGO->load(), 0);
+  EXPECT_EQ(form.Di.OnDone.load(), 1);
+  std::string log = Log();
+  for (const char *step : {"suspended=false", "IdleGO=false", "OnDone=true",
+                           "thread.terminate called", "thread.terminated flag is on"}) {
+    EXPECT_NE(log.find(std::string(" done : ") + step + "\r\n"), std::string::npos) << step;
+  }
+}
+
+TEST_F(Lifecycle, DoneEndsAThreadWaitingInASynchronisedCall) {
+  TDrvForm form;
+  form.Di.Log.Enable();
+  // A line waits before the thread starts: its first pass hands it over and
+  // blocks in the synchronised call, as this thread does not pump.
+  form.Di.PendingEvent = "waiting line";
+  StartWithStandInConfiguration(form, 10);
+  ASSERT_TRUE(WaitUntil([&] { return form.Loop.PendingCount() > 0; }));
+  EXPECT_EQ(form.EventList.Lines().back(), Cp("Třída threadu = TIdleThread"));
+
+  form.Done();  // serves the call while it waits for the thread
+  EXPECT_EQ(form.Thread, nullptr);
+  EXPECT_EQ(form.EventList.Lines().back(), "waiting line");
+  EXPECT_NE(Log().find(" AddToMemo : waiting line\r\n"), std::string::npos);
+}
+
+TEST_F(Lifecycle, DestroyingARunningDriverStopsItsThreadFirst) {
+  auto form = std::make_unique<TDrvForm>();
+  form->Di.PendingEvent = "never shown";
+  StartWithStandInConfiguration(*form, 10);
+  ASSERT_TRUE(WaitUntil([&] { return form->Loop.PendingCount() > 0; }));
+  form.reset();  // DisposeDriver without Done: no hang, no use after free
+  SUCCEED();
+}
+
+TEST_F(Lifecycle, ASecondInitStopsTheRunningThreadFirst) {
+  TDrvForm form;
+  StartWithStandInConfiguration(form, 1);
+  ASSERT_NE(form.Thread, nullptr);
+  char text[256] = "Host";
+  std::string missing = dir_.File("MISSING.PAR");
+  EXPECT_FALSE(form.Init(255, missing.c_str(), text, 0));
+  EXPECT_EQ(form.Thread, nullptr);
+}
+
+TEST_F(Lifecycle, DoneFromAThreadThatCannotPumpDoesNotHang) {
+  TDrvForm form;
+  form.Di.PendingEvent = "cancelled line";
+  StartWithStandInConfiguration(form, 10);
+  ASSERT_TRUE(WaitUntil([&] { return form.Loop.PendingCount() > 0; }));
+  std::thread other([&] { form.Done(); });
+  other.join();
+  EXPECT_EQ(form.Thread, nullptr);
+}
+
+}  // namespace
+}  // namespace zl

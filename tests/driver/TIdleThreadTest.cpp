@@ -1,0 +1,118 @@
+// The communication thread's loop, built directly on a DriverInstance with
+// services that run everything on the calling thread.
+#include "driver/TIdleThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "driver/DriverInstance.h"
+#include "support/TestSupport.h"
+
+namespace zl {
+namespace {
+
+bool WaitUntil(const std::function<bool()> &pred) {
+  for (int i = 0; i < 10000 && !pred(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return pred();
+}
+
+// Services that also report whether the thread was inside a pass when it
+// asked for the synchronised call.
+class ObservingServices : public test::FakeServices {
+ public:
+  explicit ObservingServices(DriverInstance &di) : di_(di) {}
+  void Synchronize(const std::function<void()> &fn) override {
+    busyDuringCall = di_.CycleBusy.load();
+    fn();
+  }
+  std::atomic<int> busyDuringCall{-1};
+
+ private:
+  DriverInstance &di_;
+};
+
+class IdleThreadTest : public ::testing::Test {
+ protected:
+  IdleThreadTest() : services_(di_) { di_.Services = &services_; }
+
+  std::unique_ptr<TIdleThread> Make(int32_t idleTime) {
+    return std::make_unique<TIdleThread>(label1_, label2_, memo_, &di_, nullptr, &idleGO_, idleTime,
+                                         nullptr);
+  }
+
+  DriverInstance di_;
+  ObservingServices services_;
+  Label label1_{"Label1", 0, 0, Font{}};
+  Label label2_{"Label2", 0, 0, Font{}};
+  Memo memo_{"EventList", 0, 0, 1, 1, Font{}};
+  std::atomic<uint8_t> idleGO_{1};
+};
+
+TEST_F(IdleThreadTest, ConstructionLeavesItSuspendedAndClearsOnDone) {
+  di_.OnDone = 1;
+  auto thread = Make(1);
+  EXPECT_EQ(di_.OnDone.load(), 0);
+  EXPECT_TRUE(thread->Suspended());
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(thread->PassCount(), 0u);
+  thread->Stop();  // never resumed: ends without a pass
+  EXPECT_EQ(thread->PassCount(), 0u);
+}
+
+TEST_F(IdleThreadTest, APassHandsAWaitingLineToTheEventListInsideTheCycle) {
+  di_.PendingEvent = "line from the thread";
+  auto thread = Make(1);
+  thread->Resume();
+  ASSERT_TRUE(WaitUntil([&] { return !services_.Lines().empty(); }));
+  EXPECT_EQ(services_.Lines(), std::vector<std::string>{"line from the thread"});
+  EXPECT_EQ(services_.busyDuringCall.load(), 1);  // CycleBusy is 1 during a pass
+  thread->Stop();
+  EXPECT_EQ(di_.CycleBusy.load(), 0);
+  EXPECT_TRUE(di_.PendingEvent.empty());
+}
+
+TEST_F(IdleThreadTest, IdleGOHoldsItIdleAndOnDoneStopsAllWork) {
+  idleGO_ = 0;
+  auto thread = Make(1);
+  thread->Resume();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(thread->PassCount(), 0u);
+  idleGO_ = 1;
+  ASSERT_TRUE(WaitUntil([&] { return thread->PassCount() > 0; }));
+
+  di_.OnDone = 1;
+  // At most a pass that began before OnDone was seen still runs; then none.
+  uint64_t stopped = thread->PassCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_LE(thread->PassCount(), stopped + 1);
+  thread->Terminate();
+  thread->WaitFor();
+  EXPECT_TRUE(thread->Finished());
+}
+
+TEST_F(IdleThreadTest, AWakeEndsTheIdleTimeSleepAndTerminateEndsTheLoop) {
+  auto thread = Make(600000);  // ten minutes between passes
+  thread->Resume();
+  ASSERT_TRUE(WaitUntil([&] { return thread->PassCount() == 1; }));
+  thread->Wake();
+  ASSERT_TRUE(WaitUntil([&] { return thread->PassCount() == 2; }));
+  thread->Stop();  // ends the sleep at once
+  EXPECT_TRUE(thread->Finished());
+}
+
+TEST_F(IdleThreadTest, WithIdleTimeZeroItNeverSleeps) {
+  auto thread = Make(0);
+  thread->Resume();
+  // With any sleep of even one millisecond this would take minutes.
+  EXPECT_TRUE(WaitUntil([&] { return thread->PassCount() >= 50000; }));
+  thread->Stop();
+}
+
+}  // namespace
+}  // namespace zl
