@@ -41,6 +41,7 @@ struct QueuedRequest {
   int16_t Index = 0;                        // object index or controller address, by kind
   Str255 Data;                              // payload, by kind
   const MemoryBlock *Definition = nullptr;  // kinds 17 and 18
+  uint64_t Serial = 0;  // given when queued, never reused: tells this entry from later ones
 };
 
 struct ReceivedMessage {

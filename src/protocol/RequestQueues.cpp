@@ -1,5 +1,6 @@
 #include "protocol/RequestQueues.h"
 
+#include <atomic>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -57,6 +58,8 @@ struct BusyQueue {
   RequestIndex &index;
 };
 
+std::atomic<uint64_t> nextSerial{1};
+
 bool IsZeroDescriptor(const Str255 &data) {
   return data.size() >= 3 && data[0] == 0 && data[1] == 0 && data[2] == 0;
 }
@@ -65,7 +68,9 @@ bool IsZeroDescriptor(const Str255 &data) {
 
 bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, int16_t index,
              std::string_view data, const MemoryBlock *definition) {
-  const QueuedRequest request{station, kind, index, Str255(data), definition};
+  const QueuedRequest request{station,    kind,
+                              index,      Str255(data),
+                              definition, nextSerial.fetch_add(1, std::memory_order_relaxed)};
 
   WaitWhileQueueBusy(di);
   std::lock_guard<std::mutex> lock(di.QueueLock);
@@ -91,6 +96,13 @@ void RemoveHead(DriverInstance &di, QueueId queue) {
   if (!q.list.empty()) q.Remove(q.list.begin());
 }
 
+bool RemoveHeadIf(DriverInstance &di, QueueId queue, uint64_t serial) {
+  BusyQueue q(di, queue);
+  if (q.list.empty() || q.list.front().Serial != serial) return false;
+  q.Remove(q.list.begin());
+  return true;
+}
+
 void Clear(DriverInstance &di, QueueId queue) {
   BusyQueue q(di, queue);
   q.list.clear();
@@ -100,6 +112,13 @@ void Clear(DriverInstance &di, QueueId queue) {
 void Rotate(DriverInstance &di, QueueId queue) {
   BusyQueue q(di, queue);
   if (q.list.size() >= 2) q.list.splice(q.list.end(), q.list, q.list.begin());
+}
+
+bool RotateIf(DriverInstance &di, QueueId queue, uint64_t serial) {
+  BusyQueue q(di, queue);
+  if (q.list.empty() || q.list.front().Serial != serial) return false;
+  if (q.list.size() >= 2) q.list.splice(q.list.end(), q.list, q.list.begin());
+  return true;
 }
 
 void CompressReads(DriverInstance &di) {

@@ -37,11 +37,19 @@ bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, i
 // Unlinks and frees the head (nothing when the queue is empty).
 void RemoveHead(DriverInstance &di, QueueId queue);
 
+// The same, only when the head is still the entry whose copy (CopyHead) the
+// caller holds: a queue cleared and refilled meanwhile is left alone. Answers
+// whether it acted.
+bool RemoveHeadIf(DriverInstance &di, QueueId queue, uint64_t serial);
+
 // Removes every request.
 void Clear(DriverInstance &di, QueueId queue);
 
 // Moves the head to the tail; a queue of fewer than two requests stays as it is.
 void Rotate(DriverInstance &di, QueueId queue);
+
+// Rotate, only when the head is still the entry of that serial.
+bool RotateIf(DriverInstance &di, QueueId queue, uint64_t serial);
 
 // Merges runs of single-object QQ reads (kind 16) of one station in the
 // SecondaryQueue into their first request: a successor joins when it is a

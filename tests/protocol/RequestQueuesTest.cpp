@@ -135,6 +135,28 @@ TEST_F(Queues, RemoveHeadAndClear) {
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(Read(1, D({1, 2, 3})));
 }
 
+TEST_F(Queues, ConditionalRemovalActsOnlyOnTheCopiedEntry) {
+  Enqueue(di, QueueId::Primary, 1, kWriteBinaryOutputs, 1);
+  Enqueue(di, QueueId::Primary, 2, kWriteBinaryOutputs, 1);
+  QueuedRequest chosen;
+  ASSERT_TRUE(CopyHead(di, QueueId::Primary, chosen));
+  // The host clears the queue and queues the same request again meanwhile.
+  Clear(di, QueueId::Primary);
+  Enqueue(di, QueueId::Primary, 1, kWriteBinaryOutputs, 1);
+  Enqueue(di, QueueId::Primary, 2, kWriteBinaryOutputs, 1);
+  EXPECT_FALSE(RemoveHeadIf(di, QueueId::Primary, chosen.Serial));
+  EXPECT_FALSE(RotateIf(di, QueueId::Primary, chosen.Serial));
+  EXPECT_EQ(Shape(di.PrimaryQueue), (std::vector<std::string>{"1/4/1/0", "2/4/1/0"}));
+
+  ASSERT_TRUE(CopyHead(di, QueueId::Primary, chosen));
+  EXPECT_TRUE(RotateIf(di, QueueId::Primary, chosen.Serial));
+  EXPECT_EQ(Shape(di.PrimaryQueue), (std::vector<std::string>{"2/4/1/0", "1/4/1/0"}));
+  ASSERT_TRUE(CopyHead(di, QueueId::Primary, chosen));
+  EXPECT_TRUE(RemoveHeadIf(di, QueueId::Primary, chosen.Serial));
+  EXPECT_EQ(Shape(di.PrimaryQueue), (std::vector<std::string>{"1/4/1/0"}));
+  EXPECT_FALSE(RemoveHeadIf(di, QueueId::Secondary, chosen.Serial)) << "empty queue";
+}
+
 TEST_F(Queues, CompressReadsMergesRunsOfOneStation) {
   Read(1, D({0, 0, 1}));
   Read(1, D({0, 0, 2}));
