@@ -1,4 +1,6 @@
 // What each fault option does to the wire.
+#include <mutex>
+
 #include "SimFixture.h"
 
 namespace zl::test {
@@ -194,32 +196,34 @@ TEST_F(Faults, ValuesMoveWithoutStatic) {
 }
 
 TEST_F(Faults, TraceShowsEveryFrameWithItsDirection) {
-  std::mutex lock;
-  std::vector<std::string> lines;
+  // Held by the sink too: the simulator's thread may trace until it stops.
+  struct Lines {
+    std::mutex lock;
+    std::vector<std::string> all;
+    bool Has(const std::string &part) {
+      std::lock_guard<std::mutex> g(lock);
+      for (const auto &l : all)
+        if (l.find(part) != std::string::npos) return true;
+      return false;
+    }
+  };
+  auto lines = std::make_shared<Lines>();
   sim::SimOptions options;
-  options.TraceSink = [&](const std::string &l) {
-    std::lock_guard<std::mutex> g(lock);
-    lines.push_back(l);
+  options.TraceSink = [lines](const std::string &l) {
+    std::lock_guard<std::mutex> g(lines->lock);
+    lines->all.push_back(l);
   };
   StartSim(options);
   auto c = Connect();
-  std::string request = Request(0, 5, Bytes({'K', 1}));
-  c->Send(request);
+  c->Send(Request(0, 5, Bytes({'K', 1})));
   ASSERT_FALSE(c->ReadMessage(kPrefix, kSuffix.size()).empty());
-  ASSERT_TRUE(Eventually([&] {
-    std::lock_guard<std::mutex> g(lock);
-    for (const auto &l : lines)
-      if (l.find(" OUT ") != std::string::npos) return true;
-    return false;
-  }));
-  std::lock_guard<std::mutex> g(lock);
-  bool sawIn = false;
-  for (const auto &l : lines) {
-    if (l.find(" IN  10 02 00 08 59 1E 05 1E 4B 01 03 ") != std::string::npos) sawIn = true;
+  ASSERT_TRUE(Eventually([&] { return lines->Has(" OUT 10 02 1E 0B 59 00 1E 05 4B 01 "); }));
+  EXPECT_TRUE(lines->Has(" IN  10 02 00 08 59 1E 05 1E 4B 01 03 "));
+  std::lock_guard<std::mutex> g(lines->lock);
+  for (const auto &l : lines->all) {
     EXPECT_EQ(l[2], ':') << l;  // starts with the time of day
     EXPECT_NE(l.find("127.0.0.1:4001"), std::string::npos) << l;
   }
-  EXPECT_TRUE(sawIn);
 }
 
 }  // namespace

@@ -450,28 +450,17 @@ void ControllerModel::SetMemory(uint16_t address, std::string_view bytes) {
   StoreMemory(address, bytes);
 }
 
-bool ControllerModel::BinaryInput(int index) const {
+bool ControllerModel::Bit(const BinaryGroups &groups, int index) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return index >= 0 && index < 96 && (binaryIn_[index / 8] >> (index % 8) & 1);
+  return index >= 0 && index < 96 && (groups[index / 8] >> (index % 8) & 1);
 }
 
-void ControllerModel::SetBinaryInput(int index, bool on) {
+void ControllerModel::SetBit(BinaryGroups &groups, int index, bool on) {
   if (index < 0 || index >= 96) return;
   std::lock_guard<std::mutex> lock(mutex_);
   auto bit = static_cast<uint8_t>(1u << (index % 8));
-  binaryIn_[index / 8] = on ? (binaryIn_[index / 8] | bit) : (binaryIn_[index / 8] & ~bit);
-}
-
-bool ControllerModel::BinaryOutput(int index) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return index >= 0 && index < 96 && (binaryOut_[index / 8] >> (index % 8) & 1);
-}
-
-void ControllerModel::SetBinaryOutput(int index, bool on) {
-  if (index < 0 || index >= 96) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto bit = static_cast<uint8_t>(1u << (index % 8));
-  binaryOut_[index / 8] = on ? (binaryOut_[index / 8] | bit) : (binaryOut_[index / 8] & ~bit);
+  groups[index / 8] =
+      static_cast<uint8_t>(on ? (groups[index / 8] | bit) : (groups[index / 8] & ~bit));
 }
 
 uint16_t ControllerModel::AnalogWord(int index) const {

@@ -77,10 +77,10 @@ class ControllerModel {
   // overwritten by the next Advance unless the model is frozen.
   std::string Memory(uint16_t address, std::size_t count) const;  // wraps at 64 KiB
   void SetMemory(uint16_t address, std::string_view bytes);
-  bool BinaryInput(int index) const;  // 0..95
-  void SetBinaryInput(int index, bool on);
-  bool BinaryOutput(int index) const;  // 0..95
-  void SetBinaryOutput(int index, bool on);
+  bool BinaryInput(int index) const { return Bit(binaryIn_, index); }  // 0..95
+  void SetBinaryInput(int index, bool on) { SetBit(binaryIn_, index, on); }
+  bool BinaryOutput(int index) const { return Bit(binaryOut_, index); }  // 0..95
+  void SetBinaryOutput(int index, bool on) { SetBit(binaryOut_, index, on); }
   uint16_t AnalogWord(int index) const;  // 0..63, as sent (bit 15: 12-bit)
   void SetAnalogWord(int index, uint16_t word);
   uint16_t Counter(int index) const;  // 0..47
@@ -93,6 +93,9 @@ class ControllerModel {
   std::string MemoryOutputReal(int index) const;
 
  private:
+  using BinaryGroups = std::array<uint8_t, 12>;  // group g, bit k: object 8g + k
+  bool Bit(const BinaryGroups &groups, int index) const;
+  void SetBit(BinaryGroups &groups, int index, bool on);
   bool Dispatch(std::string_view cmd, std::string &items);
   bool ServeQq(std::string_view cmd, std::string &items);
   void AppendMemory(std::string &out, uint16_t address, std::size_t count) const;
@@ -115,8 +118,8 @@ class ControllerModel {
   double time_ = 0.0;  // seconds of motion so far
 
   std::vector<uint8_t> memory_;
-  std::array<uint8_t, 12> binaryIn_{};   // group g, bit k: object 8g + k
-  std::array<uint8_t, 12> binaryOut_{};  // likewise
+  BinaryGroups binaryIn_{};
+  BinaryGroups binaryOut_{};
   std::array<uint16_t, 64> analog_{};
   std::array<uint16_t, 48> counters_{};
   std::array<double, 48> counterCarry_{};

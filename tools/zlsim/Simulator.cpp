@@ -122,6 +122,7 @@ std::unique_ptr<Simulator> Simulator::FromParameterFile(const std::string &path,
 
 bool Simulator::Start(std::string &error) {
   if (running_.load()) return true;
+  lines_.clear();  // a simulator stopped before starts afresh
   if (config_.Stations.empty()) {
     error = "the configuration has no station";
     return false;
