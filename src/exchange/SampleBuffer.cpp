@@ -1,0 +1,58 @@
+#include "exchange/SampleBuffer.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "driver/DriverInstance.h"
+
+namespace zl {
+
+namespace {
+
+// Writes x at offset of the block, unaligned, only when it lies inside the
+// 16862 bytes the host provides.
+template <class T>
+void Store(uint8_t *block, std::size_t offset, T x) {
+  if (offset + sizeof x <= kSampleBufferSize) std::memcpy(block + offset, &x, sizeof x);
+}
+
+}  // namespace
+
+bool SampleBufferAccepted(uint32_t number, uint8_t type, uint16_t size) {
+  return number == kSampleBufferNumber && type == kSampleBufferType && size == kSampleBufferSize;
+}
+
+void InitSampleBuffer(DriverInstance &di, void *block) {
+  auto *b = static_cast<uint8_t *>(block);
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  di.SampleBufferAddress = b;
+  if (!b) return;
+  Store<uint16_t>(b, 0, 0);
+  Store<uint16_t>(b, 2, 8);
+  Store<uint32_t>(b, 4, kSampleRows);
+  Store<uint32_t>(b, 8, 0);
+  Store<uint32_t>(b, 12, 0);
+  Store<uint32_t>(b, 16, 0);
+  Store<uint16_t>(b, 20, 0);
+  Store<uint16_t>(b, 22, 9);
+  Store<uint32_t>(b, 24, kTransferNone);
+  Store<uint16_t>(b, 28, 0);
+  Store<float>(b, 30, 300.0f);
+  for (std::size_t cell = 0; cell < std::size_t{kSampleRows} * 8; ++cell)
+    Store<uint32_t>(b, kSampleBufferCells + 4 * cell, 0);
+}
+
+void SampleBufferTransferStarted(DriverInstance &di) {
+  if (!di.SampleBufferAddress) return;
+  Store<uint32_t>(di.SampleBufferAddress, kSampleBufferRowsReceived, 0);
+  Store<uint32_t>(di.SampleBufferAddress, kSampleBufferStatus, kTransferStarted);
+}
+
+void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow) {
+  if (!di.SampleBufferAddress) return;
+  Store<uint32_t>(di.SampleBufferAddress, kSampleBufferRowsReceived, lastRow);
+  if (lastRow == kSampleRows)
+    Store<uint32_t>(di.SampleBufferAddress, kSampleBufferStatus, kTransferComplete);
+}
+
+}  // namespace zl

@@ -1,0 +1,101 @@
+#include "exchange/SampleMemory.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "config/ParameterFile.h"
+#include "driver/DriverInstance.h"
+#include "exchange/Encodings.h"
+#include "exchange/SampleBuffer.h"
+#include "port/DrivePath.h"
+#include "protocol/RequestQueues.h"
+
+namespace zl {
+
+void ClearSampleTable(DriverInstance &di) {
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  if (di.SampleTable) ClearSampleRows(di.SampleTable.get());
+}
+
+uint8_t SampleRequestKind(uint8_t sampleBlock, uint8_t altKinds) {
+  static constexpr uint8_t kinds[2][3] = {
+      {kReadSamples1, kReadSamples2, kReadSamples3},
+      {kReadSamplesAlt1, kReadSamplesAlt2, kReadSamplesAlt3},
+  };
+  const int block = sampleBlock >= 1 && sampleBlock <= 3 ? sampleBlock : 1;
+  return kinds[altKinds != 0 ? 1 : 0][block - 1];
+}
+
+void StartSampleTransfer(DriverInstance &di) {
+  uint8_t station, kind;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    if (di.SampleStation == 0 || di.SampleStation > di.StationCount) return;
+    di.SampleTransferStation = di.SampleStation;
+    di.SampleBusy = 1;
+    station = di.SampleTransferStation;
+    kind = SampleRequestKind(di.SampleBlock, di.SampleAltKinds);
+  }
+  for (int r = 0; r < kSampleBlocks; ++r) {
+    const auto address = static_cast<uint16_t>(kSampleMemoryStart + kSampleBlockBytes * r);
+    Enqueue(di, QueueId::Secondary, station, kind, static_cast<int16_t>(address));
+  }
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  SampleBufferTransferStarted(di);
+}
+
+std::string SampleFileName(uint8_t stationAddress, uint8_t sampleBlock, uint8_t b0, uint8_t b1,
+                           uint8_t b2) {
+  std::string name;
+  if (stationAddress < 100) {
+    name += PadDecimal(stationAddress, 2).view();
+  } else {
+    const int above = stationAddress - 100;
+    name += static_cast<char>('A' + above / 10);
+    name += static_cast<char>('0' + above % 10);
+  }
+  name += NumberText(sampleBlock, 10).view();
+  name += static_cast<char>('0' + b0 % 10);
+  name += PadDecimal(b1, 2).view();
+  name += PadDecimal(b2, 2).view();
+  name += ".CUC";
+  return name;
+}
+
+void WriteSampleFile(DriverInstance &di) {
+  std::string name, rows;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    const Station *st = di.SampleTransferStation <= di.StationCount
+                            ? di.StationAt(di.SampleTransferStation)
+                            : nullptr;
+    if (!st || !di.SampleTable) {
+      di.SampleFileWritten = 0;
+      return;
+    }
+    const uint8_t *first = di.SampleTable[st->QqVariables.empty() ? 0 : 1].Bytes;
+    name = SampleFileName(st->Address, di.SampleBlock, first[0], first[1], first[2]);
+    rows.reserve(std::size_t{kSampleRows} * kSampleFileRowBytes);
+    for (int r = 0; r < kSampleRows; ++r) {
+      const uint8_t *row = di.SampleTable[r].Bytes;
+      rows.append(reinterpret_cast<const char *>(row), 7);  // time stamp and status
+      for (int v = 1; v <= 8; ++v) rows.append(reinterpret_cast<const char *>(row + 4 * v + 4), 3);
+    }
+  }
+
+  bool written = false;
+  const std::string path = MapDrivePath(di.Global.CucPath.str() + name);
+  if (std::FILE *f = path.empty() ? nullptr : std::fopen(path.c_str(), "wb")) {
+    written = true;
+    for (int r = 0; r < kSampleRows && written; ++r) {
+      written = std::fwrite(rows.data() + std::size_t{kSampleFileRowBytes} * r, 1,
+                            kSampleFileRowBytes, f) == kSampleFileRowBytes;
+    }
+    // Buffered bytes that cannot be written show only when the file is closed.
+    if (std::fclose(f) != 0) written = false;
+  }
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  di.SampleFileWritten = written ? 1 : 0;
+}
+
+}  // namespace zl
