@@ -6,6 +6,7 @@
 #include "config/ParameterFile.h"
 #include "driver/DriverTexts.h"
 #include "driver/TDrvForm.h"
+#include "exchange/ChannelMap.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
 
@@ -37,6 +38,7 @@ bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t
   LoginLevel = loginLevel;
 
   // 5. Defaults, the 100 station records and the sample table.
+  Di.Channels.reset();  // the map of a previous configuration
   InitZavro(Di);
 
   // 6.
@@ -49,6 +51,7 @@ bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t
 
   // 7.
   ResetStations(Di);
+  Di.Channels = BuildChannelIndex(Di);
   Di.Debug("init", "reset data stations OK");
 
   // 8.
@@ -168,6 +171,7 @@ void TDrvForm::Done() {
     // No station record exists any more: nothing may walk the slots.
     Di.StationCount = 0;
     Di.SampleTable.reset();
+    Di.Channels.reset();
   }
   Di.Debug("done", "stations/data closed");
 
