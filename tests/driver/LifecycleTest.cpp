@@ -1,6 +1,7 @@
 // Init, Done and the stop of a running communication thread, on a TDrvForm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -11,6 +12,8 @@
 #include "config/ParameterFile.h"
 #include "driver/TDrvForm.h"
 #include "port/Beep.h"
+#include "port/Clock.h"
+#include "support/ConfigFixture.h"
 #include "support/TestSupport.h"
 
 namespace zl {
@@ -76,6 +79,31 @@ TEST_F(Lifecycle, AFailingInitGivesItsMessageAndLeavesNoThread) {
   EXPECT_EQ(form.Di.SampleTable, nullptr);
 }
 
+TEST_F(Lifecycle, ASuccessfulInitStartsTheThreadAndDoneStopsIt) {
+  std::string file =
+      dir_.Write("GOOD.PAR", test::GlobalSection(" $DIAGS") + test::StationSection());
+  TDrvForm form;
+  char text[256] = "Host";
+  ASSERT_TRUE(form.Init(255, file.c_str(), text, 1)) << text;
+  ASSERT_NE(form.Thread, nullptr);
+  EXPECT_EQ(form.IdleGO->load(), 1);
+  EXPECT_EQ(form.Thread->IdleTime(), 10);
+  auto lines = form.EventList.Lines();
+  EXPECT_EQ(lines.back(), Cp("Třída threadu = TIdleThread"));
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Inicializace OK"), lines.end());
+  std::string log = Log();
+  for (const char *line :
+       {" init : reset data stations OK\r\n", " init : call reset buffer\r\n",
+        " init : return reset buffer - INIT = TRUE\r\n", " LoadPARfile : OK\r\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+  ASSERT_TRUE(WaitUntil([&] { return form.Thread->PassCount() > 0; }));
+  form.Done();
+  EXPECT_EQ(form.Thread, nullptr);
+  EXPECT_EQ(form.Di.StationAt(1), nullptr);
+  EXPECT_FALSE(form.Di.Log.Enabled());
+}
+
 TEST_F(Lifecycle, TheFileNameStopsAtItsNulAndTheHostNameAtTheBufferEnd) {
   TDrvForm form;
   char text[256];
@@ -114,8 +142,40 @@ TEST_F(Lifecycle, DoneLeavesItsEndLineWhetherTheLogWasOnOrOff) {
 void StartWithStandInConfiguration(TDrvForm &form, int idleTime) {
   InitZavro(form.Di);
   form.Di.Global.IdleTime = idleTime;
+  form.Di.LastTick = DayCentiseconds();
   form.StartCommunication();
 }
+
+// A driver whose thread is blocked in a synchronised call: station 1's sleep
+// ends on the first pass after the clock moves, and the thread posts that
+// event line to the host's thread, which does not pump.
+class BlockedThread : public Lifecycle {
+ protected:
+  BlockedThread() : clock_(Noon()) { SetClock(&clock_); }
+  ~BlockedThread() override { SetClock(nullptr); }
+
+  static LocalDateTime Noon() {
+    LocalDateTime t;
+    t.Hour = 12;
+    return t;
+  }
+
+  void StartBlocked(TDrvForm &form) {
+    InitZavro(form.Di);
+    form.Di.StationCount = 1;
+    form.Di.Stations[1]->Name = "ST1";
+    form.Di.Stations[1]->SleepRemaining = ToReal6(0.5);
+    form.Di.LastTick = DayCentiseconds();
+    form.StartCommunication();
+    ASSERT_TRUE(WaitUntil([&] { return form.Thread->PassCount() > 0; }));
+    clock_.Advance(1000);
+    ASSERT_TRUE(WaitUntil([&] { return form.Loop.PendingCount() > 0; }));
+  }
+
+  static std::string SleepEndLine() { return "ST1" + Cp(" - konec módu \"sleep\""); }
+
+  ManualClock clock_;
+};
 
 TEST_F(Lifecycle, StartingTheCommunicationRunsTheThreadAndNamesItsClass) {
   TDrvForm form;
@@ -139,29 +199,31 @@ TEST_F(Lifecycle, StartingTheCommunicationRunsTheThreadAndNamesItsClass) {
   }
 }
 
-TEST_F(Lifecycle, DoneEndsAThreadWaitingInASynchronisedCall) {
+TEST_F(BlockedThread, DoneServesTheCallTheThreadWaitsInAndEndsIt) {
   TDrvForm form;
   form.Di.Log.Enable();
-  // A line waits before the thread starts: its first pass hands it over and
-  // blocks in the synchronised call, as this thread does not pump.
-  form.Di.PendingEvent = "waiting line";
-  StartWithStandInConfiguration(form, 10);
-  ASSERT_TRUE(WaitUntil([&] { return form.Loop.PendingCount() > 0; }));
+  StartBlocked(form);
   EXPECT_EQ(form.EventList.Lines().back(), Cp("Třída threadu = TIdleThread"));
 
   form.Done();  // serves the call while it waits for the thread
   EXPECT_EQ(form.Thread, nullptr);
-  EXPECT_EQ(form.EventList.Lines().back(), "waiting line");
-  EXPECT_NE(Log().find(" AddToMemo : waiting line\r\n"), std::string::npos);
+  EXPECT_EQ(form.EventList.Lines().back(), SleepEndLine());
+  EXPECT_NE(Log().find(" AddToMemo : " + SleepEndLine() + "\r\n"), std::string::npos);
 }
 
-TEST_F(Lifecycle, DestroyingARunningDriverStopsItsThreadFirst) {
+TEST_F(BlockedThread, DestroyingARunningDriverStopsItsThreadFirst) {
   auto form = std::make_unique<TDrvForm>();
-  form->Di.PendingEvent = "never shown";
-  StartWithStandInConfiguration(*form, 10);
-  ASSERT_TRUE(WaitUntil([&] { return form->Loop.PendingCount() > 0; }));
+  StartBlocked(*form);
   form.reset();  // DisposeDriver without Done: no hang, no use after free
   SUCCEED();
+}
+
+TEST_F(BlockedThread, DoneFromAThreadThatCannotPumpDoesNotHang) {
+  TDrvForm form;
+  StartBlocked(form);
+  std::thread other([&] { form.Done(); });
+  other.join();
+  EXPECT_EQ(form.Thread, nullptr);
 }
 
 TEST_F(Lifecycle, ASecondInitStopsTheRunningThreadFirst) {
@@ -171,16 +233,6 @@ TEST_F(Lifecycle, ASecondInitStopsTheRunningThreadFirst) {
   char text[256] = "Host";
   std::string missing = dir_.File("MISSING.PAR");
   EXPECT_FALSE(form.Init(255, missing.c_str(), text, 0));
-  EXPECT_EQ(form.Thread, nullptr);
-}
-
-TEST_F(Lifecycle, DoneFromAThreadThatCannotPumpDoesNotHang) {
-  TDrvForm form;
-  form.Di.PendingEvent = "cancelled line";
-  StartWithStandInConfiguration(form, 10);
-  ASSERT_TRUE(WaitUntil([&] { return form.Loop.PendingCount() > 0; }));
-  std::thread other([&] { form.Done(); });
-  other.join();
   EXPECT_EQ(form.Thread, nullptr);
 }
 

@@ -9,7 +9,9 @@
 #include <functional>
 #include <thread>
 
+#include "config/ParameterFile.h"
 #include "driver/DriverInstance.h"
+#include "port/Clock.h"
 #include "support/TestSupport.h"
 
 namespace zl {
@@ -23,13 +25,13 @@ bool WaitUntil(const std::function<bool()> &pred) {
 }
 
 // Services that also report whether the thread was inside a pass when it
-// asked for the synchronised call.
+// posted an event line.
 class ObservingServices : public test::FakeServices {
  public:
   explicit ObservingServices(DriverInstance &di) : di_(di) {}
-  void Synchronize(const std::function<void()> &fn) override {
+  void PostEvent(std::string_view text) override {
     busyDuringCall = di_.CycleBusy.load();
-    fn();
+    FakeServices::PostEvent(text);
   }
   std::atomic<int> busyDuringCall{-1};
 
@@ -65,16 +67,27 @@ TEST_F(IdleThreadTest, ConstructionLeavesItSuspendedAndClearsOnDone) {
   EXPECT_EQ(thread->PassCount(), 0u);
 }
 
-TEST_F(IdleThreadTest, APassHandsAWaitingLineToTheEventListInsideTheCycle) {
-  di_.PendingEvent = "line from the thread";
+TEST_F(IdleThreadTest, APassPostsItsEventLinesWhileCycleBusyIsSet) {
+  // Station 1's sleep ends on the first pass after the clock moves: the pass
+  // posts that line.
+  LocalDateTime noon;
+  noon.Hour = 12;
+  ManualClock clock(noon);
+  SetClock(&clock);
+  InitZavro(di_);
+  di_.StationCount = 1;
+  di_.Stations[1]->Name = "ST1";
+  di_.Stations[1]->SleepRemaining = ToReal6(0.5);
+  di_.LastTick = DayCentiseconds();
   auto thread = Make(1);
   thread->Resume();
-  ASSERT_TRUE(WaitUntil([&] { return !services_.Lines().empty(); }));
-  EXPECT_EQ(services_.Lines(), std::vector<std::string>{"line from the thread"});
+  ASSERT_TRUE(WaitUntil([&] { return thread->PassCount() > 0; }));
+  clock.Advance(1000);
+  ASSERT_TRUE(WaitUntil([&] { return !services_.Posted().empty(); }));
   EXPECT_EQ(services_.busyDuringCall.load(), 1);  // CycleBusy is 1 during a pass
   thread->Stop();
   EXPECT_EQ(di_.CycleBusy.load(), 0);
-  EXPECT_TRUE(di_.PendingEvent.empty());
+  SetClock(nullptr);
 }
 
 TEST_F(IdleThreadTest, IdleGOHoldsItIdleAndOnDoneStopsAllWork) {
