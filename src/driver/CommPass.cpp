@@ -2,6 +2,9 @@
 
 #include "driver/DriverInstance.h"
 #include "driver/EventLines.h"
+#include "driver/Housekeeping.h"
+#include "net/LineClient.h"
+#include "protocol/Reception.h"
 
 namespace zl {
 
@@ -12,9 +15,11 @@ void HandOverPendingEvent(PassContext &ctx) {
 }
 
 void RunPass(PassContext &ctx) {
-  // 1. Housekeeping: not yet part of the driver.
+  DriverInstance &di = ctx.Di;
+  Housekeeping(di, ctx.Label1, ctx.Label2);
   HandOverPendingEvent(ctx);
-  // 3. Connection pass and 4. answer decoding: not yet part of the driver.
+  if (ctx.Client && ctx.Client->PollEnabled()) ConnectionPass(di, *ctx.Client);
+  ExtractStep(di);
   HandOverPendingEvent(ctx);
 }
 

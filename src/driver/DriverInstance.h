@@ -106,6 +106,9 @@ struct DriverInstance {
   uint8_t AwaitingAnswer = 0;
   uint8_t FollowUpPending = 0;
   Str255 FollowUpFrame;
+  // The request in flight as the cycle copied it: a removal or rotation after
+  // its answer acts only on that entry (its Serial).
+  QueuedRequest SentRequest;
 
   // --- queues (QueueLock) and reception (StoreLock / DataLock)
   std::deque<ReceivedMessage> ReceiveStore;  // StoreLock

@@ -1,0 +1,106 @@
+#include "driver/Housekeeping.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "driver/PollingCycle.h"
+#include "driver/StatusLabels.h"
+#include "driver/ThreadCalls.h"
+#include "port/Clock.h"
+#include "protocol/Reception.h"
+#include "protocol/RequestQueues.h"
+
+namespace zl {
+
+namespace {
+
+const std::string &SleepEndText() {
+  static const std::string &text = *new std::string(Cp1250(" - konec módu \"sleep\""));
+  return text;
+}
+
+constexpr int kStatusTimer = 10;   // Label1, once a second
+constexpr int kActivityTimer = 9;  // Label2, every 100 ms
+constexpr double kStatusPeriodMs = 1000.0;
+constexpr double kActivityPeriodMs = 100.0;
+
+// Restarts the timer and answers true once it has reached the period.
+bool TimerDue(Real6 &timer, double periodMs) {
+  if (FromReal6(timer) < periodMs) return false;
+  timer = Real6();
+  return true;
+}
+
+}  // namespace
+
+void Housekeeping(DriverInstance &di, Label &label1, Label &label2) {
+  di.PendingEvent.clear();
+  const int32_t now = DayCentiseconds();
+  bool statusDue, activityDue;
+  std::vector<std::string> sleepEnded;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    // Past midnight the clock starts again from 0: that interval counts as 0.
+    const int32_t elapsed = di.LastTick <= now ? now - di.LastTick : 0;
+    const double seconds = elapsed / 100.0;
+    AddTo(di.SecondsSinceAnswer, seconds);
+    AddTo(di.SecondsSinceTransmit, seconds);
+    for (int i = 1; i <= 12; ++i) AddTo(di.MsTimers[i], elapsed * 10.0);
+    statusDue = TimerDue(di.MsTimers[kStatusTimer], kStatusPeriodMs);
+    activityDue = TimerDue(di.MsTimers[kActivityTimer], kActivityPeriodMs);
+    for (int n = 1; n <= di.StationCount; ++n) {
+      Station *st = di.StationAt(n);
+      if (!st) continue;
+      AddTo(st->SecondsSinceAnswer, seconds);
+      if (FromReal6(st->SleepRemaining) > 0.0) {
+        AddTo(st->SleepRemaining, -seconds);
+        if (FromReal6(st->SleepRemaining) <= 0.0) {
+          st->SleepRemaining = Real6();
+          st->TimeoutRun = 0;
+          sleepEnded.push_back(st->Name.str() + SleepEndText());
+        }
+      }
+    }
+    di.LastTick = now;
+  }
+  if (statusDue) ShowQueueStatus(label1, QueueStatusText(di).view());
+  if (activityDue) {
+    StepActivityIndicator(label2, Count(di, QueueId::Primary), Count(di, QueueId::Secondary));
+  }
+  for (const std::string &line : sleepEnded) PostEventFromThread(di, line);
+}
+
+void ConnectionPass(DriverInstance &di, LineClient &client) {
+  if (client.Connected()) {
+    const std::string host = client.Host();
+    const int port = client.Port();
+    {
+      std::lock_guard<std::mutex> lock(di.DataLock);
+      for (int n = 1; n <= di.StationCount; ++n) {
+        Station *st = di.StationAt(n);
+        if (!st || st->ConnectRequested != 1 || st->Ip.view() != host || st->Port != port) continue;
+        st->ConnectRequested = 0;
+        st->Online = 1;
+        di.StationOnline.store(1);
+      }
+    }
+    if (di.StationOnline.load() == 1) CycleStep(di, client);
+    return;
+  }
+  bool cleared = false;
+  if (Count(di, QueueId::Secondary) > 0) {
+    Clear(di, QueueId::Secondary);
+    cleared = true;
+  }
+  if (Count(di, QueueId::Primary) > 0) {
+    Clear(di, QueueId::Primary);
+    cleared = true;
+  }
+  if (cleared) {
+    client.ClearReceived();
+    ResetReception(di);
+  }
+}
+
+}  // namespace zl

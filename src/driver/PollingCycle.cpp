@@ -1,0 +1,355 @@
+#include "driver/PollingCycle.h"
+
+#include <mutex>
+#include <string>
+
+#include "driver/ThreadCalls.h"
+#include "exchange/Encodings.h"
+#include "port/Clock.h"
+#include "protocol/Reception.h"
+#include "protocol/RequestFrames.h"
+#include "protocol/RequestQueues.h"
+
+namespace zl {
+
+namespace {
+
+struct Texts {
+  std::string QqWrite = Cp1250(" - QQ/zápis (");
+  std::string QqRead = Cp1250(" - QQ/čtení (");
+  std::string Compressed = Cp1250("Fronta požadavků pro ZL2 zkomprimována ( ");
+  std::string Timeout = Cp1250(" - překročení času (");
+  std::string SleepStart = Cp1250(" - start módu \"sleep\"");
+};
+
+const Texts &T() {
+  static const Texts &texts = *new Texts;
+  return texts;
+}
+
+constexpr const char *kCycleLabel = "prstynek";
+
+enum class HeadChange { Keep, Rotate, Remove };
+
+Station *StationOf(DriverInstance &di, int n) {
+  return n >= 1 && n <= di.StationCount ? di.StationAt(n) : nullptr;
+}
+
+std::string NameOf(DriverInstance &di, int n) {
+  const Station *st = StationOf(di, n);
+  return st ? st->Name.str() : std::string();
+}
+
+bool Sleeping(DriverInstance &di, int n) {
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  const Station *st = StationOf(di, n);
+  return st && FromReal6(st->SleepRemaining) > 0.0;
+}
+
+uint64_t HeadSerial(DriverInstance &di, QueueId q) {
+  QueuedRequest head;
+  return CopyHead(di, q, head) ? head.Serial : 0;
+}
+
+// Rotates or removes the head on the host's thread, provided it is still the
+// entry of that serial when the call runs there. Answers whether it acted.
+bool ChangeHead(DriverInstance &di, QueueId q, uint64_t serial, HeadChange change) {
+  if (change == HeadChange::Keep) return false;
+  bool changed = false;
+  SynchronizeFromThread(di, [&] {
+    changed = change == HeadChange::Rotate ? RotateIf(di, q, serial) : RemoveHeadIf(di, q, serial);
+  });
+  if (!changed) di.Debug(kCycleLabel, "queue head changed meanwhile: left as it is");
+  return changed;
+}
+
+// Brings to the head the first request, in rotation order, whose station is
+// awake. With every station of the queue asleep the queue goes round once
+// and ends in its former order; the answer is then false.
+bool FindAwakeHead(DriverInstance &di, QueueId q, QueuedRequest &head) {
+  if (!CopyHead(di, q, head)) return false;
+  const uint64_t start = head.Serial;
+  const std::size_t rounds = Count(di, q);
+  for (std::size_t rotations = 0;; ++rotations) {
+    if (!Sleeping(di, head.Station)) return true;
+    if (rotations >= rounds) return false;
+    if (!ChangeHead(di, q, head.Serial, HeadChange::Rotate)) return false;
+    if (!CopyHead(di, q, head) || head.Serial == start) return false;
+  }
+}
+
+void CountRequest(DriverInstance &di, int n) {
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  if (Station *st = StationOf(di, n)) ++st->RequestCount;
+}
+
+// --- state 0
+void Idle(DriverInstance &di, LineClient &client) {
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    di.PrimarySent = 0;
+    di.SecondarySent = 0;
+  }
+  Str255 frame;
+  QueuedRequest chosen;
+  bool picked = false;
+  QueueId queue = QueueId::Primary;
+
+  // Writing first.
+  if (Count(di, QueueId::Primary) > 0 && FindAwakeHead(di, QueueId::Primary, chosen)) {
+    picked = true;
+    if (chosen.Kind == kWriteQq) {
+      PostEventFromThread(
+          di, NameOf(di, chosen.Station) + T().QqWrite + HexText(chosen.Data.view()).str() + ")");
+    }
+    frame = BuildRequestFrame(di, chosen);
+    CountRequest(di, chosen.Station);
+    {
+      std::lock_guard<std::mutex> lock(di.DataLock);
+      di.PrimarySent = 1;
+    }
+    di.Debug(kCycleLabel, "station NOT sleep -> lets go / priority");
+  }
+
+  // Reading second.
+  if (!picked && Count(di, QueueId::Secondary) > 0) {
+    const std::size_t before = Count(di, QueueId::Secondary);
+    SynchronizeFromThread(di, [&di] { CompressReads(di); });
+    const std::size_t after = Count(di, QueueId::Secondary);
+    if (after < before) {
+      PostEventFromThread(di, T().Compressed + FormatReal(before, 1, 0).str() + "->" +
+                                  FormatReal(after, 1, 0).str() + " )");
+    }
+    queue = QueueId::Secondary;
+    if (FindAwakeHead(di, queue, chosen)) {
+      picked = true;
+      if (chosen.Kind == kReadQq) {
+        PostEventFromThread(di, NameOf(di, chosen.Station) + T().QqRead +
+                                    FormatReal(chosen.Data.size() / 3, 1, 0).str() + "x)");
+      }
+      frame = BuildRequestFrame(di, chosen);
+      CountRequest(di, chosen.Station);
+      {
+        std::lock_guard<std::mutex> lock(di.DataLock);
+        di.SecondarySent = 1;
+      }
+      di.Debug(kCycleLabel, "station NOT sleep -> lets go");
+    }
+  }
+
+  if (frame.empty()) {
+    // A request that cannot be coded would come back to the head on every
+    // idle step and hold back its whole queue: it leaves the queue.
+    if (picked) {
+      di.Debug(kCycleLabel, "empty frame -> request dropped");
+      ChangeHead(di, queue, chosen.Serial, HeadChange::Remove);
+    }
+    di.Line.CycleState.store(kCycleAwaitingAnswer);
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    di.AwaitingAnswer = 0;
+    return;
+  }
+
+  di.Debug(kCycleLabel, "transmit now");
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    di.TransmitFrame = frame;
+    di.LastRequestFrame = frame;
+    di.SentRequest = chosen;
+  }
+  client.SendFrame(di.Line, frame, kCycleTransmitting);
+  if (di.Log.Enabled()) di.Debug("hex", HexText(frame.view()).view());
+  const bool stillHead = HeadSerial(di, queue) == chosen.Serial;
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  di.AwaitingAnswer = 1;
+  di.SecondsSinceTransmit = Real6();
+  Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
+  if (st) {
+    di.CurrentStation = chosen.Station;
+    di.CurrentKind = static_cast<uint8_t>(chosen.Kind);
+    st->Busy = 1;
+  } else {
+    di.CurrentStation = 0;
+    di.CurrentKind = 0;
+  }
+}
+
+// The queue the request in flight came from; false when it came from none.
+bool SentQueue(DriverInstance &di, QueueId &q) {
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  if (di.PrimarySent) {
+    q = QueueId::Primary;
+  } else if (di.SecondarySent) {
+    q = QueueId::Secondary;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Applies the answer rule (answered) or the time-out rule to the request in
+// flight, when it is still at the head of its queue. When the host has
+// emptied the queue meanwhile, only its station's Busy flag is cleared.
+void SettleRequest(DriverInstance &di, bool answered) {
+  QueueId q;
+  if (!SentQueue(di, q)) return;
+  QueuedRequest sent;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    sent = di.SentRequest;
+  }
+  const bool atHead = HeadSerial(di, q) == sent.Serial;
+  const bool alone = Count(di, q) <= 1;
+  HeadChange change = HeadChange::Keep;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    Station *st = StationOf(di, sent.Station);
+    if (!st) return;
+    st->Busy = 0;
+    if (!atHead) {
+      // Nothing to settle: the request is no longer in its queue.
+    } else if (answered) {
+      if (st->Phone.empty()) {
+        change = HeadChange::Remove;
+      } else if (st->FailCount < di.Global.NumTolvinError) {
+        change = st->Fault ? HeadChange::Rotate : HeadChange::Remove;
+      } else {
+        st->FailCount = 0;
+        st->Fault = 1;
+        change = HeadChange::Remove;
+      }
+    } else {
+      ++st->FailCount;
+      if (st->Phone.empty() || st->FailCount < di.Global.NumTolvinError) {
+        change = alone ? HeadChange::Keep : HeadChange::Rotate;
+      } else if (!di.Global.StayInQueueOnTimeout) {
+        st->Fault = 1;
+        st->FailCount = 0;
+        change = HeadChange::Remove;
+      }
+    }
+  }
+  if (!atHead) di.Debug(kCycleLabel, "request in flight left its queue meanwhile");
+  ChangeHead(di, q, sent.Serial, change);
+}
+
+// --- state 1
+void Transmitting(DriverInstance &di, LineClient &client) {
+  if (client.CanTransmit(di.Line)) {
+    di.Line.CycleState.store(kCycleAwaitingAnswer);
+    di.Debug("TRANSMIT", "END");
+  }
+  bool late;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    late = FromReal6(di.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
+  }
+  if (late) di.Line.CycleState.store(kCycleTimeout);
+}
+
+// --- state 2
+void AwaitingAnswer(DriverInstance &di, LineClient &client) {
+  if (ReceiveStep(di, client)) {
+    {
+      std::lock_guard<std::mutex> lock(di.DataLock);
+      di.SecondsSinceAnswer = Real6();
+      di.AwaitingAnswer = 0;
+      di.MsTimers[1] = Real6();
+    }
+    di.Line.CycleState.store(kCyclePause);
+    SettleRequest(di, true);
+    return;
+  }
+  bool awaiting, late;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    awaiting = di.AwaitingAnswer != 0;
+    late = FromReal6(di.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
+  }
+  if (awaiting && late) {
+    di.Line.CycleState.store(kCycleTimeout);
+    SettleRequest(di, false);
+  } else if (!awaiting) {
+    di.Line.CycleState.store(kCycleIdle);
+  }
+}
+
+// --- state 255
+void Timeout(DriverInstance &di, LineClient &client) {
+  int n;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    n = di.CurrentStation;
+  }
+  // A frame that belonged to no queue request has no station to charge.
+  if (StationOf(di, n)) {
+    const std::string name = NameOf(di, n);
+    PostEventFromThread(di, name + T().Timeout + DateTimeText() + ")");
+    bool sleepStarts = false;
+    {
+      std::lock_guard<std::mutex> lock(di.DataLock);
+      Station &st = *StationOf(di, n);
+      ++st.TimeoutRun;
+      ++st.TimeoutTotal;
+      if (FromReal6(st.SleepRemaining) == 0.0 && st.TimeoutRun >= di.Global.SleepCount &&
+          FromReal6(di.Global.SleepTime) != 0.0) {
+        st.SleepRemaining = di.Global.SleepTime;
+        sleepStarts = true;
+      }
+    }
+    if (sleepStarts) PostEventFromThread(di, name + T().SleepStart);
+  }
+  client.ClearReceived();
+  // The bytes of a partial message are gone with the store: reception must
+  // hunt for a new PREFIX instead of waiting for the rest of that message.
+  ResetReception(di);
+  di.Line.CycleState.store(kCycleIdle);
+}
+
+// --- state 3
+void Pause(DriverInstance &di, LineClient &client) {
+  Str255 frame;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    if (FromReal6(di.MsTimers[1]) <= di.Global.SilenceWait) return;
+    if (!di.FollowUpPending) {
+      di.Line.CycleState.store(kCycleIdle);
+      return;
+    }
+    frame = di.FollowUpFrame;
+  }
+  client.SendFrame(di.Line, frame, kCycleFollowUp);
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  di.FollowUpPending = 0;
+  di.FollowUpFrame.clear();
+}
+
+}  // namespace
+
+void CycleStep(DriverInstance &di, LineClient &client) {
+  switch (di.Line.CycleState.load()) {
+    case kCycleIdle:
+      Idle(di, client);
+      break;
+    case kCycleTransmitting:
+      Transmitting(di, client);
+      break;
+    case kCycleAwaitingAnswer:
+      AwaitingAnswer(di, client);
+      break;
+    case kCyclePause:
+      Pause(di, client);
+      break;
+    case kCycleFollowUp:
+      if (client.CanTransmit(di.Line)) di.Line.CycleState.store(kCycleIdle);
+      break;
+    case kCycleTimeout:
+      Timeout(di, client);
+      break;
+    default:
+      di.Line.CycleState.store(kCycleIdle);
+      break;
+  }
+}
+
+}  // namespace zl

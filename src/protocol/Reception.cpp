@@ -1,0 +1,148 @@
+#include "protocol/Reception.h"
+
+#include <mutex>
+
+#include "exchange/Encodings.h"
+#include "protocol/Checksum.h"
+#include "protocol/Decoder.h"
+#include "protocol/DeferredDebug.h"
+
+namespace zl {
+
+namespace {
+
+constexpr const char *kLabel = "ReceiveDATA";
+
+void ResetReceptionLocked(DriverInstance &di) {
+  di.PrefixWindow.clear();
+  di.MessageBuffer.clear();
+}
+
+// Caller holds DataLock (LastRequestFrame); takes StoreLock after it.
+void StoreMessageLocked(DriverInstance &di, std::string_view message, DeferredDebug &log) {
+  ReceivedMessage entry{di.LastRequestFrame, Str255(message)};
+  {
+    std::lock_guard<std::mutex> store(di.StoreLock);
+    di.ReceiveStore.push_back(entry);
+  }
+  log.Add("insert REC", "");
+  di.LastRequestFrame.clear();
+}
+
+// A "Y"-typed message (either case) must name the driver's own ADDRESS first.
+bool AddressedToUs(const DriverInstance &di, const Str255 &message) {
+  const uint8_t type = message[2];
+  const bool addressed = type == 'Y' || type == 'y';
+  return !addressed || message[0] == di.Global.Address;
+}
+
+// Hunt: one byte into the window, which keeps the last |PREFIX| bytes.
+void HuntStep(DriverInstance &di, LineClient &client) {
+  if (client.ReceivedCount() < 1) return;
+  uint8_t b = 0;
+  client.ReadByte(b);
+  Str255 &window = di.PrefixWindow;
+  const std::size_t keep = di.Global.Prefix.size();
+  if (window.size() >= keep) window.erase_front(window.size() + 1 - keep);
+  window.push_back(b);
+}
+
+void StartStep(DriverInstance &di, LineClient &client, DeferredDebug &log) {
+  if (client.ReceivedCount() < 2) return;
+  di.MessageBuffer = client.ReadBytes(2);
+  AddTo(di.PrefixCount, 1.0);
+  log.Add(kLabel, "Prefix");
+  if (di.MessageBuffer.size() < 2) ResetReceptionLocked(di);  // the client gave less than it held
+}
+
+bool BodyStep(DriverInstance &di, LineClient &client, DeferredDebug &log) {
+  const uint8_t len = di.MessageBuffer[1];
+  if (len < kMinMessageLen || len > kMaxMessageLen) {
+    // No message can have this LEN: waiting for its bytes could only swallow
+    // the messages that follow. Hunt again from the next byte.
+    log.Add(kLabel, "LEN out of range");
+    ResetReceptionLocked(di);
+    return false;
+  }
+  if (client.ReceivedCount() < len) return false;
+  log.Add(kLabel, "Message");
+  di.MessageBuffer += client.ReadBytes(len);
+  bool stored = false;
+  if (MessageChecksumOk(di.MessageBuffer.view())) {
+    log.Add(kLabel, "XOR OK");
+    if (AddressedToUs(di, di.MessageBuffer)) {
+      log.Add(kLabel, "SaveIt");
+      StoreMessageLocked(di, di.MessageBuffer.view(), log);
+      AddTo(di.MessageCount, 1.0);
+      stored = true;
+    }
+  }
+  ResetReceptionLocked(di);
+  return stored;
+}
+
+}  // namespace
+
+bool ReceiveStep(DriverInstance &di, LineClient &client) {
+  DeferredDebug log(di);
+  bool stored = false;
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    if (!(di.PrefixWindow == di.Global.Prefix)) {
+      HuntStep(di, client);
+    } else if (di.MessageBuffer.empty()) {
+      StartStep(di, client, log);
+    } else {
+      stored = BodyStep(di, client, log);
+    }
+  }
+  log.WriteTo(di);
+  return stored;
+}
+
+void StoreMessage(DriverInstance &di, std::string_view message) {
+  DeferredDebug log(di);
+  {
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    StoreMessageLocked(di, message, log);
+  }
+  log.WriteTo(di);
+}
+
+void ExtractStep(DriverInstance &di) {
+  ReceivedMessage head;
+  {
+    std::lock_guard<std::mutex> store(di.StoreLock);
+    if (di.ReceiveStore.empty()) return;
+    head = di.ReceiveStore.front();
+  }
+  if (di.Log.Enabled()) di.Debug("ExtractDATA, mess", HexText(head.Message.view()).view());
+  const int result = DecodeResponse(di, head.Message, head.RequestFrame);
+  const char digit = static_cast<char>('0' + result);
+  di.Debug("ExtractDATA", std::string("DecodeMess = ") + digit);
+  // Only this thread appends, so the head is still the message just decoded
+  // (or the store was emptied meanwhile and there is nothing to drop).
+  DropOldestMessage(di);
+}
+
+void DropOldestMessage(DriverInstance &di) {
+  std::lock_guard<std::mutex> store(di.StoreLock);
+  if (!di.ReceiveStore.empty()) di.ReceiveStore.pop_front();
+}
+
+void ClearStore(DriverInstance &di) {
+  std::lock_guard<std::mutex> store(di.StoreLock);
+  di.ReceiveStore.clear();
+}
+
+std::size_t StoredCount(const DriverInstance &di) {
+  std::lock_guard<std::mutex> store(di.StoreLock);
+  return di.ReceiveStore.size();
+}
+
+void ResetReception(DriverInstance &di) {
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  ResetReceptionLocked(di);
+}
+
+}  // namespace zl
