@@ -10,6 +10,7 @@
 
 #include "port/Clock.h"
 #include "support/TestSupport.h"
+#include "support/Timing.h"
 
 namespace zl {
 namespace {
@@ -26,19 +27,7 @@ std::vector<std::string> CrLfLines(const std::string &text) {
 
 class DebugLogTest : public ::testing::Test {
  protected:
-  DebugLogTest()
-      : clock_([] {
-          LocalDateTime t;
-          t.Year = 2007;
-          t.Month = 8;
-          t.Day = 20;
-          t.Hour = 14;
-          t.Minute = 5;
-          t.Second = 3;
-          return t;
-        }()) {
-    SetClock(&clock_);
-  }
+  DebugLogTest() : clock_(test::At(14, 5, 3)) { SetClock(&clock_); }
   ~DebugLogTest() override { SetClock(nullptr); }
 
   std::string LogText() const { return test::TempDir::Read(dir_.File("ZLNETDRV.LOG")); }

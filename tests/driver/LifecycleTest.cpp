@@ -15,18 +15,13 @@
 #include "port/Clock.h"
 #include "support/ConfigFixture.h"
 #include "support/TestSupport.h"
+#include "support/Timing.h"
 
 namespace zl {
 namespace {
 
 using test::Cp;
-
-bool WaitUntil(const std::function<bool()> &pred) {
-  for (int i = 0; i < 10000 && !pred(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return pred();
-}
+using test::WaitUntil;
 
 std::atomic<int> g_beeps{0};
 std::atomic<int> g_lastBeep{0};
@@ -151,14 +146,8 @@ void StartWithStandInConfiguration(TDrvForm &form, int idleTime) {
 // event line to the host's thread, which does not pump.
 class BlockedThread : public Lifecycle {
  protected:
-  BlockedThread() : clock_(Noon()) { SetClock(&clock_); }
+  BlockedThread() : clock_(test::At(12)) { SetClock(&clock_); }
   ~BlockedThread() override { SetClock(nullptr); }
-
-  static LocalDateTime Noon() {
-    LocalDateTime t;
-    t.Hour = 12;
-    return t;
-  }
 
   void StartBlocked(TDrvForm &form) {
     InitZavro(form.Di);

@@ -13,17 +13,12 @@
 #include "driver/DriverInstance.h"
 #include "port/Clock.h"
 #include "support/TestSupport.h"
+#include "support/Timing.h"
 
 namespace zl {
 namespace {
 
-bool WaitUntil(const std::function<bool()> &pred) {
-  for (int i = 0; i < 10000 && !pred(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return pred();
-}
-
+using test::WaitUntil;
 // Services that also report whether the thread was inside a pass when it
 // posted an event line.
 class ObservingServices : public test::FakeServices {
@@ -70,9 +65,7 @@ TEST_F(IdleThreadTest, ConstructionLeavesItSuspendedAndClearsOnDone) {
 TEST_F(IdleThreadTest, APassPostsItsEventLinesWhileCycleBusyIsSet) {
   // Station 1's sleep ends on the first pass after the clock moves: the pass
   // posts that line.
-  LocalDateTime noon;
-  noon.Hour = 12;
-  ManualClock clock(noon);
+  ManualClock clock(test::At(12));
   SetClock(&clock);
   InitZavro(di_);
   di_.StationCount = 1;

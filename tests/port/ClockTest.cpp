@@ -2,20 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Timing.h"
+
 namespace zl {
 namespace {
 
-LocalDateTime At(int h, int m, int s, int ms) {
-  LocalDateTime t;
-  t.Year = 2007;
-  t.Month = 8;
-  t.Day = 20;
-  t.Hour = h;
-  t.Minute = m;
-  t.Second = s;
-  t.Millisecond = ms;
-  return t;
-}
+using test::At;
 
 TEST(Clock, DayCentisecondsCountsHundredthsSinceMidnight) {
   struct Case {

@@ -8,17 +8,13 @@
 #include <thread>
 
 #include "port/MessageLoop.h"
+#include "support/Timing.h"
 
 namespace zl {
 namespace {
 
 using std::chrono::milliseconds;
-
-// Polls pred for up to about ten seconds (slow, busy machines included).
-bool WaitUntil(const std::function<bool()> &pred) {
-  for (int i = 0; i < 10000 && !pred(); ++i) std::this_thread::sleep_for(milliseconds(1));
-  return pred();
-}
+using test::WaitUntil;
 
 // A thread whose Execute is given by the test.
 class TestThread : public Thread {
