@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "WireClient.h"
+#include "support/Bytes.h"
 #include "zlsim/Simulator.h"
 
 namespace zl::test {
@@ -85,12 +86,6 @@ inline std::string Request(uint8_t retranslation, uint8_t station, std::string_v
   for (char ch : m) x ^= static_cast<uint8_t>(ch);
   m += static_cast<char>(x);
   return kPrefix + m + kSuffix;
-}
-
-inline std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
 }
 
 inline bool ChecksumGood(const std::string &m) {
