@@ -1,0 +1,116 @@
+// The engine's unit tests: a loaded two-station line, a fake line client
+// that the test feeds and reads, a clock that stands still, and ZL2 messages
+// built by hand, byte by byte, independently of the driver's own coding.
+#ifndef ZL_TESTS_ENGINE_ENGINEFIXTURE_H
+#define ZL_TESTS_ENGINE_ENGINEFIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/DriverInstance.h"
+#include "net/LineClient.h"
+#include "port/Clock.h"
+#include "port/Window.h"
+#include "support/Bytes.h"
+#include "support/ConfigFixture.h"
+
+namespace zl::test {
+
+// The gateway end of the line: bytes fed by the test wait in the receive
+// store; every frame handed over is kept with the mode it was given.
+class FakeLine : public LineClient {
+ public:
+  bool Connected() const override { return connected; }
+  bool PollEnabled() const override { return true; }
+  std::string Host() const override { return host; }
+  int Port() const override { return port; }
+  void SetEndpoint(const std::string &h, int p) override {
+    host = h;
+    port = p;
+  }
+  bool Connect() override { return connected = true; }
+  void Disconnect() override { connected = false; }
+
+  int ReceivedCount() override { return static_cast<int>(incoming.size()); }
+  int ReadByte(uint8_t &b) override {
+    if (!incoming.empty()) {
+      b = static_cast<uint8_t>(incoming.front());
+      incoming.erase(0, 1);
+    }
+    return 0;
+  }
+  Str255 ReadBytes(uint16_t maxCount) override {
+    Str255 out(std::string_view(incoming).substr(0, std::min<std::size_t>(maxCount, 255)));
+    incoming.erase(0, out.size());
+    return out;
+  }
+  void ClearReceived() override { incoming.clear(); }
+
+  void SendFrame(LineState &state, const Str255 &frame, uint8_t newMode) override {
+    if (newMode != 0xFE) state.CycleState.store(newMode);
+    if (connected) sent.push_back(frame.str());
+  }
+  int PendingOutput() override { return 0; }
+  bool CanTransmit(const LineState &) override { return true; }
+
+  void Feed(std::string_view bytes) { incoming += bytes; }
+
+  bool connected = true;
+  std::string host = "127.0.0.1";
+  int port = 4001;
+  std::string incoming;
+  std::vector<std::string> sent;
+};
+
+constexpr uint8_t kDriverAddress = 30;
+constexpr uint8_t kKotelna = 5;   // station 1: no phone number
+constexpr uint8_t kCerpadla = 7;  // station 2: with a phone number
+inline const std::string kPrefix = "\x10\x02";
+inline const std::string kSuffix = "\r";
+inline const std::string kPreSuffix = "\x03";
+
+// The test line's parameter file; extraGlobal goes into [GLOBAL].
+std::string EngineParameterFile(std::string_view extraGlobal = "");
+
+// A message as a controller sends it (without PREFIX): first byte, LEN, the
+// type letter, three routing bytes, the items, PRESUFFIX, the checksum. By
+// default a "Y" answer to the driver from the station at that address.
+std::string Answer(uint8_t station, std::string_view items, char type = 'Y',
+                   uint8_t first = kDriverAddress, std::string_view presuffix = kPreSuffix);
+// Any bytes with LEN set at offset 1 and the checksum appended.
+std::string Sealed(std::string body);
+// PREFIX + message + SUFFIX.
+std::string Wire(std::string_view message);
+
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest();
+  ~EngineTest() override;
+
+  // Loads EngineParameterFile(extraGlobal); fails the test when it does not load.
+  void Load(std::string_view extraGlobal = "");
+
+  Station &St(int n) { return *cfg_.Di.Stations[n]; }
+  DriverInstance &Di() { return cfg_.Di; }
+  std::vector<std::string> Posted() { return cfg_.Services.Posted(); }
+  std::string Log() const;  // the debug log written so far
+
+  // Calls ReceiveStep until the fed bytes are used up; answers how many
+  // messages were stored.
+  int ReceiveAll();
+
+  ConfigFixture cfg_;
+  FakeLine line_;
+  ManualClock clock_;
+  Label label1_{"Label1", 0, 0, Font{}};
+  Label label2_{"Label2", 0, 0, Font{}};
+  Memo memo_{"EventList", 0, 0, 1, 1, Font{}};
+};
+
+}  // namespace zl::test
+
+#endif  // ZL_TESTS_ENGINE_ENGINEFIXTURE_H
