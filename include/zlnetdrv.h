@@ -105,7 +105,8 @@ ZLNETDRV_API int32_t PumpMessages(void *handle, int32_t timeoutMs);
 /* A descriptor that is readable while messages wait; -1 for a bad handle. */
 ZLNETDRV_API int32_t MessageFd(void *handle);
 /* Writes the status window as a NUL-terminated UTF-8 JSON object into buffer
- * (at most size bytes) and answers the length the whole text needs. */
+ * (at most size bytes, cut at a character boundary) and answers the length the
+ * whole text needs, like snprintf. size 0 writes nothing; a null buffer answers 0. */
 ZLNETDRV_API int32_t GetStatusWindow(void *handle, char *buffer, int32_t size);
 /* Clicks a button of the status window: "About" or "ButtonMin". */
 ZLNETDRV_API void ClickButton(void *handle, const char *name);
