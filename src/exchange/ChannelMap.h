@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 #include "config/Station.h"
 #include "driver/DriverInstance.h"
@@ -89,16 +90,17 @@ struct StationMatch {
 };
 StationMatch ResolveStationChannel(DriverInstance &di, uint16_t channel);
 
-// One channel of the index: 8 bytes.
+// One channel of the index: 8 bytes, all zero for a channel nobody claims
+// (trivial, so that a value-initialised index is one cleared block).
 struct ChannelEntry {
   enum : uint8_t { kNone = 0, kVariable = 1, kStation = 2 };
-  uint8_t Class = kNone;
-  uint8_t StationNo = 0;
-  ChannelKind Kind = ChannelKind::None;
-  uint8_t Item = 0;
-  uint32_t Position = 0;  // variable's place in QqVariables, or block's in MemoryBlocks
+  uint8_t Class;
+  uint8_t StationNo;
+  ChannelKind Kind;
+  uint8_t Item;
+  uint32_t Position;  // variable's place in QqVariables, or block's in MemoryBlocks
 };
-static_assert(sizeof(ChannelEntry) == 8);
+static_assert(sizeof(ChannelEntry) == 8 && std::is_trivial_v<ChannelEntry>);
 
 struct ChannelIndex {
   ChannelEntry Entries[65536];
