@@ -17,8 +17,11 @@
 #include "port/Window.h"
 #include "support/Bytes.h"
 #include "support/ConfigFixture.h"
+#include "support/EngineLine.h"
 
 namespace zl::test {
+
+using namespace zl::test::engine;
 
 // The gateway end of the line: bytes fed by the test wait in the receive
 // store; every frame handed over is kept with the mode it was given.
@@ -66,33 +69,13 @@ class FakeLine : public LineClient {
   std::vector<std::string> sent;
 };
 
-constexpr uint8_t kDriverAddress = 30;
-constexpr uint8_t kKotelna = 5;   // station 1: no phone number
-constexpr uint8_t kCerpadla = 7;  // station 2: with a phone number
-inline const std::string kPrefix = "\x10\x02";
-inline const std::string kSuffix = "\r";
-inline const std::string kPreSuffix = "\x03";
-
-// The test line's parameter file; extraGlobal goes into [GLOBAL].
-std::string EngineParameterFile(std::string_view extraGlobal = "");
-
-// A message as a controller sends it (without PREFIX): first byte, LEN, the
-// type letter, three routing bytes, the items, PRESUFFIX, the checksum. By
-// default a "Y" answer to the driver from the station at that address.
-std::string Answer(uint8_t station, std::string_view items, char type = 'Y',
-                   uint8_t first = kDriverAddress, std::string_view presuffix = kPreSuffix);
-// Any bytes with LEN set at offset 1 and the checksum appended.
-std::string Sealed(std::string body);
-// PREFIX + message + SUFFIX.
-std::string Wire(std::string_view message);
-
 class EngineTest : public ::testing::Test {
  protected:
   EngineTest();
   ~EngineTest() override;
 
-  // Loads EngineParameterFile(extraGlobal); fails the test when it does not load.
-  void Load(std::string_view extraGlobal = "");
+  // Loads EngineParameterFile(); fails the test when it does not load.
+  void Load();
 
   Station &St(int n) { return *cfg_.Di.Stations[n]; }
   DriverInstance &Di() { return cfg_.Di; }
