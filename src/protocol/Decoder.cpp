@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "exchange/Encodings.h"
+#include "exchange/SampleBuffer.h"
 #include "protocol/DeferredDebug.h"
 #include "protocol/RequestFrames.h"
 
@@ -46,12 +47,6 @@ constexpr int kSampleBlockBytes = 186;
 constexpr int kSampleRecordBytes = 31;
 constexpr int kSampleRecordsPerBlock = 6;
 
-// The host's SampleBuffer: the size it announces and the two fields written here.
-constexpr std::size_t kSampleBufferSize = 16862;
-constexpr std::size_t kRowsReceivedOffset = 8;
-constexpr std::size_t kTransferStateOffset = 24;
-constexpr uint32_t kTransferFinished = 2;
-
 int SetBitCount(uint8_t mask) {
   int n = 0;
   for (int g = 0; g < 8; ++g) n += TestBit(mask, g) ? 1 : 0;
@@ -61,10 +56,6 @@ int SetBitCount(uint8_t mask) {
 uint32_t Le32(const uint8_t *p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void PutLe32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // Counter settling: the raw count times the factor becomes the value of a
@@ -518,7 +509,7 @@ class MessageWalk {
       if (a % kSampleBlockBytes == 0 && last <= kSampleRows && di_.SampleTable) {
         StoreSampleRows(Ptr(c + 6), first);
         if (last == kSampleRows) di_.SampleBusy = 0;
-        StoreSampleProgress(di_, static_cast<uint32_t>(last));
+        SampleBufferRowsStored(di_, static_cast<uint32_t>(last));
         Text("vzorky (");
         Text(NumberText(first, 10));
         Text(T().SamplesUntil);
@@ -594,16 +585,6 @@ Str255 AcknowledgmentFrame(const GlobalSettings &global, const Str255 &message) 
   }
   if (message.size() > 7) body += message.view().substr(6, message.size() - 7);
   return AssembleFrame(global, body);
-}
-
-void StoreSampleProgress(DriverInstance &di, uint32_t lastRow) {
-  uint8_t *buffer = di.SampleBufferAddress;
-  if (!buffer) return;
-  static_assert(kTransferStateOffset + 4 <= kSampleBufferSize);
-  PutLe32(buffer + kRowsReceivedOffset, lastRow);
-  if (lastRow == static_cast<uint32_t>(kSampleRows)) {
-    PutLe32(buffer + kTransferStateOffset, kTransferFinished);
-  }
 }
 
 int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requestFrame) {

@@ -41,11 +41,6 @@ const std::string &ErrorItemText(uint8_t number);
 // came. PREFIX and SUFFIX around it.
 Str255 AcknowledgmentFrame(const GlobalSettings &global, const Str255 &message);
 
-// The sample transfer's progress in the host's SampleBuffer: rows received
-// and, with row 528, the finished state. Nothing without a buffer; never
-// writes past the 16862 bytes the host announced. Caller holds DataLock.
-void StoreSampleProgress(DriverInstance &di, uint32_t lastRow);
-
 }  // namespace zl
 
 #endif  // ZL_PROTOCOL_DECODER_H
