@@ -6,23 +6,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
-#include "config/ParameterFile.h"
 #include "exchange/ChannelMap.h"
 #include "exchange/InputPath.h"
+#include "support/ConfigFixture.h"
 
 namespace zl {
 namespace {
-
-class QuietServices : public DriverServices {
- public:
-  void AddEvent(std::string_view) override {}
-  void AddStatusLine(std::string_view) override {}
-  void PostEvent(std::string_view) override {}
-  void Synchronize(const std::function<void()> &fn) override { fn(); }
-  void Wake() override {}
-};
 
 constexpr uint16_t kFirstVariableChannel = 50000;
 constexpr int kVariablesPerStation = 60;
@@ -54,15 +46,14 @@ std::string LargeConfiguration() {
 struct Loaded {
   Loaded() {
     di.Services = &services;
-    InitZavro(di);
-    if (!LoadParameterText(di, LargeConfiguration())) {
-      std::fprintf(stderr, "configuration not loaded: %s\n", di.ErrorText);
+    std::string error;
+    if (!test::LoadConfigText(di, LargeConfiguration(), &error)) {
+      std::fprintf(stderr, "configuration not loaded: %s\n", error.c_str());
       std::abort();
     }
-    ResetStations(di);
     di.Channels = BuildChannelIndex(di);
   }
-  QuietServices services;
+  test::FakeServices services;
   DriverInstance di;
 };
 
