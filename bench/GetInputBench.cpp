@@ -22,23 +22,17 @@ constexpr uint16_t kLastStationAnalogInput1 = 99 * 500 + 193;
 constexpr uint16_t kLastVariableChannel = kFirstVariableChannel + 100 * kVariablesPerStation - 1;
 
 std::string LargeConfiguration() {
-  std::string text =
-      "[GLOBAL]\r\n PREFIX NONE\r\n SUFFIX $0D\r\n PRESUFFIX NONE\r\n ADDRESS 0\r\n"
-      " ANSWER_TIME 2.5\r\n DEF_ANALOG_IN_ADDR 40\r\nEND\r\n";
+  std::string text = test::GlobalSection();
   for (int n = 1; n <= 100; ++n) {
-    text +=
-        "[STATION]\r\n ADDRESS " + std::to_string(n) +
-        "\r\n RETRANSLATION 0\r\n NAME \"S\"\r\n NUM_BINAR_IN 96\r\n NUM_BINAR_OUT 96\r\n"
-        " NUM_ANALOG_IN 64\r\n NUM_COUNTER_IN 48\r\n NUM_MEMORY_IN 45\r\n NUM_MEMORY_OUT 100\r\n"
-        " BINAR_IN_XOR NONE\r\n BINAR_OUT_XOR NONE\r\n DEF_ANALOG_IN_ADDR FROM_GLOBAL\r\n"
-        " DEF_MEMORY_IN NONE\r\n DEF_MEMORY_OUT NONE\r\n DEF_COUNTER_IN NONE\r\n"
-        " IP \"127.0.0.1\"\r\n PORT 4001\r\n ORIGINAL_CHANNELS\r\n";
+    std::string extra =
+        "NUM_BINAR_IN 96\nNUM_BINAR_OUT 96\nNUM_ANALOG_IN 64\nNUM_COUNTER_IN 48\n"
+        "NUM_MEMORY_IN 45\nNUM_MEMORY_OUT 100\nORIGINAL_CHANNELS\n";
     for (int v = 0; v < kVariablesPerStation; ++v) {
       const int channel = kFirstVariableChannel + (n - 1) * kVariablesPerStation + v;
-      text += " QQ READ " + std::to_string(channel) + " 0 " + std::to_string(n) + " " +
-              std::to_string(v) + " REAL\r\n";
+      extra += "QQ READ " + std::to_string(channel) + " 0 " + std::to_string(n) + " " +
+               std::to_string(v) + " REAL\n";
     }
-    text += "END\r\n";
+    text += test::StationSection(extra, n);
   }
   return text;
 }
