@@ -9,6 +9,7 @@
 #include "exchange/ChannelMap.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
+#include "protocol/RequestQueues.h"
 
 namespace zl {
 
@@ -74,11 +75,8 @@ void TDrvForm::ResetRuntimeState() {
     std::lock_guard<std::mutex> lock(Di.StoreLock);
     Di.ReceiveStore.clear();
   }
-  {
-    std::lock_guard<std::mutex> lock(Di.QueueLock);
-    Di.PrimaryQueue.clear();
-    Di.SecondaryQueue.clear();
-  }
+  Clear(Di, QueueId::Primary);
+  Clear(Di, QueueId::Secondary);
   std::lock_guard<std::mutex> lock(Di.DataLock);
   Di.PrefixWindow.clear();
   Di.MessageBuffer.clear();

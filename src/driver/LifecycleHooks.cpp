@@ -1,24 +1,38 @@
 // Steps of Init and Done that belong to the TCP client, the request queues
-// and the answer store. Each is one small function so it can be wired where
-// those parts land; until then they do nothing.
+// and the answer store.
+#include "driver/StatusLabels.h"
 #include "driver/TDrvForm.h"
+#include "net/TMyTCPClient.h"
+#include "protocol/RequestQueues.h"
 
 namespace zl {
 
-// Init step 11: the TCP client (owner: this form; status lines: EventList),
-// not connected. None yet: the thread runs without a client.
+// Init step 11: the TCP client, owned by this form, writing its status lines
+// into the EventList; not connected.
 std::unique_ptr<LineClient> TDrvForm::CreateClient() {
-  return nullptr;
+  return std::make_unique<TMyTCPClient>(Loop, this);
 }
 
 // Init step 14: Clear the PrimaryQueue, then the SecondaryQueue.
-void TDrvForm::ClearQueuesAtStart() {}
+void TDrvForm::ClearQueuesAtStart() {
+  Clear(Di, QueueId::Primary);
+  Clear(Di, QueueId::Secondary);
+}
 
 // Init step 16: Label1 := the queue status text.
-void TDrvForm::ShowInitialQueueStatus() {}
+void TDrvForm::ShowInitialQueueStatus() {
+  ShowQueueStatus(Label1, QueueStatusText(Di).view());
+}
 
 // Done step 3: empty the answer store; Clear the SecondaryQueue, then the
 // PrimaryQueue.
-void TDrvForm::ClearStoreAndQueues() {}
+void TDrvForm::ClearStoreAndQueues() {
+  {
+    std::lock_guard<std::mutex> lock(Di.StoreLock);
+    Di.ReceiveStore.clear();
+  }
+  Clear(Di, QueueId::Secondary);
+  Clear(Di, QueueId::Primary);
+}
 
 }  // namespace zl

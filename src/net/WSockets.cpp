@@ -225,12 +225,14 @@ void TTCPClient::Open() {
 }
 
 void TTCPClient::Close() {
+  // Nothing to close: answered on any thread, without waiting for the host's
+  // thread (which may be the one waiting for us, as in Done from elsewhere).
+  uint8_t state = State();
+  if (state == Unready || state == Ready) return;
   if (!loop_.IsOwnerThread()) {
     loop_.Send([this] { Close(); });
     return;
   }
-  uint8_t state = State();
-  if (state == Unready || state == Ready) return;
   int rc = 0;
   {
     std::lock_guard<std::mutex> lock(handleLock_);

@@ -1,0 +1,72 @@
+// Init creates the TCP client with its status lines; Done frees it and leaves
+// no socket or thread behind.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "driver/TDrvForm.h"
+#include "support/ConfigFixture.h"
+#include "support/TestSupport.h"
+
+namespace zl {
+namespace {
+
+using test::Cp;
+
+int OpenDescriptors() {
+  int n = 0;
+  if (DIR *d = ::opendir("/proc/self/fd")) {
+    while (struct dirent *e = ::readdir(d)) n += e->d_name[0] != '.';
+    ::closedir(d);
+  }
+  return n;
+}
+
+int Threads() {
+  int n = 0;
+  if (DIR *d = ::opendir("/proc/self/task")) {
+    while (struct dirent *e = ::readdir(d)) n += e->d_name[0] != '.';
+    ::closedir(d);
+  }
+  return n;
+}
+
+bool StartsWith(const std::string &s, const std::string &prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+TEST(ClientLifecycle, InitShowsTheClientsStatusLinesAndDoneLeavesNothingBehind) {
+  test::TempDir dir;
+  std::string file = dir.Write("LINE.PAR", test::GlobalSection() + test::StationSection());
+  int fdsBefore = OpenDescriptors();
+  int threadsBefore = Threads();
+  {
+    TDrvForm form;
+    char text[256] = "Host";
+    ASSERT_TRUE(form.Init(255, file.c_str(), text, 0)) << text;
+    ASSERT_NE(form.Client, nullptr);
+    EXPECT_FALSE(form.Client->Connected());
+
+    auto lines = form.EventList.Lines();
+    auto ok = std::find(lines.begin(), lines.end(), Cp("Inicializace OK"));
+    ASSERT_NE(ok, lines.end());
+    ASSERT_GE(lines.end() - ok, 7);
+    EXPECT_TRUE(StartsWith(ok[1], "WinSocket Verze: 1.1"));
+    EXPECT_TRUE(StartsWith(ok[2], "Popis: "));
+    EXPECT_TRUE(StartsWith(ok[3], "System Status: "));
+    EXPECT_TRUE(StartsWith(ok[4], Cp("Local Host, Název: ")));
+    EXPECT_TRUE(StartsWith(ok[5], "Local Host, Adresa: "));
+    EXPECT_EQ(lines.back(), Cp("Třída threadu = TIdleThread"));
+
+    form.Done();
+    EXPECT_EQ(form.Client, nullptr);
+    EXPECT_EQ(form.Thread, nullptr);
+    EXPECT_EQ(Threads(), threadsBefore);
+  }
+  EXPECT_EQ(OpenDescriptors(), fdsBefore);
+}
+
+}  // namespace
+}  // namespace zl
