@@ -293,16 +293,18 @@ TEST_F(DemoLine, DisconnectEmptiesTheQueues) {
   EXPECT_EQ(D(kQueued), 0.0);
 }
 
-// Station 1 given a phone number (no dial flag) and no ARRAY: counters settle
-// at once and memory inputs are read one by one. Station 3, a dial-up station
-// behind the second gateway, reads its memory outputs with "K".
+// Station 1 given a phone number (no dial flag) and typed memory inputs without
+// ARRAY: counters settle at once and memory inputs are read one by one. Station 3, a dial-up
+// station behind the second gateway, reads its memory outputs with "K".
 TEST_F(DemoLine, CountersSingleMemoryInputsAndMemoryOutputs) {
   ASSERT_NO_FATAL_FAILURE(Start([](std::string text) {
+    // Station 1's memory inputs, typed and read one by one.
+    text = Replaced(text, "    1   $0100\r\n    2   $0103\r\n    3   $0106\r\n    4   $0109\r\n",
+                    "    1 $0100 WORD\r\n    2 $0102 WORD\r\n    3 $0104\r\n    4 $0107 BYTE\r\n");
     text = Replaced(text, "    ARRAY", "         ");
-    text = Replaced(text, "NUM_COUNTER_IN 4", "NUM_COUNTER_IN 8");  // a whole group of eight
     text = Replaced(text, "  PORT           4001\r\n", "  PORT           4001\r\n  PHONE 1\r\n");
-    return Replaced(text, "NUM_COUNTER_IN 2\r\n  NUM_MEMORY_IN  0\r\n  NUM_MEMORY_OUT 0",
-                    "NUM_COUNTER_IN 2\r\n  NUM_MEMORY_IN  0\r\n  NUM_MEMORY_OUT 2");
+    return Replaced(text, "NUM_COUNTER_IN 8\r\n  NUM_MEMORY_IN  0\r\n  NUM_MEMORY_OUT 0",
+                    "NUM_COUNTER_IN 8\r\n  NUM_MEMORY_IN  0\r\n  NUM_MEMORY_OUT 2");
   }));
   sim::ControllerModel &c = Controller();
   for (int k = 0; k < 8; ++k) c.SetCounter(k, static_cast<uint16_t>(100 * (k + 1)));
