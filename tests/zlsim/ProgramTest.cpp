@@ -34,9 +34,14 @@ TEST(DemoLine, LoadsTheStationsAsTheDriverReadsThem) {
   EXPECT_EQ(k.Address, 5);
   EXPECT_EQ(k.AnalogInAddr, 40) << "FROM_GLOBAL";
   ASSERT_EQ(k.MemoryIn.size(), 4u);
-  EXPECT_EQ(k.MemoryIn[3].Address, 0x0107);
-  EXPECT_EQ(k.MemoryIn[3].Type, 1);
+  EXPECT_EQ(k.MemoryIn[3].Address, 0x0109);
+  EXPECT_EQ(k.MemoryIn[3].Type, 3);
   EXPECT_TRUE(k.MemoryInBlockRead);
+  const sim::SimStation &v = c.Stations[1];
+  ASSERT_EQ(v.MemoryIn.size(), 3u);
+  EXPECT_EQ(v.MemoryIn[1].Address, 0x0112);
+  EXPECT_EQ(v.MemoryIn[1].Type, 1);
+  EXPECT_FALSE(v.MemoryInBlockRead);
   ASSERT_EQ(k.MemoryOut.size(), 3u);
   EXPECT_EQ(k.MemoryOut[1].Type, 2);
   ASSERT_EQ(k.QqVariables.size(), 7u);
