@@ -94,7 +94,7 @@ class MessageWalk {
         msg_(message),
         frame_(frame),
         len_(message.size()),
-        end_(message.size() - 1),
+        end_(message.empty() ? 0 : message.size() - 1),
         event_(event),
         log_(log) {}
 
@@ -230,7 +230,7 @@ class MessageWalk {
   // One analog word: bit 15 marks a 12-bit reading (0..4095), else 8 bits
   // (0..255); offset, limit, scale between Low and High.
   void AnalogInput(int i, unsigned word) {
-    log_.Add("AI Word", FormatReal(word, 5, 0).view());
+    if (log_.On()) log_.Add("AI Word", FormatReal(word, 5, 0).view());
     double range = 255.0;
     if (TestBit(static_cast<uint16_t>(word), 15)) {
       range = 4095.0;
