@@ -9,6 +9,7 @@
 #include "exchange/ChannelMap.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
+#include "protocol/Reception.h"
 #include "protocol/RequestQueues.h"
 
 namespace zl {
@@ -71,10 +72,7 @@ bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t
 
 void TDrvForm::ResetRuntimeState() {
   Di.OnDone.store(0);
-  {
-    std::lock_guard<std::mutex> lock(Di.StoreLock);
-    Di.ReceiveStore.clear();
-  }
+  ClearStore(Di);
   Clear(Di, QueueId::Primary);
   Clear(Di, QueueId::Secondary);
   std::lock_guard<std::mutex> lock(Di.DataLock);

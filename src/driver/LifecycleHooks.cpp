@@ -3,6 +3,7 @@
 #include "driver/StatusLabels.h"
 #include "driver/TDrvForm.h"
 #include "net/TMyTCPClient.h"
+#include "protocol/Reception.h"
 #include "protocol/RequestQueues.h"
 
 namespace zl {
@@ -27,10 +28,7 @@ void TDrvForm::ShowInitialQueueStatus() {
 // Done step 3: empty the answer store; Clear the SecondaryQueue, then the
 // PrimaryQueue.
 void TDrvForm::ClearStoreAndQueues() {
-  {
-    std::lock_guard<std::mutex> lock(Di.StoreLock);
-    Di.ReceiveStore.clear();
-  }
+  ClearStore(Di);
   Clear(Di, QueueId::Secondary);
   Clear(Di, QueueId::Primary);
 }
