@@ -6,8 +6,8 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-# Debian packages the build needs.
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
+# Debian packages the build and its tests need (tmux drives the terminal tests).
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux
 
 .PHONY: all deps configure build test demo bench install memcheck clean
 
