@@ -70,6 +70,14 @@ void TMyTCPClient::SetEndpoint(const std::string &host, int port) {
 bool TMyTCPClient::Connect() {
   std::string host = Host();
   std::string port = std::to_string(Port());
+  // A connection to another gateway is closed first. Left open, it would stay
+  // in use while Host and Port named the new gateway, and the new station
+  // would be confirmed and polled over the old gateway's line.
+  const uint8_t state = socket_->State();
+  if ((state == TCustomWSocket::Connecting || state == TCustomWSocket::Connected) &&
+      (socket_->Host != host || socket_->Port != port)) {
+    Disconnect();
+  }
   socket_->Host = host;
   socket_->Port = port;
   AddStatusLine(L().Connecting + host + L().OnPort + port);

@@ -1,0 +1,60 @@
+// Pointing the client at another gateway while a connection is open.
+#include <gtest/gtest.h>
+
+#include "net/TMyTCPClient.h"
+#include "support/Loopback.h"
+#include "support/TestSupport.h"
+
+namespace zl {
+namespace {
+
+using test::LoopbackListener;
+using test::PumpUntil;
+
+TEST(GatewaySwitch, ConnectingToAnotherGatewayClosesTheOldConnectionFirst) {
+  MessageLoop loop;
+  test::FakeServices memo;
+  TMyTCPClient client(loop, &memo);
+  LoopbackListener first, second;
+
+  client.SetEndpoint("127.0.0.1", first.port());
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(PumpUntil(loop, [&] { return client.Connected(); }));
+  test::LoopbackPeer old = first.Accept();
+  ASSERT_TRUE(old.valid());
+
+  client.SetEndpoint("127.0.0.1", second.port());
+  ASSERT_TRUE(client.Connect());
+  // The first gateway sees its connection end: a read gives end of file.
+  EXPECT_EQ(old.Receive(1), "");
+  test::LoopbackPeer now = second.Accept();
+  ASSERT_TRUE(now.valid());
+  ASSERT_TRUE(PumpUntil(loop, [&] { return client.Connected(); }));
+
+  // What the driver sends now reaches the second gateway.
+  LineState line;
+  client.SendFrame(line, Str255("\x02\x02z"), 0xFE);
+  EXPECT_EQ(now.Receive(3), "\x02\x02z");
+}
+
+TEST(GatewaySwitch, ConnectingAgainToTheSameGatewayKeepsTheConnection) {
+  MessageLoop loop;
+  test::FakeServices memo;
+  TMyTCPClient client(loop, &memo);
+  LoopbackListener gateway;
+  client.SetEndpoint("127.0.0.1", gateway.port());
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(PumpUntil(loop, [&] { return client.Connected(); }));
+  test::LoopbackPeer peer = gateway.Accept();
+  ASSERT_TRUE(peer.valid());
+
+  // As designed, a second connect to the same endpoint opens nothing new.
+  EXPECT_FALSE(client.Connect());
+  EXPECT_TRUE(client.Connected());
+  LineState line;
+  client.SendFrame(line, Str255("ok"), 0xFE);
+  EXPECT_EQ(peer.Receive(2), "ok");
+}
+
+}  // namespace
+}  // namespace zl
