@@ -1,0 +1,221 @@
+// info: what the driver reads in the parameter file, station by station.
+#include <cstdio>
+
+#include "port/Text.h"
+#include "zlpoll/Commands.h"
+#include "zlpoll/Options.h"
+#include "zlpoll/ParamFile.h"
+
+namespace zl::poll {
+
+namespace {
+
+struct GroupRow {
+  const char *Name;
+  int Count;
+  uint16_t First;
+};
+
+std::vector<GroupRow> GroupRows(const Station &st) {
+  return {{"bi", st.NumBinarIn, st.GroupChannels[kGroupBI]},
+          {"bo", st.NumBinarOut, st.GroupChannels[kGroupBO]},
+          {"ai", st.NumAnalogIn, st.GroupChannels[kGroupAI]},
+          {"ct", st.NumCounterIn, st.GroupChannels[kGroupCT]},
+          {"mo", st.NumMemoryOut, st.GroupChannels[kGroupMO]},
+          {"mi", st.NumMemoryIn, st.GroupChannels[kGroupMI]}};
+}
+
+std::string Range(uint16_t first, int count) {
+  if (count <= 0) return "-";
+  if (count == 1) return std::to_string(first);
+  return std::to_string(first) + "-" + std::to_string(first + count - 1);
+}
+
+std::string Hex(std::string_view bytes) {
+  if (bytes.empty()) return "none";
+  std::string out;
+  for (char c : bytes) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%s%02X", out.empty() ? "" : " ", static_cast<uint8_t>(c));
+    out += text;
+  }
+  return out;
+}
+
+std::string Inverted(const bool *bits, int count) {
+  std::string out;
+  for (int n = 1; n <= count; ++n)
+    if (bits[n]) out += (out.empty() ? "inverted: " : " ") + std::to_string(n);
+  return out;
+}
+
+std::string Number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+std::string BlockItems(const MemoryBlock &b) {
+  std::string out;
+  for (std::size_t k = 0; k < b.ItemCount(); ++k) {
+    out += (k ? ", " : "") + std::string(ItemTypeName(b.ItemTypes[k])) + " " +
+           BlockDirectionName(b.ItemDirections[k]);
+  }
+  return out;
+}
+
+void PrintStation(const Station &st, int n, const Style &out) {
+  PrintLine(
+      out.Bold("station " + std::to_string(n) + "  " + Utf8FromCp1250(st.Name.view())) +
+      "  address " + std::to_string(st.Address) + "  retranslation " +
+      std::to_string(st.Retranslation) + "  gateway " + st.Ip.str() + ":" +
+      std::to_string(st.Port) +
+      (st.Phone.empty() ? "" : "  phone " + st.Phone.str() + (st.DialFlag ? " (dials)" : "")));
+  Table groups({"group", "objects", "channels", "notes"});
+  groups.AlignRight(1);
+  for (const GroupRow &g : GroupRows(st)) {
+    std::string notes;
+    const std::string name = g.Name;
+    if (name == "bi") notes = Inverted(st.BinarInXor, st.NumBinarIn);
+    if (name == "bo") notes = Inverted(st.BinarOutXor, st.NumBinarOut);
+    if (name == "ai") notes = "analog block at " + std::to_string(st.AnalogInAddr);
+    if (name == "mi" && st.MemoryInBlockRead) notes = "ARRAY: read as one block";
+    groups.Add({out.Cyan(g.Name), std::to_string(g.Count), Range(g.First, g.Count), notes});
+  }
+  for (const std::string &line : groups.Lines(out, "  ")) PrintLine(line);
+
+  Table status({"status channel", "", "", "", "", ""});
+  std::vector<std::string> row;
+  auto cell = [&](const std::string &keyword, uint16_t channel) {
+    row.push_back(keyword);
+    row.push_back(std::to_string(channel));
+    if (row.size() == 6) {
+      status.Add(row);
+      row.clear();
+    }
+  };
+  for (int k = 0; k < kStatusChannelCount; ++k)
+    cell(StatusKeyword(static_cast<StatusChannel>(k)), st.StatusChannels[k]);
+  cell("MsgCounter", st.MsgCounterChannel);
+  cell("name_channel", st.NameChannel);
+  cell("CallCode", st.CallCodeChannel);
+  if (!row.empty()) status.Add(row);
+  for (int c : {1, 3, 5}) status.AlignRight(static_cast<std::size_t>(c));
+  for (const std::string &line : status.Lines(out, "  ")) PrintLine(line);
+
+  if (!st.QqVariables.empty()) {
+    Table qq({"QQ channel", "direction", "type", "address"});
+    qq.AlignRight(0);
+    for (const QqVariable &v : st.QqVariables)
+      qq.Add({std::to_string(v.Channel), QqDirectionName(v.Direction), ItemTypeName(v.Type),
+              QqAddressText(v)});
+    for (const std::string &line : qq.Lines(out, "  ")) PrintLine(line);
+  }
+  if (!st.MemoryBlocks.empty()) {
+    Table blocks({"memory block", "address", "channels", "read", "items"});
+    int b = 0;
+    for (const MemoryBlock &block : st.MemoryBlocks) {
+      char address[8];
+      std::snprintf(address, sizeof address, "%04X", static_cast<uint16_t>(block.Address));
+      blocks.Add({std::to_string(++b), address,
+                  Range(block.FirstChannel, static_cast<int>(block.ItemCount())),
+                  std::to_string(block.ReadChannel), BlockItems(block)});
+    }
+    for (const std::string &line : blocks.Lines(out, "  ")) PrintLine(line);
+  }
+  PrintLine("");
+}
+
+std::string StationJson(const Station &st, int n) {
+  JsonObject groups;
+  for (const GroupRow &g : GroupRows(st)) {
+    JsonObject x;
+    x.Number("count", g.Count).Number("first", g.First);
+    groups.Raw(g.Name, x.Str());
+  }
+  JsonObject status;
+  for (int k = 0; k < kStatusChannelCount; ++k)
+    status.Number(StatusKeyword(static_cast<StatusChannel>(k)), st.StatusChannels[k]);
+  status.Number("MsgCounter", st.MsgCounterChannel)
+      .Number("name_channel", st.NameChannel)
+      .Number("CallCode", st.CallCodeChannel);
+  std::vector<std::string> qq, blocks;
+  for (const QqVariable &v : st.QqVariables) {
+    JsonObject x;
+    x.Number("channel", v.Channel)
+        .Text("direction", QqDirectionName(v.Direction))
+        .Text("type", ItemTypeName(v.Type))
+        .Text("address", QqAddressText(v));
+    qq.push_back(x.Str());
+  }
+  for (const MemoryBlock &b : st.MemoryBlocks) {
+    std::vector<std::string> items;
+    for (std::size_t k = 0; k < b.ItemCount(); ++k) {
+      JsonObject item;
+      item.Number("channel", static_cast<uint16_t>(b.FirstChannel + k))
+          .Text("type", ItemTypeName(b.ItemTypes[k]))
+          .Text("direction", BlockDirectionName(b.ItemDirections[k]));
+      items.push_back(item.Str());
+    }
+    JsonObject x;
+    x.Number("address", static_cast<uint16_t>(b.Address))
+        .Number("read", b.ReadChannel)
+        .Raw("items", JsonArray(items));
+    blocks.push_back(x.Str());
+  }
+  JsonObject o;
+  o.Number("station", n)
+      .Text("name", Utf8FromCp1250(st.Name.view()))
+      .Number("address", st.Address)
+      .Number("retranslation", st.Retranslation)
+      .Text("ip", st.Ip.str())
+      .Number("port", st.Port)
+      .Text("phone", st.Phone.str())
+      .Bool("dials", st.DialFlag)
+      .Raw("groups", groups.Str())
+      .Raw("status", status.Str())
+      .Raw("qq", JsonArray(qq))
+      .Raw("blocks", JsonArray(blocks));
+  return o.Str();
+}
+
+}  // namespace
+
+int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
+  const GlobalSettings &g = file.Global();
+  if (opt.Json) {
+    std::vector<std::string> stations;
+    for (int n = 1; n <= file.StationCount(); ++n) stations.push_back(StationJson(*file.At(n), n));
+    JsonObject global;
+    global.Text("prefix", Hex(g.Prefix.view()))
+        .Text("suffix", Hex(g.Suffix.view()))
+        .Text("presuffix", Hex(g.PreSuffix.view()))
+        .Number("address", g.Address)
+        .Number("answerTime", FromReal6(g.AnswerTime))
+        .Number("silenceWait", g.SilenceWait)
+        .Number("sleepTime", FromReal6(g.SleepTime))
+        .Number("sleepCount", g.SleepCount)
+        .Number("numTolvinError", g.NumTolvinError)
+        .Number("idleTime", g.IdleTime)
+        .Text("cucPath", Utf8FromCp1250(g.CucPath.view()));
+    JsonObject o;
+    o.Text("file", file.Path()).Raw("global", global.Str()).Raw("stations", JsonArray(stations));
+    PrintLine(o.Str());
+    return kExitOk;
+  }
+  PrintLine(out.Bold("parameter file " + file.Path()) + ": " + std::to_string(file.StationCount()) +
+            " station(s)");
+  PrintLine("line: PREFIX " + Hex(g.Prefix.view()) + ", SUFFIX " + Hex(g.Suffix.view()) +
+            ", PRESUFFIX " + Hex(g.PreSuffix.view()) + ", driver address " +
+            std::to_string(g.Address) + ", ANSWER_TIME " + Number(FromReal6(g.AnswerTime)) +
+            " s, SILENCE_WAIT " + std::to_string(g.SilenceWait) + " ms");
+  PrintLine("      SLEEP_TIME " + Number(FromReal6(g.SleepTime)) + " s after SLEEP_COUNT " +
+            std::to_string(g.SleepCount) + " time-outs, NUM_TOLVIN_ERROR " +
+            std::to_string(g.NumTolvinError) + ", IDLE_TIME " + std::to_string(g.IdleTime) +
+            " ms, CUC_PATH " + Utf8FromCp1250(g.CucPath.view()));
+  PrintLine("");
+  for (int n = 1; n <= file.StationCount(); ++n) PrintStation(*file.At(n), n, out);
+  return kExitOk;
+}
+
+}  // namespace zl::poll

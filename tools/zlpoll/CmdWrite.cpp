@@ -1,0 +1,311 @@
+// write, get and set: values into a station's objects, and any channel by
+// number.
+#include <bit>
+
+#include "exchange/HostValueIo.h"
+#include "zlpoll/Commands.h"
+#include "zlpoll/DriverLib.h"
+#include "zlpoll/Options.h"
+#include "zlpoll/ParamFile.h"
+
+namespace zl::poll {
+
+namespace {
+
+// One write of the command line, resolved to its channel.
+struct Assignment {
+  std::string Text;  // as given, for the report
+  uint16_t Channel = 0;
+  uint32_t Type = ZL_TYPE_DOUBLE;
+  uint64_t Bytes = 0;
+  double Number = 0;  // the value as a number (mo)
+};
+
+bool SplitAssignment(const std::string &text, std::string &left, std::string &right,
+                     std::string &error) {
+  const std::size_t eq = text.find('=');
+  if (eq == std::string::npos || eq == 0 || eq + 1 == text.size()) {
+    error = "\"" + text + "\" is not NAME=VALUE";
+    return false;
+  }
+  left = text.substr(0, eq);
+  right = text.substr(eq + 1);
+  return true;
+}
+
+// "bo 3=1": object 3 of the group, 1..count.
+bool ObjectChannel(const std::string &n, uint16_t base, int count, const char *group,
+                   uint16_t &channel, std::string &error) {
+  long long v = 0;
+  if (!ParseInt(n, 1, count, v)) {
+    error = std::string(group) + " object \"" + n + "\" does not exist: the station has " +
+            std::to_string(count);
+    return false;
+  }
+  channel = static_cast<uint16_t>(base + v - 1);
+  return true;
+}
+
+const QqVariable *FindQq(const Station &st, uint16_t channel) {
+  for (const QqVariable &v : st.QqVariables)
+    if (v.Channel == channel) return &v;
+  return nullptr;
+}
+
+// The item of a memory block on a channel, with its type and direction.
+bool FindBlockItem(const Station &st, uint16_t channel, uint8_t &type, uint8_t &direction) {
+  for (const MemoryBlock &b : st.MemoryBlocks) {
+    if (channel < b.FirstChannel || channel - b.FirstChannel >= static_cast<int>(b.ItemCount()))
+      continue;
+    type = b.ItemTypes[channel - b.FirstChannel];
+    direction = b.ItemDirections[channel - b.FirstChannel];
+    return true;
+  }
+  return false;
+}
+
+bool Resolve(const Station &st, const std::string &group, const std::string &text, Assignment &a,
+             std::string &error) {
+  std::string left, right;
+  if (!SplitAssignment(text, left, right, error)) return false;
+  a.Text = group + " " + text;
+  long long channel = 0;
+  if (group == "bo") {
+    if (!ObjectChannel(left, st.GroupChannels[kGroupBO], st.NumBinarOut, "bo", a.Channel, error))
+      return false;
+    a.Type = ZL_TYPE_BOOL;
+  } else if (group == "mo") {
+    if (!ObjectChannel(left, st.GroupChannels[kGroupMO], st.NumMemoryOut, "mo", a.Channel, error))
+      return false;
+    a.Type = ZL_TYPE_DOUBLE;
+  } else if (!ParseInt(left, 1, 65535, channel)) {
+    error = "\"" + left + "\" is not a channel number";
+    return false;
+  } else if (group == "qq") {
+    a.Channel = static_cast<uint16_t>(channel);
+    const QqVariable *v = FindQq(st, a.Channel);
+    if (!v) {
+      error =
+          "channel " + left + " is no QQ variable of this station (zlpoll FILE info lists them)";
+      return false;
+    }
+    if (v->Type == kQqString) {
+      error = "QQ variable " + left + " is a STRING: the driver writes no text variables";
+      return false;
+    }
+    // A LONGINT is held as a 32-bit integer, every other type as a number.
+    a.Type = v->Type == kQqLongint ? ZL_TYPE_I32 : ZL_TYPE_DOUBLE;
+  } else if (group == "mb") {
+    a.Channel = static_cast<uint16_t>(channel);
+    uint8_t type = 0, direction = 0;
+    if (!FindBlockItem(st, a.Channel, type, direction)) {
+      error = "channel " + left + " is no memory block item of this station";
+      return false;
+    }
+    if (direction != kBlkOutput && direction != kBlkBidir) {
+      error = "memory block item " + left + " is an INPUT: only OUTPUT and BIDIR items are written";
+      return false;
+    }
+    a.Type = ValueTypeOfBlockItem(type);
+  } else {
+    error = "write takes bo, mo, qq or mb, not \"" + group + "\"";
+    return false;
+  }
+  if (!EncodeValue(right, a.Type, a.Bytes, error)) return false;
+  if (a.Type == ZL_TYPE_DOUBLE) a.Number = std::bit_cast<double>(a.Bytes);
+  if (a.Type == ZL_TYPE_BOOL && a.Bytes > 1) {
+    error = "a binary output takes 0 or 1, not " + right;
+    return false;
+  }
+  return true;
+}
+
+// "CHANNEL[:TYPE]" (get) or "CHANNEL=VALUE[:TYPE]" (set).
+bool ParseChannel(const std::string &text, bool withValue, Assignment &a, std::string &error) {
+  std::string body = text;
+  a.Type = ZL_TYPE_DOUBLE;
+  const std::size_t colon = body.rfind(':');
+  if (colon != std::string::npos) {
+    if (!TypeFromName(body.substr(colon + 1), a.Type)) {
+      error = "unknown type \"" + body.substr(colon + 1) +
+              "\": use bool u8 u16 u32 i8 i16 i32 single double text buffer";
+      return false;
+    }
+    body.resize(colon);
+  }
+  std::string channel = body, value;
+  if (withValue && !SplitAssignment(body, channel, value, error)) return false;
+  long long n = 0;
+  if (!ParseInt(channel, 0, 65535, n)) {
+    error = "\"" + channel + "\" is not a channel number (0..65535)";
+    return false;
+  }
+  a.Channel = static_cast<uint16_t>(n);
+  a.Text = text;
+  return !withValue || EncodeValue(value, a.Type, a.Bytes, error);
+}
+
+// Writes every assignment and makes sure each one left a request in the
+// queue, for the driver queues an output write only when the value differs
+// from the one it holds (and a binary output of a station with a PHONE number
+// not at all).
+void IssueWrites(Context &ctx, const Station &st, const std::string &group,
+                 const std::vector<Assignment> &writes) {
+  DriverSession &d = ctx.Driver;
+  const double queued = d.GetDouble(kChPrimaryQueued);
+  for (const Assignment &a : writes) {
+    const double before = d.GetDouble(kChPrimaryQueued);
+    d.Put(a.Channel, a.Type, a.Bytes);
+    if (group == "mo" && d.GetDouble(kChPrimaryQueued) == before) {
+      // The frame of a memory output write is built from the value the
+      // driver holds when it is sent: a detour through another value queues
+      // two writes that both carry this one.
+      d.PutDouble(a.Channel, a.Number == 0.0 ? 1.0 : 0.0);
+      d.PutDouble(a.Channel, a.Number);
+    }
+  }
+  // One write of all binary outputs carries every value the driver holds.
+  if (group == "bo" && d.GetDouble(kChPrimaryQueued) == queued && st.StatusChannels[kOutWriteBO])
+    d.PutBool(st.StatusChannels[kOutWriteBO], true);
+}
+
+void Report(Context &ctx, int station, const std::vector<Assignment> &done, const Outcome &r) {
+  if (ctx.Opt.Json) {
+    std::vector<std::string> texts;
+    for (const Assignment &a : done) texts.push_back(JsonString(a.Text));
+    JsonObject o;
+    o.Number("station", station).Bool("ok", r.Ok()).Raw("written", JsonArray(texts));
+    if (!r.Ok()) o.Text("error", r.Message);
+    PrintLine(o.Str());
+  } else if (r.Ok()) {
+    for (const Assignment &a : done) PrintLine("written " + a.Text);
+  }
+  if (!r.Ok()) PrintError(r.Message);
+}
+
+}  // namespace
+
+bool PlanWrite(const Options &opt, const ParamFile &file, Job &job, std::string &error) {
+  if (opt.Args.size() < 3) {
+    error =
+        "write needs a station, a group and values: write STATION bo N=0|1 ..., mo N=VALUE "
+        "..., qq CHANNEL=VALUE ... or mb CHANNEL=VALUE ...";
+    return false;
+  }
+  int station = 0;
+  if (!ParseStation(opt.Args[0], file, station, error)) return false;
+  const Station &st = *file.At(station);
+  const std::string group = opt.Args[1];
+  std::vector<Assignment> writes;
+  for (std::size_t i = 2; i < opt.Args.size(); ++i) {
+    Assignment a;
+    if (!Resolve(st, group, opt.Args[i], a, error)) return false;
+    writes.push_back(a);
+  }
+  job = [station, group, writes](Context &ctx) {
+    const Station &st = *ctx.File.At(station);
+    Outcome r = ctx.Poll.Connect(station);
+    if (r.Ok()) {
+      r = ctx.Poll.Exchange(station, {}, false, [&] { IssueWrites(ctx, st, group, writes); });
+    }
+    if (r.Exit != kExitInterrupted) Report(ctx, station, writes, r);
+    return r.Exit;
+  };
+  return true;
+}
+
+bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &error) {
+  if (opt.Args.empty()) {
+    error = "get needs channels: get CHANNEL[:TYPE] ...";
+    return false;
+  }
+  std::vector<Assignment> reads;
+  for (const std::string &text : opt.Args) {
+    Assignment a;
+    if (!ParseChannel(text, false, a, error)) return false;
+    reads.push_back(a);
+  }
+  if (opt.ConnectStation > file.StationCount()) {
+    error = "--station " + std::to_string(opt.ConnectStation) + ": the file has " +
+            std::to_string(file.StationCount()) + " stations";
+    return false;
+  }
+  job = [reads](Context &ctx) {
+    const int station = ctx.Opt.ConnectStation;
+    int number = 0;
+    return Repeat(ctx, [&] {
+      Outcome r;
+      // A QQ variable's channel is read fresh (InputRequest) when a station
+      // is connected; any other channel gives what the driver holds.
+      auto request = [&] {
+        for (const Assignment &a : reads) ctx.Driver.Request(a.Channel);
+      };
+      if (station) {
+        r = ctx.Poll.Connect(station);
+        if (r.Ok()) r = ctx.Poll.Exchange(station, {}, false, request);
+      } else {
+        request();
+      }
+      if (r.Exit == kExitInterrupted) return r.Exit;
+      ++number;
+      std::vector<std::string> values;
+      Table table({"channel", "type", "value"});
+      table.AlignRight(0);
+      for (const Assignment &a : reads) {
+        const Value v = ReadValue(ctx.Driver, a.Channel, a.Type);
+        JsonObject x;
+        x.Number("channel", a.Channel).Text("type", TypeName(a.Type)).Raw("value", JsonValue(v));
+        values.push_back(x.Str());
+        table.Add({std::to_string(a.Channel), TypeName(a.Type), ShowValue(v)});
+      }
+      if (ctx.Opt.Json) {
+        JsonObject o;
+        o.Number("reading", number).Text("time", IsoTime()).Bool("ok", r.Ok());
+        if (!r.Ok()) o.Text("error", r.Message);
+        PrintLine(o.Raw("values", JsonArray(values)).Str());
+      } else {
+        for (const std::string &line : table.Lines(ctx.Out)) PrintLine(line);
+        if (!ctx.Opt.Once) PrintLine("");
+      }
+      if (!r.Ok()) PrintError(r.Message);
+      return r.Exit;
+    });
+  };
+  return true;
+}
+
+bool PlanSet(const Options &opt, const ParamFile &file, Job &job, std::string &error) {
+  if (opt.Args.empty()) {
+    error = "set needs values: set CHANNEL=VALUE[:TYPE] ...";
+    return false;
+  }
+  std::vector<Assignment> writes;
+  for (const std::string &text : opt.Args) {
+    Assignment a;
+    if (!ParseChannel(text, true, a, error)) return false;
+    writes.push_back(a);
+  }
+  if (opt.ConnectStation > file.StationCount()) {
+    error = "--station " + std::to_string(opt.ConnectStation) + ": the file has " +
+            std::to_string(file.StationCount()) + " stations";
+    return false;
+  }
+  job = [writes](Context &ctx) {
+    const int station = ctx.Opt.ConnectStation;
+    auto issue = [&] {
+      for (const Assignment &a : writes) ctx.Driver.Put(a.Channel, a.Type, a.Bytes);
+    };
+    Outcome r;
+    if (station) {
+      r = ctx.Poll.Connect(station);
+      if (r.Ok()) r = ctx.Poll.Exchange(station, {}, false, issue);
+    } else {
+      issue();
+    }
+    if (r.Exit != kExitInterrupted) Report(ctx, station, writes, r);
+    return r.Exit;
+  };
+  return true;
+}
+
+}  // namespace zl::poll

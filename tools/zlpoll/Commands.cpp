@@ -1,0 +1,135 @@
+#include "zlpoll/Commands.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "port/Text.h"
+#include "zlpoll/DriverLib.h"
+#include "zlpoll/Options.h"
+#include "zlpoll/ParamFile.h"
+
+namespace zl::poll {
+
+bool PlanCommand(const Options &opt, const ParamFile &file, Job &job, std::string &error) {
+  using Planner = bool (*)(const Options &, const ParamFile &, Job &, std::string &);
+  static const std::pair<const char *, Planner> kPlanners[] = {
+      {"read", PlanRead}, {"watch", PlanWatch}, {"write", PlanWrite},
+      {"get", PlanGet},   {"set", PlanSet},     {"samples", PlanSamples},
+  };
+  for (const auto &[name, plan] : kPlanners)
+    if (opt.Command == name) return plan(opt, file, job, error);
+  error =
+      "unknown command \"" + opt.Command + "\": use info, read, write, get, set, samples or watch";
+  return false;
+}
+
+bool ParseStation(const std::string &text, const ParamFile &file, int &n, std::string &error) {
+  long long v = 0;
+  if (!ParseInt(text, 1, 100, v) || v > file.StationCount()) {
+    error = "no station \"" + text + "\": give a number from 1 to " +
+            std::to_string(file.StationCount()) + " (1 = the first [STATION] section)";
+    return false;
+  }
+  n = static_cast<int>(v);
+  return true;
+}
+
+std::string ClockText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%H:%M:%S", &local);
+  return text;
+}
+
+std::string IsoTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+  return text;
+}
+
+void PrintError(const std::string &message) {
+  const Style style(ColourWanted(false) && ::isatty(STDERR_FILENO));
+  std::fprintf(stderr, "%s\n", style.Red("zlpoll: " + message).c_str());
+  std::fflush(stderr);
+}
+
+Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups) {
+  Reading r;
+  r.Station = station;
+  const Station &st = *ctx.File.At(station);
+  r.Name = Utf8FromCp1250(st.Name.view());
+  r.Result = ctx.Poll.Read(station, groups);
+  if (r.Result.Exit == kExitInterrupted || r.Result.Exit == kExitUsage) return r;
+  // The values the driver holds; fresh when the reading succeeded.
+  for (Group g : groups) {
+    for (Item &item : ItemsOf(st, g)) {
+      r.Values.push_back(ReadValue(ctx.Driver, item.Channel, item.Type));
+      r.Items.push_back(std::move(item));
+    }
+  }
+  return r;
+}
+
+std::vector<std::string> ReadingLines(const Reading &r, const Style &style) {
+  std::vector<std::string> lines;
+  lines.push_back(style.Bold(r.Name) + " (station " + std::to_string(r.Station) + ")  reading " +
+                  std::to_string(r.Number) + "  " + ClockText());
+  Table table({"group", "object", "channel", "value", "kind"});
+  table.AlignRight(1);
+  table.AlignRight(2);
+  for (std::size_t i = 0; i < r.Items.size(); ++i) {
+    const Item &item = r.Items[i];
+    std::string value = ShowValue(r.Values[i]);
+    if (item.Type == ZL_TYPE_BOOL && r.Values[i].Number != 0) value = style.Green(value);
+    table.Add({style.Cyan(GroupName(item.Of)), item.Label, std::to_string(item.Channel), value,
+               item.Kind});
+  }
+  for (std::string &line : table.Lines(style)) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::string ReadingJson(const Reading &r, const std::string &status) {
+  JsonObject o;
+  o.Number("station", r.Station)
+      .Text("name", r.Name)
+      .Number("reading", r.Number)
+      .Text("time", IsoTime())
+      .Bool("ok", r.Result.Ok());
+  if (!r.Result.Ok()) o.Text("error", r.Result.Message);
+  std::vector<std::string> objects;
+  for (std::size_t i = 0; i < r.Items.size(); ++i) {
+    const Item &item = r.Items[i];
+    JsonObject x;
+    x.Text("group", GroupName(item.Of))
+        .Text("object", item.Label)
+        .Number("channel", item.Channel)
+        .Text("type", TypeName(item.Type))
+        .Raw("value", JsonValue(r.Values[i]));
+    if (!item.Kind.empty()) x.Text("kind", item.Kind);
+    objects.push_back(x.Str());
+  }
+  o.Raw("objects", JsonArray(objects));
+  if (!status.empty()) o.Raw("status", status);
+  return o.Str();
+}
+
+int Repeat(Context &ctx, const std::function<int()> &turn) {
+  int last = kExitOk;
+  for (;;) {
+    const int code = turn();
+    if (ctx.Opt.Once || code == kExitUsage) return code;
+    // Ctrl-C is how a repeated reading ends: the last complete turn counts.
+    if (code == kExitInterrupted) return last;
+    last = code;
+    if (!ctx.Loop.PumpFor(ctx.Opt.IntervalMs / 1000.0)) return last;
+  }
+}
+
+}  // namespace zl::poll

@@ -1,0 +1,83 @@
+// The commands of zlpoll. Each command is planned first, from the command
+// line and the parameter file alone (a usage error is found before the driver
+// is loaded), and then run against the driver.
+#ifndef ZL_ZLPOLL_COMMANDS_H
+#define ZL_ZLPOLL_COMMANDS_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "zlpoll/Groups.h"
+#include "zlpoll/Output.h"
+#include "zlpoll/Poller.h"
+#include "zlpoll/Values.h"
+
+namespace zl::poll {
+
+struct Options;
+class ParamFile;
+
+// What a running command works with.
+struct Context {
+  const Options &Opt;
+  const ParamFile &File;
+  DriverSession &Driver;
+  EventLoop &Loop;
+  Poller &Poll;
+  Style Out;
+};
+
+// A planned command; answers the exit code.
+using Job = std::function<int(Context &)>;
+
+// Plans the command of the options. False with a usage message (exit code 2).
+bool PlanCommand(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+
+// The planners of the commands that run against the driver.
+bool PlanRead(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+bool PlanWrite(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+bool PlanSet(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+bool PlanSamples(const Options &opt, const ParamFile &file, Job &job, std::string &error);
+
+// Commands that need no driver.
+int RunInfo(const Options &opt, const ParamFile &file, const Style &out);
+int RunDemo(const Options &opt);
+
+// --- shared by the commands
+
+// "3" -> station 3 of the file.
+bool ParseStation(const std::string &text, const ParamFile &file, int &n, std::string &error);
+
+// The values of one reading of a station.
+struct Reading {
+  int Station = 0;
+  std::string Name;  // UTF-8
+  int Number = 0;    // 1, 2, ... for repeated readings
+  std::vector<Item> Items;
+  std::vector<Value> Values;  // one per item: what the driver holds
+  Outcome Result;             // whether they were read fresh
+};
+
+Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups);
+// A table per reading, for people.
+std::vector<std::string> ReadingLines(const Reading &r, const Style &style);
+// One JSON object per reading, for scripts; status: the status window as a
+// JSON object, or empty.
+std::string ReadingJson(const Reading &r, const std::string &status = "");
+// The local time as "14:03:22" and as ISO 8601.
+std::string ClockText();
+std::string IsoTime();
+
+// Prints a failure on standard error (in red on a terminal).
+void PrintError(const std::string &message);
+
+// Runs job every --interval until Ctrl-C, or once with -1. Answers the exit
+// code of the last turn (Ctrl-C between turns ends with that code).
+int Repeat(Context &ctx, const std::function<int()> &turn);
+
+}  // namespace zl::poll
+
+#endif  // ZL_ZLPOLL_COMMANDS_H

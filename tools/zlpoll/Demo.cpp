@@ -1,0 +1,386 @@
+// --demo: the whole system on this machine. The simulator serves the
+// demonstration line (the embedded copy of examples/demo.par) on loopback at
+// ports the system chooses; the driver is loaded and driven as by any host,
+// through four steps that share out the demo's duration:
+//   1. KOTELNA: values moving, active messages and their acknowledgments;
+//   2. KOTELNA: the sample memory through the host's sample buffer, the .CUC file;
+//   3. VYMENIK: the station goes silent, times out and is put to sleep;
+//   4. CERPADLA: the dial-up station behind the second gateway.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <utility>
+
+#include "port/Text.h"
+#include "zlpoll/Commands.h"
+#include "zlpoll/DriverLib.h"
+#include "zlpoll/Options.h"
+#include "zlpoll/ParamFile.h"
+#include "zlpoll/Samples.h"
+#include "zlpoll/Screen.h"
+#include "zlsim/Simulator.h"
+
+namespace zl::poll {
+
+extern const unsigned char kEmbeddedDemoPar[];
+extern const std::size_t kEmbeddedDemoParSize;
+
+namespace {
+
+// The demo runs the line quicker than the file says, so that every step fits
+// in a few seconds: a silent station reaches its sleep after SLEEP_COUNT
+// answer times of 0.5 s, and a pass of the driver's thread every 2 ms with a
+// 5 ms pause after each answer moves the 88 sample blocks in about 2 s.
+constexpr std::pair<const char *, const char *> kQuickLine[] = {
+    {"ANSWER_TIME", "0.5"}, {"SILENCE_WAIT", "5"}, {"IDLE_TIME", "2"}};
+constexpr double kActiveEverySeconds = 3.0;
+constexpr double kRedrawSeconds = 0.2;
+
+// The value of a [GLOBAL] keyword written at the start of a line, replaced
+// in the text before the first [STATION]; the text is unchanged when the
+// keyword is not found there.
+std::string SetGlobalValue(std::string text, const std::string &keyword, const std::string &value) {
+  const std::size_t stations = text.find("[STATION]");
+  std::size_t line = 0;
+  while (line < text.size() && line < stations) {
+    std::size_t p = line;
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
+    if (text.compare(p, keyword.size(), keyword) == 0 && p + keyword.size() < text.size() &&
+        (text[p + keyword.size()] == ' ' || text[p + keyword.size()] == '\t')) {
+      std::size_t v = p + keyword.size();
+      while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
+      std::size_t end = v;
+      while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
+             text[end] != '\n')
+        ++end;
+      return text.replace(v, end - v, value);
+    }
+    const std::size_t next = text.find('\n', line);
+    if (next == std::string::npos) break;
+    line = next + 1;
+  }
+  return text;
+}
+
+// A folder of its own, removed with its content at the end.
+class DemoDir {
+ public:
+  DemoDir() {
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zlpoll-demo-XXXXXX";
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~DemoDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string &Path() const { return path_; }
+  bool Write(const std::string &name, const std::string &bytes) const {
+    std::FILE *f = std::fopen((path_ + "/" + name).c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+  }
+
+ private:
+  std::string path_;
+};
+
+class Demo {
+ public:
+  Demo(const Options &opt, sim::Simulator &sim, Context &ctx, Clock::time_point start)
+      : opt_(opt), sim_(sim), ctx_(ctx), start_(start), screen_(::isatty(STDOUT_FILENO)) {}
+
+  void Run() {
+    if (keys_.Active()) {
+      ctx_.Loop.OnKey([&](char c) {
+        if (c == 'q' || c == 'Q') ctx_.Loop.Quit();
+      });
+    }
+    ctx_.Loop.OnTick([&] { Tick(); });
+    const double d = opt_.DurationSeconds;
+    Step(1, "KOTELNA: values moving, active messages and their acknowledgments", 1, 0.30 * d,
+         [&] { ReadLoop(1); });
+    Step(2, "KOTELNA: sample memory through the host's sample buffer", 1, 0.55 * d,
+         [&] { Samples(1); });
+    Step(3, "VYMENIK goes silent: time-outs, then its sleep", 2, 0.85 * d, [&] { Silence(2); });
+    Step(4, "CERPADLA: the dial-up station behind the second gateway", 3, d, [&] { ReadLoop(3); });
+  }
+
+  std::string Summary() const {
+    std::string s = "demo over: " + std::to_string(readings_) + " readings, " +
+                    std::to_string(ActiveSent()) + " active messages (" +
+                    std::to_string(ActiveAcks()) + " acknowledged)";
+    if (!sampleFile_.empty()) s += ", sample file " + sampleFile_;
+    if (slept_) s += ", VYMENIK put to sleep";
+    return s;
+  }
+
+ private:
+  // Runs one step until its share of the duration ends (or Ctrl-C, or the end).
+  void Step(int number, const std::string &title, int station, double endSeconds,
+            const std::function<void()> &body) {
+    if (ctx_.Loop.Interrupted()) return;
+    step_ = number;
+    title_ = title;
+    station_ = station;
+    reading_ = Reading();
+    progress_.clear();
+    stepEnd_ = start_ + std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(endSeconds));
+    Log("== step " + std::to_string(number) + "/4: " + title);
+    const Outcome c = ctx_.Poll.Connect(station);
+    if (!c.Ok()) {
+      Note(c.Message.substr(0, c.Message.find('\n')));
+    } else {
+      body();
+    }
+    Wait(stepEnd_);
+  }
+
+  bool StepOver() const { return Clock::now() >= stepEnd_ || ctx_.Loop.Interrupted(); }
+
+  // Pumps (and redraws) until the moment.
+  void Wait(Clock::time_point until) {
+    ctx_.Loop.PumpUntil([] { return false; }, until);
+  }
+
+  void ReadOnce(int station) {
+    std::vector<Group> groups;
+    std::string error;
+    SelectGroups(*ctx_.File.At(station), station, {"all"}, groups, error);
+    Reading r = TakeReading(ctx_, station, groups);
+    if (r.Result.Exit == kExitInterrupted) return;
+    r.Number = ++readings_;
+    const bool firstOfStep = reading_.Items.empty();
+    reading_ = r;
+    if (!r.Result.Ok()) Note(r.Result.Message.substr(0, r.Result.Message.find('\n')));
+    if (firstOfStep) {
+      for (const std::string &line : CompactLines(r, Style(false))) Log("  " + line);
+    } else if (r.Result.Ok()) {
+      Log("  reading " + std::to_string(r.Number) + " of " + r.Name + ": answered");
+    }
+    Draw();
+  }
+
+  void ReadLoop(int station) {
+    while (!StepOver()) {
+      ReadOnce(station);
+      Wait(std::min(stepEnd_, After(0.5)));
+    }
+  }
+
+  void Samples(int station) {
+    SampleBuffer buffer;
+    if (!ctx_.Driver.SetSampleBuffer(buffer.Block())) {
+      Note("the driver refused the sample buffer");
+      return;
+    }
+    uint32_t logged = 0;
+    const SampleTransfer t = RunSampleTransfer(ctx_, buffer, station, 1, false, [&](uint32_t rows) {
+      progress_ = ProgressBar(rows, 528, 40);
+      if (!screen_.Active() && (rows >= logged + 66 || rows == 528)) {
+        logged = rows;
+        Log("  " + progress_);
+      }
+      Draw();
+    });
+    if (t.Result.Ok()) {
+      std::error_code ec;
+      sampleFile_ = std::filesystem::path(t.File).filename().string() + " (" +
+                    std::to_string(std::filesystem::file_size(t.File, ec)) + " bytes)";
+      Note("sample file written: " + sampleFile_);
+    } else if (t.Result.Exit != kExitInterrupted) {
+      Note(t.Result.Message.substr(0, t.Result.Message.find('\n')));
+    }
+    ReadLoop(station);
+  }
+
+  // Reads until the station sleeps; then the sleep counts down on the screen.
+  void Silence(int station) {
+    ReadOnce(station);
+    if (StepOver()) return;
+    sim_.SetDead(station, true);
+    Note("the simulator silences VYMENIK: the driver times out, then puts it to sleep");
+    while (!StepOver() && !slept_) {
+      ReadOnce(station);
+      Wait(std::min(stepEnd_, After(0.5)));
+    }
+  }
+
+  uint64_t ActiveSent() const {
+    uint64_t n = 0;
+    for (int s = 1; s <= sim_.StationCount(); ++s) n += sim_.Stats(s).ActiveSent;
+    return n;
+  }
+  uint64_t ActiveAcks() const {
+    uint64_t n = 0;
+    for (int s = 1; s <= sim_.StationCount(); ++s) n += sim_.Stats(s).Acks;
+    return n;
+  }
+
+  // On every turn of every wait: active-message flags taken and cleared, the
+  // sleeping station noticed, new event lines logged, the screen redrawn.
+  void Tick() {
+    const auto now = Clock::now();
+    if (now - lastTick_ < std::chrono::duration<double>(kRedrawSeconds)) return;
+    lastTick_ = now;
+    for (int s = 1; s <= ctx_.File.StationCount(); ++s) {
+      const uint16_t flag = ctx_.File.At(s)->StatusChannels[kInActiveMessage];
+      if (flag && ctx_.Driver.GetBool(flag) == 1) {
+        ctx_.Driver.PutBool(flag, false);
+        Note("active message from " + Describe(*ctx_.File.At(s), s) +
+             " received; the driver acknowledges it");
+      }
+    }
+    const uint16_t sleep = ctx_.File.At(2) ? ctx_.File.At(2)->StatusChannels[kSleepTime] : 0;
+    sleepLeft_ = sleep ? ctx_.Driver.GetDouble(sleep) : 0.0;
+    if (sleepLeft_ > 0 && !slept_) {
+      slept_ = true;
+      Note("VYMENIK is asleep: the driver passes its requests over until the sleep ends");
+    }
+    window_ = ParseStatusWindow(ctx_.Driver.StatusWindowJson());
+    if (!screen_.Active()) {
+      for (const std::string &e : NewEvents(eventsLogged_, window_.Events))
+        Log("  event: " + OneLine(e));
+      eventsLogged_ = window_.Events;
+    }
+    Draw();
+  }
+
+  void Note(const std::string &text) {
+    note_ = text;
+    Log("  " + text);
+  }
+
+  void Log(const std::string &line) const {
+    if (!screen_.Active()) PrintLine(line);
+  }
+
+  void Draw() const {
+    if (!screen_.Active()) return;
+    const Style &out = ctx_.Out;
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+    char clock[64];
+    std::snprintf(clock, sizeof clock, "%.1f s of %.0f s", elapsed, opt_.DurationSeconds);
+    std::vector<std::string> lines = {
+        out.Bold("ZLNETDRV demo") + "  " + clock + "   q or Ctrl-C ends",
+        out.Yellow("step " + std::to_string(step_) + "/4: " + title_), ""};
+    std::vector<std::string> left;
+    if (const Station *st = ctx_.File.At(station_)) {
+      left.push_back(out.Bold(Describe(*st, station_)) + "  " + st->Ip.str() + ":" +
+                     std::to_string(st->Port));
+    }
+    for (const std::string &l : CompactLines(reading_, out)) left.push_back(l);
+    if (!progress_.empty()) left.insert(left.begin() + 1, "samples " + progress_);
+    const auto right = StatusLines(window_, out, screen_.Width());
+    for (const std::string &l : SideBySide(left, right, screen_.Width())) lines.push_back(l);
+    lines.push_back("");
+    std::string footer = "active messages: " + std::to_string(ActiveSent()) + " sent, " +
+                         std::to_string(ActiveAcks()) + " acknowledged";
+    if (sleepLeft_ > 0) {
+      char text[64];
+      std::snprintf(text, sizeof text, "   VYMENIK SleepTime %.1f s", sleepLeft_);
+      footer += out.Red(text);
+    }
+    if (!sampleFile_.empty()) footer += "   sample file " + sampleFile_;
+    lines.push_back(footer);
+    lines.push_back(out.Dim(note_));
+    screen_.Draw(lines);
+  }
+
+  const Options &opt_;
+  sim::Simulator &sim_;
+  Context &ctx_;
+  const Clock::time_point start_;
+  TerminalKeys keys_;
+  Screen screen_;
+  Clock::time_point stepEnd_{}, lastTick_{};
+  int step_ = 0, station_ = 0, readings_ = 0;
+  std::string title_, note_, progress_, sampleFile_;
+  Reading reading_;
+  StatusWindow window_;
+  std::vector<std::string> eventsLogged_;
+  double sleepLeft_ = 0;
+  bool slept_ = false;
+};
+
+}  // namespace
+
+int RunDemo(const Options &opt) {
+  const auto start = Clock::now();
+  DemoDir dir;
+  if (dir.Path().empty()) {
+    PrintError("cannot create a temporary folder for the demo: set TMPDIR to a writable folder");
+    return kExitInit;
+  }
+  // Drive C: of the driver is the demo's folder, where the sample file lands.
+  if (opt.DriveC.empty()) ::setenv("ZLNETDRV_DRIVE_C", dir.Path().c_str(), 1);
+  std::string text(reinterpret_cast<const char *>(kEmbeddedDemoPar), kEmbeddedDemoParSize);
+  std::string quick;
+  for (const auto &[keyword, value] : kQuickLine) {
+    text = SetGlobalValue(text, keyword, value);
+    quick += std::string(quick.empty() ? "" : ", ") + keyword + " " + value;
+  }
+
+  // The loop first: the simulator's and the driver's threads inherit its
+  // blocked signals.
+  EventLoop loop;
+  sim::SimOptions simOptions;
+  simOptions.Ephemeral = true;
+  simOptions.Seed = 1;
+  simOptions.Faults.ActiveEverySeconds = kActiveEverySeconds;
+  std::string error;
+  if (!dir.Write("zlsim.par", text)) {
+    PrintError("cannot write into " + dir.Path());
+    return kExitInit;
+  }
+  auto sim = sim::Simulator::FromParameterFile(dir.Path() + "/zlsim.par", simOptions, error);
+  if (!sim || !sim->Start(error)) {
+    PrintError("the simulator does not start: " + error);
+    return kExitInit;
+  }
+  const std::string parFile = dir.Path() + "/demo.par";
+  dir.Write("demo.par", sim::RewriteEndpoints(text, sim->Mappings()));
+  ParamFile file;
+  if (!file.Load(parFile, error)) {
+    PrintError("the demonstration line does not load: " + error);
+    return kExitInit;
+  }
+  const auto library = DriverLibrary::Load(opt.DriverPath, error);
+  if (!library) {
+    PrintError(error);
+    return kExitInit;
+  }
+  DriverSession driver(library->Api());
+  loop.Attach(&driver);
+  if (!driver.Init(file.Path(), error)) {
+    PrintError("Init failed: " + error);
+    return kExitInit;
+  }
+  if (!::isatty(STDOUT_FILENO))
+    PrintLine("ZLNETDRV demo: examples/demo.par with a quicker line (" + quick + ")");
+  for (const sim::EndpointInfo &e : sim->Endpoints()) {
+    if (!::isatty(STDOUT_FILENO)) {
+      PrintLine("simulated gateway " + e.ConfiguredIp + ":" + std::to_string(e.ConfiguredPort) +
+                " served on " + e.BoundIp + ":" + std::to_string(e.ActualPort));
+    }
+  }
+  loop.EndAt(start + std::chrono::duration_cast<Clock::duration>(
+                         std::chrono::duration<double>(opt.DurationSeconds)));
+  Poller poller(driver, loop, file, 5.0);
+  Context ctx{opt, file, driver, loop, poller, Style(ColourWanted(opt.NoColor))};
+  std::string summary;
+  {
+    Demo demo(opt, *sim, ctx, start);
+    demo.Run();
+    summary = demo.Summary();
+  }
+  PrintLine(summary);
+  return kExitOk;
+}
+
+}  // namespace zl::poll

@@ -1,0 +1,202 @@
+#include "zlpoll/Values.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "zlpoll/DriverLib.h"
+#include "zlpoll/Options.h"
+
+namespace zl::poll {
+
+namespace {
+
+struct TypeEntry {
+  const char *Name;
+  uint32_t Type;
+  long long Low, High;  // the range of the integer types
+};
+
+constexpr TypeEntry kTypes[] = {
+    {"bool", ZL_TYPE_BOOL, 0, 1},
+    {"u8", ZL_TYPE_U8, 0, 255},
+    {"u16", ZL_TYPE_U16, 0, 65535},
+    {"u32", ZL_TYPE_U32, 0, 4294967295LL},
+    {"i8", ZL_TYPE_I8, -128, 127},
+    {"i16", ZL_TYPE_I16, -32768, 32767},
+    {"i32", ZL_TYPE_I32, -2147483648LL, 2147483647LL},
+    {"single", ZL_TYPE_SINGLE, 0, 0},
+    {"double", ZL_TYPE_DOUBLE, 0, 0},
+    {"text", ZL_TYPE_TEXT, 0, 0},
+    {"buffer", ZL_TYPE_BUFFER, 0, 0},
+};
+
+const TypeEntry *Entry(uint32_t type) {
+  for (const TypeEntry &e : kTypes)
+    if (e.Type == type) return &e;
+  return nullptr;
+}
+
+template <class T>
+T Bytes(const HostValue &v) {
+  T x;
+  std::memcpy(&x, v.value, sizeof x);
+  return x;
+}
+
+}  // namespace
+
+bool TypeFromName(std::string_view name, uint32_t &type) {
+  if (name == "float") name = "single";
+  for (const TypeEntry &e : kTypes) {
+    if (name == e.Name) {
+      type = e.Type;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char *TypeName(uint32_t type) {
+  const TypeEntry *e = Entry(type);
+  return e ? e->Name : "?";
+}
+
+Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type) {
+  Value out;
+  out.Type = type;
+  if (type == ZL_TYPE_TEXT) {
+    out.Text = driver.GetText(channel);
+    return out;
+  }
+  const HostValue v = driver.Get(channel, type);
+  switch (type) {
+    case ZL_TYPE_BOOL:
+    case ZL_TYPE_U8:
+      out.Number = v.value[0];
+      break;
+    case ZL_TYPE_U16:
+      out.Number = Bytes<uint16_t>(v);
+      break;
+    case ZL_TYPE_U32:
+      out.Number = Bytes<uint32_t>(v);
+      break;
+    case ZL_TYPE_I8:
+      out.Number = Bytes<int8_t>(v);
+      break;
+    case ZL_TYPE_I16:
+      out.Number = Bytes<int16_t>(v);
+      break;
+    case ZL_TYPE_I32:
+      out.Number = Bytes<int32_t>(v);
+      break;
+    case ZL_TYPE_SINGLE:
+      out.Number = Bytes<float>(v);
+      break;
+    case ZL_TYPE_DOUBLE:
+      out.Number = Bytes<double>(v);
+      break;
+    case ZL_TYPE_BUFFER: {
+      uint16_t words;
+      uint32_t address;
+      std::memcpy(&words, v.value + 1, 2);
+      std::memcpy(&address, v.value + 3, 4);
+      char text[48];
+      std::snprintf(text, sizeof text, "%u %u 0x%08X", v.value[0], words, address);
+      out.Text = text;
+      break;
+    }
+    default:
+      break;
+  }
+  return out;
+}
+
+std::string ShowValue(const Value &v) {
+  if (v.Type == ZL_TYPE_TEXT || v.Type == ZL_TYPE_BUFFER) {
+    return v.Text.substr(0, v.Text.find_last_not_of(' ') + 1);  // blank-padded texts
+  }
+  char text[64];
+  if (v.Type == ZL_TYPE_SINGLE || v.Type == ZL_TYPE_DOUBLE) {
+    std::snprintf(text, sizeof text, "%.6g", v.Number);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f", v.Number);
+  }
+  return text;
+}
+
+std::string JsonValue(const Value &v) {
+  if (v.Type == ZL_TYPE_TEXT || v.Type == ZL_TYPE_BUFFER) return JsonString(v.Text);
+  if (v.Type == ZL_TYPE_BOOL) return v.Number != 0 ? "true" : "false";
+  if (!std::isfinite(v.Number)) return "null";
+  char text[64];
+  if (v.Number == std::trunc(v.Number) && std::fabs(v.Number) < 1e15) {
+    std::snprintf(text, sizeof text, "%.0f", v.Number);
+    return text;
+  }
+  const auto r = std::to_chars(text, text + sizeof text, v.Number);
+  return std::string(text, r.ptr);
+}
+
+std::string JsonString(std::string_view utf8) {
+  std::string out = "\"";
+  for (char c : utf8) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (b < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::string &error) {
+  const TypeEntry *e = Entry(type);
+  if (!e || type == ZL_TYPE_TEXT || type == ZL_TYPE_BUFFER) {
+    error = std::string("a value of type ") + TypeName(type) +
+            " cannot be written; give bool, u8 .. i32, single or double";
+    return false;
+  }
+  if (type == ZL_TYPE_SINGLE || type == ZL_TYPE_DOUBLE) {
+    double d = 0;
+    if (!ParseNumber(text, d)) {
+      error = "\"" + text + "\" is not a number";
+      return false;
+    }
+    bytes = type == ZL_TYPE_DOUBLE ? std::bit_cast<uint64_t>(d)
+                                   : std::bit_cast<uint32_t>(static_cast<float>(d));
+    return true;
+  }
+  long long n = 0;
+  if (type == ZL_TYPE_BOOL && (text == "true" || text == "on")) {
+    n = 1;
+  } else if (type == ZL_TYPE_BOOL && (text == "false" || text == "off")) {
+    n = 0;
+  } else if (!ParseInt(text, e->Low, e->High, n)) {
+    error = "\"" + text + "\" is not a whole number from " + std::to_string(e->Low) + " to " +
+            std::to_string(e->High) + " (type " + e->Name + ")";
+    return false;
+  }
+  // Two's complement in the type's width; the driver reads only those bytes.
+  bytes = static_cast<uint64_t>(n) &
+          (type == ZL_TYPE_BOOL || type == ZL_TYPE_U8 || type == ZL_TYPE_I8 ? 0xFFu
+           : type == ZL_TYPE_U16 || type == ZL_TYPE_I16                     ? 0xFFFFu
+                                                                            : 0xFFFFFFFFu);
+  return true;
+}
+
+}  // namespace zl::poll

@@ -1,0 +1,47 @@
+// Values as zlpoll shows and takes them: ValueType names, a HostValue read
+// back into a number or a text, and the texts of tables and JSON.
+#ifndef ZL_ZLPOLL_VALUES_H
+#define ZL_ZLPOLL_VALUES_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "zlnetdrv.h"
+
+namespace zl::poll {
+
+class DriverSession;
+
+// "bool", "u8" ... "double", "text", "buffer" <-> the ValueType codes 2..12.
+bool TypeFromName(std::string_view name, uint32_t &type);
+const char *TypeName(uint32_t type);
+
+// One value read from the driver.
+struct Value {
+  uint32_t Type = ZL_TYPE_DOUBLE;
+  double Number = 0;  // every type but text and buffer
+  std::string Text;   // text (UTF-8), buffer (its descriptor in words)
+};
+
+// GetInput of a channel in a type; a text channel goes through a buffer of
+// the host's own.
+Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type);
+
+// For people: 0/1, whole numbers, up to six significant digits, texts as they are.
+std::string ShowValue(const Value &v);
+// For scripts: true/false, the shortest text that reads back as the same
+// double, texts as JSON strings.
+std::string JsonValue(const Value &v);
+
+// A value given on the command line for a write in a type: the 8 value bytes
+// of OutputRequest. False (with a message) when the text does not fit the type
+// or the type cannot be written.
+bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::string &error);
+
+// Text as a JSON string literal.
+std::string JsonString(std::string_view utf8);
+
+}  // namespace zl::poll
+
+#endif  // ZL_ZLPOLL_VALUES_H

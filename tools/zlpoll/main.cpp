@@ -1,0 +1,72 @@
+// zlpoll: a host of the driver on the command line. It loads the driver
+// library as any host does, reads the parameter file for its channel numbers,
+// and runs one command.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "zlpoll/Commands.h"
+#include "zlpoll/DriverLib.h"
+#include "zlpoll/Options.h"
+#include "zlpoll/ParamFile.h"
+
+int main(int argc, char **argv) {
+  using namespace zl::poll;
+  ::signal(SIGPIPE, SIG_IGN);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  Options opt;
+  std::string error;
+  if (!ParseCommandLine(args, opt, error)) {
+    std::fprintf(stderr, "zlpoll: %s\n(zlpoll --help lists the commands and options)\n",
+                 error.c_str());
+    return kExitUsage;
+  }
+  if (opt.Help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return kExitOk;
+  }
+  if (!opt.DriveC.empty()) ::setenv("ZLNETDRV_DRIVE_C", opt.DriveC.c_str(), 1);
+  if (opt.Demo) return RunDemo(opt);
+
+  const Style out(ColourWanted(opt.NoColor));
+  ParamFile file;
+  if (!file.Load(opt.ParameterFile, error)) {
+    PrintError(opt.ParameterFile + ": " + error +
+               "\n  the driver's Init fails the same way: check the path and the file "
+               "(examples/demo.par is one that loads)");
+    return kExitInit;
+  }
+  if (opt.Command.empty() || opt.Command == "info") {
+    if (!opt.Args.empty()) {
+      PrintError("info takes no arguments");
+      return kExitUsage;
+    }
+    return RunInfo(opt, file, out);
+  }
+  Job job;
+  if (!PlanCommand(opt, file, job, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+
+  // The loop comes first: it blocks Ctrl-C for every thread started after it,
+  // the driver's among them, and takes it through its own descriptor.
+  EventLoop loop;
+  const auto library = DriverLibrary::Load(opt.DriverPath, error);
+  if (!library) {
+    PrintError(error);
+    return kExitInit;
+  }
+  DriverSession driver(library->Api());
+  loop.Attach(&driver);
+  if (!driver.Init(file.Path(), error)) {
+    PrintError("Init failed for " + opt.ParameterFile + ": " + error);
+    return kExitInit;
+  }
+  Poller poller(driver, loop, file, opt.TimeoutSeconds);
+  Context ctx{opt, file, driver, loop, poller, out};
+  return job(ctx);
+}
