@@ -19,6 +19,7 @@
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
 #include "zlpoll/ParamFile.h"
+#include "zlpoll/ParamText.h"
 #include "zlpoll/Samples.h"
 #include "zlpoll/Screen.h"
 #include "zlsim/Simulator.h"
@@ -38,32 +39,6 @@ constexpr std::pair<const char *, const char *> kQuickLine[] = {
     {"ANSWER_TIME", "0.5"}, {"SILENCE_WAIT", "5"}, {"IDLE_TIME", "2"}};
 constexpr double kActiveEverySeconds = 3.0;
 constexpr double kRedrawSeconds = 0.2;
-
-// The value of a [GLOBAL] keyword written at the start of a line, replaced
-// in the text before the first [STATION]; the text is unchanged when the
-// keyword is not found there.
-std::string SetGlobalValue(std::string text, const std::string &keyword, const std::string &value) {
-  const std::size_t stations = text.find("[STATION]");
-  std::size_t line = 0;
-  while (line < text.size() && line < stations) {
-    std::size_t p = line;
-    while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
-    if (text.compare(p, keyword.size(), keyword) == 0 && p + keyword.size() < text.size() &&
-        (text[p + keyword.size()] == ' ' || text[p + keyword.size()] == '\t')) {
-      std::size_t v = p + keyword.size();
-      while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
-      std::size_t end = v;
-      while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
-             text[end] != '\n')
-        ++end;
-      return text.replace(v, end - v, value);
-    }
-    const std::size_t next = text.find('\n', line);
-    if (next == std::string::npos) break;
-    line = next + 1;
-  }
-  return text;
-}
 
 // A folder of its own, removed with its content at the end.
 class DemoDir {
