@@ -44,8 +44,11 @@ void Thread::Terminate() {
 }
 
 void Thread::Wake() {
+  // A host scan wakes the thread once per call: only the first wake of a
+  // pass takes the lock and notifies, the others cost one atomic exchange.
+  if (wakePending_.exchange(true, std::memory_order_acq_rel)) return;
+  // Under the lock, a Sleep about to wait sees either the flag or the notification.
   std::lock_guard<std::mutex> lock(mutex_);
-  wakePending_ = true;
   cv_.notify_all();
 }
 
@@ -96,10 +99,12 @@ bool Thread::Synchronize(const std::function<void()> &fn) {
 void Thread::Sleep(int ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (ms > 0) {
-    cv_.wait_for(lock, std::chrono::milliseconds(ms),
-                 [&] { return wakePending_ || terminated_.load(std::memory_order_acquire); });
+    cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+      return wakePending_.load(std::memory_order_acquire) ||
+             terminated_.load(std::memory_order_acquire);
+    });
   }
-  wakePending_ = false;
+  wakePending_.store(false, std::memory_order_release);
 }
 
 void Thread::Pause() {

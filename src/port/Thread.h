@@ -79,7 +79,9 @@ class Thread {
   std::condition_variable cv_;  // resume, wake, terminate, finish
   bool resumed_ = false;
   bool cancelled_ = false;  // stopped before it was resumed
-  bool wakePending_ = false;
+  // Set by Wake, cleared when a Sleep ends. A Wake that finds it set has
+  // nothing to add: the next Sleep ends at once anyway.
+  std::atomic<bool> wakePending_{false};
   bool finished_ = false;
   std::atomic<bool> terminated_{false};
   std::thread thread_;  // last: starts once the fields above exist
