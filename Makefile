@@ -40,17 +40,17 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole system against the simulator embedded in zlpoll, for 20 seconds
+# (DURATION=S to change it); q or Ctrl-C ends it earlier.
+DURATION ?= 20
 demo: build
-	@if [ -x $(BUILD)/tools/zlpoll/zlpoll ]; then \
-	  $(BUILD)/tools/zlpoll/zlpoll --demo; \
-	else \
-	  echo "zlpoll is not built yet: the command-line host has not landed."; \
-	fi
+	$(BUILD)/tools/zlpoll/zlpoll --demo --duration $(DURATION)
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi
 
+# PREFIX=/usr/local (the default) or any other; DESTDIR is honoured for packaging.
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
 
