@@ -130,6 +130,10 @@ void CompressReads(DriverInstance &di) {
     while (cur->Kind != kReadQq && std::next(cur) != list.end()) ++cur;
     std::size_t n = cur->Data.size() / 3;
     const uint8_t station = cur->Station;
+    // The run's first request leaves the index while it grows and comes back
+    // once, with all its descriptors: counting it again after every merge
+    // would cost the run's length each time.
+    bool grown = false;
     while (n < kMaxMergedDescriptors) {
       auto next = std::next(cur);
       if (cur->Kind != kReadQq || next == list.end() || next->Station != station ||
@@ -137,12 +141,13 @@ void CompressReads(DriverInstance &di) {
           IsZeroDescriptor(next->Data)) {
         break;
       }
-      q.index.Subtract(*cur);
+      if (!grown) q.index.Subtract(*cur);
+      grown = true;
       cur->Data += next->Data;  // cut at 255 bytes
-      q.index.Add(*cur);
       q.Remove(next);
       ++n;
     }
+    if (grown) q.index.Add(*cur);
     if (std::next(cur) == list.end()) break;
     ++cur;
     if (std::next(cur) == list.end()) break;

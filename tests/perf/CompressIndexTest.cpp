@@ -1,0 +1,86 @@
+// CompressReads keeps the queue's index of equal requests and pending QQ
+// descriptors in step while it merges, without recounting the growing
+// request after every merge. Whatever it merges, the index must afterwards
+// say exactly what a walk of the queue says.
+#include <gtest/gtest.h>
+
+#include <list>
+#include <string>
+
+#include "protocol/RequestIndex.h"
+#include "protocol/RequestQueues.h"
+#include "support/ConfigFixture.h"
+
+namespace zl::test {
+namespace {
+
+std::string Descriptor(int a1, int a2, int a3) {
+  return {static_cast<char>(a1), static_cast<char>(a2), static_cast<char>(a3)};
+}
+
+// The index against the list it covers, request by request and descriptor by
+// descriptor.
+void ExpectIndexMatchesQueue(DriverInstance &di) {
+  const std::list<QueuedRequest> &list = di.SecondaryQueue;
+  const RequestIndex &index = di.SecondaryIndex;
+  ASSERT_EQ(index.Size(), list.size());
+  for (const QueuedRequest &r : list) {
+    uint32_t equal = 0;
+    for (const QueuedRequest &o : list) equal += RequestIndex::Equal(r, o) ? 1 : 0;
+    EXPECT_EQ(index.EqualCount(r), equal) << "station " << int(r.Station) << " kind " << r.Kind;
+  }
+  for (int a1 = 0; a1 < 2; ++a1) {
+    for (int a2 = 0; a2 < 6; ++a2) {
+      for (int a3 = 0; a3 < 80; ++a3) {
+        bool inQueue = false;
+        for (const QueuedRequest &r : list) {
+          if (r.Kind != kReadQq) continue;
+          for (std::size_t i = 0; i + 3 <= r.Data.size(); i += 3) {
+            inQueue |= r.Data[i] == a1 && r.Data[i + 1] == a2 && r.Data[i + 2] == a3;
+          }
+        }
+        EXPECT_EQ(index.DescriptorPending(DescriptorKey(a1, a2, a3)), inQueue)
+            << a1 << "." << a2 << "." << a3;
+      }
+    }
+  }
+}
+
+TEST(CompressIndex, TheIndexSaysWhatTheMergedQueueHolds) {
+  DriverInstance di;
+  // Runs of single reads of several stations, broken by other kinds, by a
+  // read of two descriptors, by zero descriptors and by runs longer than 60.
+  for (int station = 1; station <= 5; ++station) {
+    for (int v = 0; v < 75; ++v) {
+      Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
+              Descriptor(v % 2, station, v));
+      if (v == 20) Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadCounters, 0);
+      if (v == 30) {
+        Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
+                Descriptor(0, 0, 0));
+      }
+      if (v == 40) {
+        Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
+                Descriptor(1, station, 77) + Descriptor(1, station, 78));
+      }
+    }
+  }
+  const std::size_t before = Count(di, QueueId::Secondary);
+  CompressReads(di);
+  ASSERT_LT(Count(di, QueueId::Secondary), before);
+  ExpectIndexMatchesQueue(di);
+
+  // The queue goes on working from that index: a read still pending is
+  // refused, one of a removed head is taken again.
+  QueuedRequest head;
+  ASSERT_TRUE(CopyHead(di, QueueId::Secondary, head));
+  EXPECT_TRUE(QqReadPending(di, 0, 1, 2));
+  RemoveHead(di, QueueId::Secondary);
+  EXPECT_FALSE(QqReadPending(di, 0, 1, 2));
+  ExpectIndexMatchesQueue(di);
+  CompressReads(di);  // a second pass over merged requests changes nothing
+  ExpectIndexMatchesQueue(di);
+}
+
+}  // namespace
+}  // namespace zl::test
