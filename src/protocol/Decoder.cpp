@@ -440,6 +440,13 @@ class MessageWalk {
     // bytes; the descriptors come after them.
     const std::size_t prefix = di_.Global.Prefix.size();
     if (frame_.at1(prefix + 8) != 'q') return;
+    // The values belong to the frame's descriptors only when the frame went
+    // to this very station. A message that came in unasked while a request
+    // was in flight (an active message) is taken for its answer, and the
+    // answers after it then meet the frames of later requests: decoded
+    // against another station's descriptors they would land in variables
+    // that were never read.
+    if (frame_.at1(prefix + 5) != st_.Address) return;
     Text(T().QqRead);
     Text(NumberText(static_cast<int64_t>(data.size() / 4), 10));
     Text("x) ");
