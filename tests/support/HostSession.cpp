@@ -1,0 +1,188 @@
+#include "support/HostSession.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "driver/Exports.h"
+#include "driver/TDrvForm.h"
+
+#include "support/Timing.h"
+
+namespace zl::test {
+namespace {
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// Quick passes, no pause after an answer, and times that only the session's
+// jumps reach.
+std::string QuickAndPatient(std::string text) {
+  text = Replaced(text, "SILENCE_WAIT 20", "SILENCE_WAIT 0 ");
+  text = Replaced(text, "IDLE_TIME    10", "IDLE_TIME    1 ");
+  text = Replaced(text, "ANSWER_TIME  2.5", "ANSWER_TIME  30 ");
+  return Replaced(text, "SLEEP_TIME   30.0", "SLEEP_TIME   100 ");
+}
+
+sim::SimOptions OnFixedPorts(sim::SimOptions options) {
+  options.Ephemeral = false;
+  return options;
+}
+
+}  // namespace
+
+SteppedClock::SteppedClock() : start_(std::chrono::steady_clock::now()) {}
+
+LocalDateTime SteppedClock::Now() const {
+  const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start_);
+  ManualClock at(At(8));
+  at.Advance(real.count() + jumpMs_.load());
+  return at.Now();
+}
+
+HostSession::~HostSession() {
+  Stop();
+}
+
+bool HostSession::Start(const sim::SimOptions &options, std::string &error,
+                        const std::function<std::string(std::string)> &edit, bool steppedClock) {
+  std::string text =
+      QuickAndPatient(TempDir::Read(std::string(ZL_SOURCE_DIR) + "/examples/demo.par"));
+  if (edit) text = edit(text);
+  sim::SimOptions simOptions = options;
+  simOptions.Ephemeral = true;
+  sim_ = sim::Simulator::FromParameterFile(dir_.Write("sim.par", text), simOptions, error);
+  if (!sim_ || !sim_->Start(error)) return false;
+  driverFile_ = dir_.Write("demo.par", sim::RewriteEndpoints(text, sim_->Mappings()));
+  if (steppedClock) {
+    SetClock(&clock_);
+    clockInstalled_ = true;
+  }
+  h_ = MakeDriver();
+  char hostText[256] = "RELIABILITY";
+  if (!h_ || Init(h_, 255, driverFile_.c_str(), 0, hostText, 1) != 1) {
+    error = std::string("Init: ") + hostText;
+    return false;
+  }
+  MarkGatewayStart();
+  return true;
+}
+
+void HostSession::Stop() {
+  if (h_) {
+    Done(h_);
+    DisposeDriver(h_);
+    h_ = nullptr;
+  }
+  if (sim_) sim_->Stop();
+  if (clockInstalled_) SetClock(nullptr);
+  clockInstalled_ = false;
+}
+
+bool HostSession::RestartGateway(const sim::SimOptions &options, std::string &error) {
+  sim_->Stop();
+  sim_.reset();
+  // The driver's file names the ports the first gateway got: take them again.
+  sim_ = sim::Simulator::FromParameterFile(driverFile_, OnFixedPorts(options), error);
+  if (!sim_ || !sim_->Start(error)) return false;
+  MarkGatewayStart();
+  return true;
+}
+
+bool HostSession::PumpUntil(const std::function<bool()> &pred, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    PumpMessages(h_, 2);
+    JumpWithheld();
+  }
+  return true;
+}
+
+bool HostSession::Connect(int slot) {
+  Command(demo::Ch(slot, demo::kConnect));
+  const bool connected = PumpUntil([&] { return Bool(demo::Ch(slot, demo::kConnected)) == 1; });
+  Rebase();
+  return connected;
+}
+
+bool HostSession::Settle(int timeoutMs) {
+  // Without a connection the queues are emptied and the cycle stands still.
+  const bool settled = PumpUntil(
+      [&] {
+        return D(demo::kQueued) == 0.0 &&
+               (D(demo::kCycleState) == 0.0 || D(demo::kClientConnected) == 0.0);
+      },
+      timeoutMs);
+  // Answers lost with a connection, or thrown away at a time-out, are
+  // behind us: count the prefixes the driver reads from here.
+  if (settled) Rebase();
+  return settled;
+}
+
+uint64_t HostSession::Withheld() {
+  uint64_t withheld = 0;
+  for (int n = 1; n <= sim_->StationCount(); ++n) {
+    const sim::StationStats s = sim_->Stats(n);
+    withheld += s.Dropped + s.Corrupted + s.DeadIgnored;
+  }
+  return withheld;
+}
+
+double HostSession::PrefixesSent() {
+  uint64_t prefixes = 0;
+  for (int n = 1; n <= sim_->StationCount(); ++n) {
+    const sim::StationStats s = sim_->Stats(n);
+    prefixes += s.Answers + s.ActiveSent;
+  }
+  return static_cast<double>(prefixes);
+}
+
+bool HostSession::AllSentTakenIn() {
+  const double sent = PrefixesSent();
+  TDrvForm *form = FormOfHandle(h_);
+  if (!form) return true;
+  std::lock_guard<std::mutex> lock(form->Di.DataLock);
+  return FromReal6(form->Di.PrefixCount) >= prefixBase_ + sent && form->Di.MessageBuffer.empty();
+}
+
+bool HostSession::Quiesce() {
+  return PumpUntil([&] { return AllSentTakenIn(); }, 10000);
+}
+
+void HostSession::Rebase() {
+  const double sent = PrefixesSent();
+  TDrvForm *form = FormOfHandle(h_);
+  if (!form) return;
+  std::lock_guard<std::mutex> lock(form->Di.DataLock);
+  prefixBase_ = FromReal6(form->Di.PrefixCount) - sent;
+}
+
+int HostSession::JumpWithheld() {
+  if (!clockInstalled_ || !sim_) return 0;
+  const uint64_t now = Withheld();
+  if (now <= withheldSeen_) return 0;
+  // A spoilt answer is on its way: the driver reads it and throws it away
+  // before the time-out, or its late bytes would meet the next answer.
+  const auto waited = std::chrono::steady_clock::now();
+  while (!AllSentTakenIn() && std::chrono::steady_clock::now() - waited < std::chrono::seconds(3))
+    PumpMessages(h_, 1);
+
+  // One request is in flight at a time, and the next goes only after this
+  // one's time-out: a jump times out exactly the request whose answer was
+  // withheld.
+  clock_.Jump(static_cast<int64_t>(demo::kAnswerTime * 1000) + 1000);
+  ++withheldSeen_;
+  ++timeoutsMade_;
+  return 1;
+}
+
+void HostSession::MarkGatewayStart() {
+  withheldSeen_ = 0;
+  Rebase();
+}
+
+}  // namespace zl::test
