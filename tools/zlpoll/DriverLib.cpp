@@ -60,7 +60,9 @@ std::unique_ptr<DriverLibrary> DriverLibrary::Load(const std::string &explicitPa
                                                    std::string &error) {
   std::string reasons;
   for (const std::string &path : Candidates(explicitPath)) {
-    void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Never unmapped: the driver's static texts and caches stay reachable
+    // until the process ends, as in a host that loads its driver for good.
+    void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
       const char *why = ::dlerror();
       reasons += "\n  " + (why ? std::string(why) : path);
