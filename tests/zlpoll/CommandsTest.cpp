@@ -172,6 +172,12 @@ TEST_F(Zlpoll, WritesReachTheController) {
   EXPECT_EQ(c.QqBytes(0, 16, 1), (sim::QqValue{250, 0, 0, 0}));
   EXPECT_EQ(HexOf(c.Memory(0x300, 2)), "34 12");
   EXPECT_EQ(HexOf(c.Memory(0x304, 3)), HexOf(EncodeReal3(2.5).view()));
+
+  const auto json = RunJson({Par(), "write", "1", "qq", "2504=-7"});
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_TRUE(json[0]["ok"].boolean);
+  EXPECT_EQ(json[0]["written"][0].string, "qq 2504=-7");
+  EXPECT_EQ(c.QqBytes(0, 16, 9), (sim::QqValue{0xF9, 0xFF, 0xFF, 0xFF})) << "LONGINT as 32 bits";
 }
 
 TEST_F(Zlpoll, GetAndSetAnyChannel) {

@@ -225,27 +225,16 @@ bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &e
     if (!ParseChannel(text, false, a, error)) return false;
     reads.push_back(a);
   }
-  if (opt.ConnectStation > file.StationCount()) {
-    error = "--station " + std::to_string(opt.ConnectStation) + ": the file has " +
-            std::to_string(file.StationCount()) + " stations";
-    return false;
-  }
+  if (!CheckConnectStation(opt, file, error)) return false;
   job = [reads](Context &ctx) {
     const int station = ctx.Opt.ConnectStation;
     int number = 0;
     return Repeat(ctx, [&] {
-      Outcome r;
       // A QQ variable's channel is read fresh (InputRequest) when a station
       // is connected; any other channel gives what the driver holds.
-      auto request = [&] {
+      const Outcome r = WithStation(ctx, station, [&] {
         for (const Assignment &a : reads) ctx.Driver.Request(a.Channel);
-      };
-      if (station) {
-        r = ctx.Poll.Connect(station);
-        if (r.Ok()) r = ctx.Poll.Exchange(station, {}, false, request);
-      } else {
-        request();
-      }
+      });
       if (r.Exit == kExitInterrupted) return r.Exit;
       ++number;
       std::vector<std::string> values;
@@ -260,7 +249,7 @@ bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &e
       }
       if (ctx.Opt.Json) {
         JsonObject o;
-        o.Number("reading", number).Text("time", IsoTime()).Bool("ok", r.Ok());
+        o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", r.Ok());
         if (!r.Ok()) o.Text("error", r.Message);
         PrintLine(o.Raw("values", JsonArray(values)).Str());
       } else {
@@ -285,23 +274,12 @@ bool PlanSet(const Options &opt, const ParamFile &file, Job &job, std::string &e
     if (!ParseChannel(text, true, a, error)) return false;
     writes.push_back(a);
   }
-  if (opt.ConnectStation > file.StationCount()) {
-    error = "--station " + std::to_string(opt.ConnectStation) + ": the file has " +
-            std::to_string(file.StationCount()) + " stations";
-    return false;
-  }
+  if (!CheckConnectStation(opt, file, error)) return false;
   job = [writes](Context &ctx) {
     const int station = ctx.Opt.ConnectStation;
-    auto issue = [&] {
+    const Outcome r = WithStation(ctx, station, [&] {
       for (const Assignment &a : writes) ctx.Driver.Put(a.Channel, a.Type, a.Bytes);
-    };
-    Outcome r;
-    if (station) {
-      r = ctx.Poll.Connect(station);
-      if (r.Ok()) r = ctx.Poll.Exchange(station, {}, false, issue);
-    } else {
-      issue();
-    }
+    });
     if (r.Exit != kExitInterrupted) Report(ctx, station, writes, r);
     return r.Exit;
   };

@@ -36,22 +36,39 @@ bool ParseStation(const std::string &text, const ParamFile &file, int &n, std::s
   return true;
 }
 
-std::string ClockText() {
+std::string LocalTime(const char *format) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%H:%M:%S", &local);
-  return text;
+  char text[48];
+  return std::string(text, std::strftime(text, sizeof text, format, &local));
 }
 
-std::string IsoTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-  return text;
+Outcome WithStation(Context &ctx, int station, const std::function<void()> &issue) {
+  if (!station) {
+    issue();
+    return {};
+  }
+  Outcome r = ctx.Poll.Connect(station);
+  return r.Ok() ? ctx.Poll.Exchange(station, {}, false, issue) : r;
+}
+
+bool CheckConnectStation(const Options &opt, const ParamFile &file, std::string &error) {
+  if (opt.ConnectStation <= file.StationCount()) return true;
+  error = "--station " + std::to_string(opt.ConnectStation) + ": the file has " +
+          std::to_string(file.StationCount()) + " stations";
+  return false;
+}
+
+bool StartDriver(const Options &opt, const ParamFile &file, EventLoop &loop, StartedDriver &out,
+                 std::string &error) {
+  out.Library = DriverLibrary::Load(opt.DriverPath, error);
+  if (!out.Library) return false;
+  out.Session = std::make_unique<DriverSession>(out.Library->Api());
+  loop.Attach(out.Session.get());
+  if (out.Session->Init(file.Path(), error)) return true;
+  error = "Init failed for " + file.Path() + ": " + error;
+  return false;
 }
 
 void PrintError(const std::string &message) {
@@ -80,7 +97,7 @@ Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups)
 std::vector<std::string> ReadingLines(const Reading &r, const Style &style) {
   std::vector<std::string> lines;
   lines.push_back(style.Bold(r.Name) + " (station " + std::to_string(r.Station) + ")  reading " +
-                  std::to_string(r.Number) + "  " + ClockText());
+                  std::to_string(r.Number) + "  " + LocalTime(kClockTime));
   Table table({"group", "object", "channel", "value", "kind"});
   table.AlignRight(1);
   table.AlignRight(2);
@@ -100,7 +117,7 @@ std::string ReadingJson(const Reading &r, const std::string &status) {
   o.Number("station", r.Station)
       .Text("name", r.Name)
       .Number("reading", r.Number)
-      .Text("time", IsoTime())
+      .Text("time", LocalTime(kIsoTime))
       .Bool("ok", r.Result.Ok());
   if (!r.Result.Ok()) o.Text("error", r.Result.Message);
   std::vector<std::string> objects;

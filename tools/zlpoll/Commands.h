@@ -5,6 +5,7 @@
 #define ZL_ZLPOLL_COMMANDS_H
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace zl::poll {
 
 struct Options;
 class ParamFile;
+class DriverLibrary;
 
 // What a running command works with.
 struct Context {
@@ -67,12 +69,30 @@ std::vector<std::string> ReadingLines(const Reading &r, const Style &style);
 // One JSON object per reading, for scripts; status: the status window as a
 // JSON object, or empty.
 std::string ReadingJson(const Reading &r, const std::string &status = "");
-// The local time as "14:03:22" and as ISO 8601.
-std::string ClockText();
-std::string IsoTime();
+// The local time as strftime writes it: "%H:%M:%S" for people, kIsoTime for
+// scripts.
+constexpr const char *kClockTime = "%H:%M:%S";
+constexpr const char *kIsoTime = "%Y-%m-%dT%H:%M:%S%z";
+std::string LocalTime(const char *format);
 
 // Prints a failure on standard error (in red on a terminal).
 void PrintError(const std::string &message);
+
+// Connects the station (0: none) and runs issue() as one exchange with it;
+// without a station, issue() alone (the values the driver holds).
+Outcome WithStation(Context &ctx, int station, const std::function<void()> &issue);
+// The --station of get and set names a station of the file.
+bool CheckConnectStation(const Options &opt, const ParamFile &file, std::string &error);
+
+// The driver library loaded and its driver initialised with the file.
+struct StartedDriver {
+  std::unique_ptr<DriverLibrary> Library;
+  std::unique_ptr<DriverSession> Session;  // destroyed first: Done, DisposeDriver
+};
+// False with the message (exit code 1) when the library does not load or Init
+// fails. The session is attached to the loop.
+bool StartDriver(const Options &opt, const ParamFile &file, EventLoop &loop, StartedDriver &out,
+                 std::string &error);
 
 // Runs job every --interval until Ctrl-C, or once with -1. Answers the exit
 // code of the last turn (Ctrl-C between turns ends with that code).

@@ -325,15 +325,9 @@ int RunDemo(const Options &opt) {
     PrintError("the demonstration line does not load: " + error);
     return kExitInit;
   }
-  const auto library = DriverLibrary::Load(opt.DriverPath, error);
-  if (!library) {
+  StartedDriver driver;
+  if (!StartDriver(opt, file, loop, driver, error)) {
     PrintError(error);
-    return kExitInit;
-  }
-  DriverSession driver(library->Api());
-  loop.Attach(&driver);
-  if (!driver.Init(file.Path(), error)) {
-    PrintError("Init failed: " + error);
     return kExitInit;
   }
   if (!::isatty(STDOUT_FILENO))
@@ -346,8 +340,8 @@ int RunDemo(const Options &opt) {
   }
   loop.EndAt(start + std::chrono::duration_cast<Clock::duration>(
                          std::chrono::duration<double>(opt.DurationSeconds)));
-  Poller poller(driver, loop, file, 5.0);
-  Context ctx{opt, file, driver, loop, poller, Style(ColourWanted(opt.NoColor))};
+  Poller poller(*driver.Session, loop, file, 5.0);
+  Context ctx{opt, file, *driver.Session, loop, poller, Style(ColourWanted(opt.NoColor))};
   std::string summary;
   {
     Demo demo(opt, *sim, ctx, start);

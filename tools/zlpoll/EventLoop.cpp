@@ -26,6 +26,7 @@ EventLoop::EventLoop() {
   sigemptyset(&mask);
   sigaddset(&mask, SIGINT);
   sigaddset(&mask, SIGTERM);
+  sigaddset(&mask, SIGHUP);  // the terminal went away
   pthread_sigmask(SIG_BLOCK, &mask, &oldMask_);
   signalFd_ = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
 }

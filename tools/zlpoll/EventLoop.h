@@ -23,7 +23,7 @@ class EventLoop {
  public:
   enum class Wait { Done, TimedOut, Interrupted };
 
-  // Blocks SIGINT and SIGTERM for this thread and every thread started after
+  // Blocks SIGINT, SIGTERM and SIGHUP for this thread and every thread started after
   // it (the driver's thread among them) and takes them through a signalfd.
   // Construct it before the driver library is loaded.
   EventLoop();

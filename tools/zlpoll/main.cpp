@@ -55,18 +55,12 @@ int main(int argc, char **argv) {
   // The loop comes first: it blocks Ctrl-C for every thread started after it,
   // the driver's among them, and takes it through its own descriptor.
   EventLoop loop;
-  const auto library = DriverLibrary::Load(opt.DriverPath, error);
-  if (!library) {
+  StartedDriver driver;
+  if (!StartDriver(opt, file, loop, driver, error)) {
     PrintError(error);
     return kExitInit;
   }
-  DriverSession driver(library->Api());
-  loop.Attach(&driver);
-  if (!driver.Init(file.Path(), error)) {
-    PrintError("Init failed for " + opt.ParameterFile + ": " + error);
-    return kExitInit;
-  }
-  Poller poller(driver, loop, file, opt.TimeoutSeconds);
-  Context ctx{opt, file, driver, loop, poller, out};
+  Poller poller(*driver.Session, loop, file, opt.TimeoutSeconds);
+  Context ctx{opt, file, *driver.Session, loop, poller, out};
   return job(ctx);
 }
