@@ -11,6 +11,8 @@ struct DriverInstance;
 
 // AddEvent keeps the list at this many lines (it deletes one line per call).
 constexpr std::size_t kEventListLines = 12;
+// The TCP client's status lines go past that rule; this many lines at most.
+constexpr std::size_t kStatusLineCeiling = 200;
 
 // Host's thread, called synchronised by the communication thread: a waiting
 // PendingEvent becomes an event line and a debug line ("AddToMemo"), then

@@ -54,7 +54,10 @@ void TDrvForm::AddEvent(std::string_view line) {
 }
 
 void TDrvForm::AddStatusLine(std::string_view line) {
-  EventList.Add(line);
+  // Status lines stand outside the 12-line rule, so the list may grow past 12
+  // for a while; the ceiling only keeps a driver that reconnects for months
+  // from growing it without end.
+  EventList.AddKeepingNewest(line, kStatusLineCeiling);
 }
 
 void TDrvForm::PostEvent(std::string_view line) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "driver/EventLines.h"
 #include "driver/TDrvForm.h"
 #include "support/ConfigFixture.h"
 #include "support/TestSupport.h"
@@ -66,6 +67,17 @@ TEST(ClientLifecycle, InitShowsTheClientsStatusLinesAndDoneLeavesNothingBehind) 
     EXPECT_EQ(Threads(), threadsBefore);
   }
   EXPECT_EQ(OpenDescriptors(), fdsBefore);
+}
+
+TEST(ClientLifecycle, StatusLinesOfManyReconnectsStopAtACeiling) {
+  TDrvForm form;
+  for (int i = 0; i < 1000; ++i) form.AddStatusLine("line " + std::to_string(i));
+  auto lines = form.EventList.Lines();
+  ASSERT_EQ(lines.size(), kStatusLineCeiling);
+  EXPECT_EQ(lines.back(), "line 999");
+  // The 12-line rule still deletes one line per event.
+  form.AddEvent("event");
+  EXPECT_EQ(form.EventList.Count(), kStatusLineCeiling);
 }
 
 }  // namespace

@@ -227,7 +227,7 @@ TEST(TMyTCPClient, SendFrameSetsTheModeByteAndSendsOnlyWhenConnected) {
   Connection c;
   ASSERT_TRUE(c.Open());
   line.CycleState = 1;
-  std::string frame = "\xAA\x05Qq\x00\x7F";
+  const std::string frame("\xAA\x05Qq\x00\x7F", 6);
   c.client.SendFrame(line, Str255(std::string_view(frame.data(), 6)), 0xFE);
   EXPECT_EQ(line.CycleState.load(), 1);
   EXPECT_EQ(c.peer.Receive(6), std::string(frame.data(), 6));
