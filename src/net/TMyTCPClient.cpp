@@ -160,6 +160,9 @@ void TMyTCPClient::SocketData(TCustomWSocket &, int) {
     received_.insert(received_.end(), bytes.begin(), bytes.end());
   }
   receiving_.store(0);
+  // The communication thread takes these bytes on its next pass: end its
+  // IdleTime sleep now instead of leaving an answer waiting in the store.
+  if (!bytes.empty() && statusMemo_) statusMemo_->Wake();
 }
 
 void TMyTCPClient::SocketClose(TCustomWSocket &, int) {

@@ -5,8 +5,8 @@
 // lines of the status window's event list.
 //
 // Threads: built, connected, disconnected and destroyed on the host's thread,
-// which also runs the socket's events (they append to the store and write the
-// status lines). The communication thread reads the store, sends frames and
+// which also runs the socket's events (they append to the store, wake the
+// communication thread and write the status lines). The communication thread reads the store, sends frames and
 // reads Host, Port and Connected. The store has its own lock; the endpoint
 // has another; the flags are atomics; sending and closing meet only under the
 // socket's handle lock.
@@ -35,7 +35,8 @@ class TMyTCPClient : public LineClient {
 
   // Creates the socket on the host's loop, binds its events and writes the
   // five status lines about the socket layer and this host. statusMemo may
-  // be null (no lines are written then).
+  // be null (no lines are written then); it is also what the arrival of
+  // bytes wakes the communication thread through.
   TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo);
   // Disconnects first when connected (with its status line), then closes the
   // socket: the status memo must still be alive.
