@@ -65,12 +65,12 @@ std::string BlockItems(const MemoryBlock &b) {
 }
 
 void PrintStation(const Station &st, int n, const Style &out) {
-  PrintLine(
-      out.Bold("station " + std::to_string(n) + "  " + Utf8FromCp1250(st.Name.view())) +
-      "  address " + std::to_string(st.Address) + "  retranslation " +
-      std::to_string(st.Retranslation) + "  gateway " + st.Ip.str() + ":" +
-      std::to_string(st.Port) +
-      (st.Phone.empty() ? "" : "  phone " + st.Phone.str() + (st.DialFlag ? " (dials)" : "")));
+  PrintLine(out.Bold("station " + std::to_string(n) + "  " + Utf8FromCp1250(st.Name.view())) +
+            "  address " + std::to_string(st.Address) + "  retranslation " +
+            std::to_string(st.Retranslation) + "  gateway " + Gateway(st) +
+            (st.Phone.empty()
+                 ? ""
+                 : "  phone " + Utf8FromCp1250(st.Phone.view()) + (st.DialFlag ? " (dials)" : "")));
   Table groups({"group", "objects", "channels", "notes"});
   groups.AlignRight(1);
   for (const GroupRow &g : GroupRows(st)) {
@@ -168,9 +168,9 @@ std::string StationJson(const Station &st, int n) {
       .Text("name", Utf8FromCp1250(st.Name.view()))
       .Number("address", st.Address)
       .Number("retranslation", st.Retranslation)
-      .Text("ip", st.Ip.str())
+      .Text("ip", Utf8FromCp1250(st.Ip.view()))
       .Number("port", st.Port)
-      .Text("phone", st.Phone.str())
+      .Text("phone", Utf8FromCp1250(st.Phone.view()))
       .Bool("dials", st.DialFlag)
       .Raw("groups", groups.Str())
       .Raw("status", status.Str())

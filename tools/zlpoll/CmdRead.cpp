@@ -109,9 +109,9 @@ bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string 
         PrintLine(ReadingJson(r, StatusJson(w)));
       } else if (full) {
         std::vector<std::string> lines = {
-            ctx.Out.Bold("zlpoll watch") + "  " + Describe(st, sel.Station) + "  " + st.Ip.str() +
-                ":" + std::to_string(st.Port) + "  reading " + std::to_string(r.Number) + "  " +
-                LocalTime(kClockTime) + (keys.Active() ? "   q quits" : ""),
+            ctx.Out.Bold("zlpoll watch") + "  " + Describe(st, sel.Station) + "  " + Gateway(st) +
+                "  reading " + std::to_string(r.Number) + "  " + LocalTime(kClockTime) +
+                (keys.Active() ? "   q quits" : ""),
             r.Result.Ok() ? ctx.Out.Green("answered") : ctx.Out.Red(r.Result.Message), ""};
         const auto table = CompactLines(r, ctx.Out);
         const auto status = StatusLines(w, ctx.Out, screen.Width());

@@ -246,8 +246,7 @@ class Demo {
         out.Yellow("step " + std::to_string(step_) + "/4: " + title_), ""};
     std::vector<std::string> left;
     if (const Station *st = ctx_.File.At(station_)) {
-      left.push_back(out.Bold(Describe(*st, station_)) + "  " + st->Ip.str() + ":" +
-                     std::to_string(st->Port));
+      left.push_back(out.Bold(Describe(*st, station_)) + "  " + Gateway(*st));
     }
     for (const std::string &l : CompactLines(reading_, out)) left.push_back(l);
     if (!progress_.empty()) left.insert(left.begin() + 1, "samples " + progress_);

@@ -109,6 +109,10 @@ std::string Describe(const Station &st, int n) {
   return "station " + std::to_string(n) + " (" + Utf8FromCp1250(st.Name.view()) + ")";
 }
 
+std::string Gateway(const Station &st) {
+  return Utf8FromCp1250(st.Ip.view()) + ":" + std::to_string(st.Port);
+}
+
 uint16_t StatusChannelOf(const Station &st, int n, StatusChannel which, std::string &error) {
   const uint16_t channel = st.StatusChannels[which];
   if (channel == 0) {

@@ -63,6 +63,8 @@ std::string QqAddressText(const QqVariable &v);
 
 // A station's name and number for messages: "station 1 (KOTELNA)".
 std::string Describe(const Station &st, int n);
+// The station's gateway: "127.0.0.1:4001" (UTF-8, as every text zlpoll prints).
+std::string Gateway(const Station &st);
 
 // A status channel of the station, or 0 with a message naming the keyword to
 // add to the parameter file.

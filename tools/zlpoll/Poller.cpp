@@ -19,10 +19,6 @@ std::string Seconds(double s) {
   return text;
 }
 
-std::string Endpoint(const Station &st) {
-  return st.Ip.str() + ":" + std::to_string(st.Port);
-}
-
 }  // namespace
 
 Poller::Poller(DriverSession &driver, EventLoop &loop, const ParamFile &file, double timeoutSeconds)
@@ -79,7 +75,7 @@ Outcome Poller::Connect(int station) {
   if (w == EventLoop::Wait::Interrupted) return {kExitInterrupted, "interrupted"};
   if (w == EventLoop::Wait::Done && refused.empty()) return out;
   const std::string what =
-      "could not connect to the gateway " + Endpoint(*st) + " of " + Describe(*st, station);
+      "could not connect to the gateway " + Gateway(*st) + " of " + Describe(*st, station);
   if (!refused.empty()) {
     return Failed(what + ": " + refused +
                   "\n  is the gateway running there? (zlsim PARAMFILE serves the file's "
@@ -137,7 +133,7 @@ Outcome Poller::Exchange(int station, const std::vector<uint16_t> &flags, bool a
                   "\n  it is asked again when its sleep ends; check the controller and its line");
   }
   if (why == Why::Lost) {
-    return Failed("the connection to the gateway " + Endpoint(*st) + " of " + who + " was lost" +
+    return Failed("the connection to the gateway " + Gateway(*st) + " of " + who + " was lost" +
                   LastEvents(2) + "\n  is the gateway still running?");
   }
   if (errorItems && driver_.GetDouble(errorItems) > errorItems0) {
