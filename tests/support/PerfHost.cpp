@@ -1,6 +1,9 @@
 #include "support/PerfHost.h"
 
 #include <dirent.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <poll.h>
 #include <unistd.h>
 
@@ -57,6 +60,8 @@ PerfHost::PerfHost(const PerfHostOptions &options) {
   file.Port = sim_->ActualPort(static_cast<uint16_t>(file.Port));
   dir_.Write("perf.par", PerfParameterFile(file));
 
+  rssBefore_ = ResidentBytes();
+  heapBefore_ = HeapInUse();
   handle_ = ::MakeDriver();
   if (!handle_) {
     error_ = "MakeDriver failed";
@@ -69,6 +74,8 @@ PerfHost::PerfHost(const PerfHostOptions &options) {
     return;
   }
   initialised_ = true;
+  rssAfter_ = ResidentBytes();
+  heapAfter_ = HeapInUse();
   std::set<pid_t> added;
   for (pid_t id : TaskIds()) {
     if (!before.count(id)) added.insert(id);
@@ -150,6 +157,15 @@ long ResidentBytes() {
   long size = 0, resident = 0;
   if (!(in >> size >> resident)) return 0;
   return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+long HeapInUse() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<long>(info.uordblks + info.hblkhd);
+#else
+  return 0;
+#endif
 }
 
 }  // namespace zl::test::perf

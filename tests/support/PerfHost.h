@@ -59,12 +59,18 @@ class PerfHost {
   // The communication thread's id (0 when it could not be told apart).
   pid_t ThreadId() const { return threadId_; }
 
+  // What MakeDriver and Init added to the process: resident memory and heap
+  // in use, in bytes (the simulator was running before).
+  long ResidentAdded() const { return rssAfter_ - rssBefore_; }
+  long HeapAdded() const { return heapAfter_ - heapBefore_; }
+
  private:
   TempDir dir_;
   std::unique_ptr<sim::Simulator> sim_;
   void *handle_ = nullptr;
   bool initialised_ = false;
   pid_t threadId_ = 0;
+  long rssBefore_ = 0, rssAfter_ = 0, heapBefore_ = 0, heapAfter_ = 0;
   std::string error_;
 };
 
@@ -73,6 +79,8 @@ class PerfHost {
 double ThreadCpuSeconds(pid_t tid);
 // Resident memory of this process, in bytes.
 long ResidentBytes();
+// Bytes allocated on the heap and in use (0 where the C library gives no figure).
+long HeapInUse();
 
 }  // namespace zl::test::perf
 

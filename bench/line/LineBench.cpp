@@ -1,0 +1,397 @@
+// The driver against the simulated line gateway on loopback, as a host sees
+// it through the C entry points, with the 100-station file (PREFIX of two
+// bytes, SUFFIX of one, SILENCE_WAIT 0). For IDLE_TIME 10 and 1 it measures:
+//   - the time from InputRequest to the new value in GetInput, and the passes
+//     of the communication thread it took, against the least number of passes
+//     the polling cycle needs and the pass time;
+//   - exchanges per second with the read queue kept full, and the passes each
+//     exchange takes;
+//   - with the gateway at 9600 baud, the share of time the line carries bytes;
+//   - the thread's own processor time while connected and idle;
+// and the memory the driver adds with 100 stations loaded.
+//
+// It writes a Markdown section on standard output (bench/run.sh puts it into
+// bench/RESULTS.md) and its progress on standard error. --quick shortens
+// every measurement (a smoke run).
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/PerfConfig.h"
+#include "support/PerfHost.h"
+#include "support/PerfStats.h"
+#include "zlnetdrv.h"
+
+namespace zl::bench {
+namespace {
+
+using namespace zl::test::perf;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPrefixBytes = 2;  // "$02$02"
+constexpr int kSuffixBytes = 1;  // "$0D"
+constexpr int kVariable = 1;     // a WORD: the answer's 4 bytes are the value as an integer
+constexpr double kIdleCpuTargetPercent = 0.5;
+
+struct Settings {
+  int Samples10 = 100;  // latency samples at IDLE_TIME 10
+  int Samples1 = 300;   // at IDLE_TIME 1
+  double Window = 5.0;  // seconds of each throughput and idle measurement
+};
+
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The least passes from a host's InputRequest to the decoded value when the
+// woken pass finds the cycle idle (state 0): the send (state 0), the end of
+// the transmission (state 1), one hunted byte per PREFIX byte, the start (the
+// first two bytes) and the body, whose pass also decodes the stored answer.
+constexpr int kLeastReadPasses = 1 + 1 + kPrefixBytes + 1 + 1;
+
+// Back to back, an exchange adds the pause (state 3, at least one pass: its
+// SILENCE_WAIT test needs the 10 ms clock to have moved) and the hunt for the
+// previous answer's SUFFIX bytes before the next PREFIX.
+constexpr int kLeastExchangePasses = kLeastReadPasses + 1 + kSuffixBytes;
+
+PerfHostOptions Options(int idleTime, int baud = 0) {
+  PerfHostOptions o;
+  o.File.IdleTime = idleTime;
+  o.File.SilenceWait = 0;
+  o.File.AnswerTime = 5.0;  // a loaded machine must not turn a late answer into a time-out
+  o.Faults.Baud = baud;
+  return o;
+}
+
+// Dispatches the host's messages for a while.
+void PumpFor(PerfHost &host, double ms) {
+  const auto end = Clock::now() + std::chrono::microseconds(static_cast<int64_t>(ms * 1000));
+  host.PumpUntil([&] { return Clock::now() >= end; }, static_cast<int>(ms) + 1000);
+}
+
+// Waits for pred like a host that polls the driver's descriptor, but tests
+// pred before dispatching what woke it: the pass that decoded an answer is
+// then still waiting for its event line to be shown, so the pass counter
+// has not moved on.
+bool WaitBeforeDispatch(PerfHost &host, const std::function<bool()> &pred, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const int fd = ::MessageFd(host.Handle());
+  for (;;) {
+    if (pred()) return true;
+    if (Clock::now() >= deadline) return false;
+    pollfd p{fd, POLLIN, 0};
+    ::poll(&p, 1, 5);
+    if (pred()) return true;
+    ::PumpMessages(host.Handle(), 0);
+  }
+}
+
+// The first pass runs at once (the request wakes the thread), the second as
+// soon as the answer's bytes arrive (they wake it too), every later one a
+// pass period after the one before.
+double ExpectedMs(double passes, double passMs) {
+  return std::max(0.0, passes - 2) * passMs;
+}
+
+struct ReadRun {
+  int IdleTime = 0;
+  double PassMs = 0;  // mean pass period of the idle, connected driver
+  std::vector<double> LatencyMs;
+  std::vector<double> Passes;
+  std::vector<double> ResidualMs;  // latency - ExpectedMs
+  int MetIdle = 0;                 // samples whose woken pass found state 0
+  int ExtraPasses = 0;             // samples above the least for the state met
+  bool Ok = false;
+};
+
+// Mean period of the passes of a connected, idle driver over seconds.
+double PassPeriodMs(PerfHost &host, double seconds) {
+  const uint64_t p0 = host.Passes();
+  const auto t0 = Clock::now();
+  PumpFor(host, seconds * 1000);
+  const uint64_t passes = host.Passes() - p0;
+  return passes ? Ms(Clock::now() - t0) / static_cast<double>(passes) : 0;
+}
+
+ReadRun MeasureReads(int idleTime, int samples) {
+  ReadRun run;
+  run.IdleTime = idleTime;
+  PerfHost host(Options(idleTime));
+  if (!host.Ok() || !host.Connect()) {
+    std::fprintf(stderr, "line: %s\n", host.Ok() ? "no connection" : host.Error().c_str());
+    return run;
+  }
+  run.PassMs = PassPeriodMs(host, 1.0);
+  const auto address = QqAddress(1, kVariable);
+  const uint16_t channel = QqChannel(1, kVariable);
+  sim::ControllerModel &model = *host.Sim().Station(1);
+  std::mt19937 rng(7);
+  // Two pass periods: the idle cycle alternates between states 0 and 2, and
+  // the request should meet either as often.
+  std::uniform_real_distribution<double> phase(0.0, 2.0 * idleTime);
+  for (int i = 1; i <= samples; ++i) {
+    // Quiet first: past the pause (up to a tick of the 10 ms clock) and the
+    // hunt for the last SUFFIX, then at a random moment.
+    PumpFor(host, 15.0 + 3.0 * idleTime + phase(rng));
+    const int value = 1000 + i;
+    model.SetQqBytes(address[0], address[1], address[2],
+                     {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), 0, 0});
+    const bool idle = host.GetDouble(495) == 0.0;
+    const uint64_t p0 = host.Passes();
+    const auto t0 = Clock::now();
+    ::InputRequest(host.Handle(), channel);
+    if (!WaitBeforeDispatch(
+            host, [&] { return host.GetDouble(channel) == value; }, 10000)) {
+      std::fprintf(stderr, "line: read %d not answered\n", i);
+      return run;
+    }
+    const double latency = Ms(Clock::now() - t0);
+    const double passes = static_cast<double>(host.Passes() - p0 + 1);  // the decoding one runs
+    run.LatencyMs.push_back(latency);
+    run.Passes.push_back(passes);
+    run.ResidualMs.push_back(latency - ExpectedMs(passes, run.PassMs));
+    run.MetIdle += idle ? 1 : 0;
+    if (passes > kLeastReadPasses + (idle ? 0 : 1)) ++run.ExtraPasses;
+  }
+  run.Ok = true;
+  return run;
+}
+
+struct FlowRun {
+  int IdleTime = 0;
+  int Baud = 0;
+  double Seconds = 0;
+  double Exchanges = 0;
+  double Passes = 0;
+  double BytesOut = 0;  // gateway to driver
+  double BytesIn = 0;   // driver to gateway
+  bool Ok = false;
+};
+
+sim::LineStats Totals(PerfHost &host) {
+  sim::LineStats t;
+  for (const sim::LineStats &s : host.Sim().LineStatistics()) {
+    t.BytesIn += s.BytesIn;
+    t.BytesOut += s.BytesOut;
+  }
+  return t;
+}
+
+// Reads of six variables of every station, queued so that no two neighbours
+// belong to one station (nothing merges): one exchange each.
+FlowRun MeasureFlow(int idleTime, int baud, double seconds) {
+  FlowRun run;
+  run.IdleTime = idleTime;
+  run.Baud = baud;
+  PerfHost host(Options(idleTime, baud));
+  if (!host.Ok() || !host.Connect()) {
+    std::fprintf(stderr, "line: %s\n", host.Ok() ? "no connection" : host.Error().c_str());
+    return run;
+  }
+  for (int v = 0; v < 6; ++v) {
+    for (int n = 1; n <= 100; ++n) ::InputRequest(host.Handle(), QqChannel(n, v));
+  }
+  PumpFor(host, 300);  // the first exchanges, and the queue's first merge pass
+  const double m0 = host.GetDouble(498);
+  const uint64_t p0 = host.Passes();
+  const sim::LineStats s0 = Totals(host);
+  const auto t0 = Clock::now();
+  PumpFor(host, seconds * 1000);
+  run.Seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  run.Exchanges = host.GetDouble(498) - m0;
+  run.Passes = static_cast<double>(host.Passes() - p0);
+  const sim::LineStats s1 = Totals(host);
+  run.BytesOut = static_cast<double>(s1.BytesOut - s0.BytesOut);
+  run.BytesIn = static_cast<double>(s1.BytesIn - s0.BytesIn);
+  run.Ok = host.GetDouble(490) > 0;  // the queue never ran dry
+  if (!run.Ok) std::fprintf(stderr, "line: the queue ran dry\n");
+  return run;
+}
+
+struct IdleRun {
+  int IdleTime = 0;
+  double CpuPercent = -1;
+  double PassesPerSecond = 0;
+  long ResidentAdded = 0;
+  long HeapAdded = 0;
+};
+
+IdleRun MeasureIdle(int idleTime, double seconds) {
+  IdleRun run;
+  run.IdleTime = idleTime;
+  PerfHost host(Options(idleTime));
+  run.ResidentAdded = host.ResidentAdded();
+  run.HeapAdded = host.HeapAdded();
+  if (!host.Ok() || !host.Connect() || host.ThreadId() == 0) {
+    std::fprintf(stderr, "line: idle driver not measured\n");
+    return run;
+  }
+  PumpFor(host, 200);
+  const double c0 = ThreadCpuSeconds(host.ThreadId());
+  const uint64_t p0 = host.Passes();
+  const auto t0 = Clock::now();
+  PumpFor(host, seconds * 1000);
+  const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  const double c1 = ThreadCpuSeconds(host.ThreadId());
+  if (c0 >= 0 && c1 >= 0) run.CpuPercent = 100.0 * (c1 - c0) / wall;
+  run.PassesPerSecond = static_cast<double>(host.Passes() - p0) / wall;
+  return run;
+}
+
+// --- report
+
+std::string Fixed(double x, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, x);
+  return text;
+}
+
+const char *Verdict(bool met) {
+  return met ? "met" : "**missed**";
+}
+
+void PrintReads(const std::vector<ReadRun> &runs) {
+  std::printf("### Time from InputRequest to the new value in GetInput\n\n");
+  std::printf(
+      "One QQ read at a time, each at a random moment after the line has gone quiet. "
+      "Passes: those the communication thread began from the InputRequest to the one that "
+      "decoded the answer. The least is %d when the woken pass finds the cycle idle (state "
+      "0), one more when it finds the idle turn of state 2. Expected: the first pass runs at "
+      "once (the request wakes the thread), the second when the answer's bytes arrive (they "
+      "wake it), each later one a pass period (of the idle driver) after the one before: "
+      "(passes - 2) x pass period. Residual: measured minus expected, that is the loopback "
+      "round trip and the passes' own work, their synchronised calls included.\n\n",
+      kLeastReadPasses);
+  std::printf(
+      "| IDLE_TIME | samples | median ms | p99 ms | min-max ms | pass period ms | passes "
+      "(min / median / max) | met state 0 | above the least | expected ms (median passes) | "
+      "residual median ms | residual p99 ms | verdict |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+  for (const ReadRun &r : runs) {
+    if (!r.Ok) {
+      std::printf("| %d | - | not measured | | | | | | | | | | **missed** |\n", r.IdleTime);
+      continue;
+    }
+    const Summary lat = Summarise(r.LatencyMs), passes = Summarise(r.Passes),
+                  res = Summarise(r.ResidualMs);
+    const double expected = ExpectedMs(passes.Median, r.PassMs);
+    // Met: no sample took a pass more than the cycle's state required, and the
+    // passes came at the pass period (the residual is the passes' own work).
+    const bool met = r.ExtraPasses == 0 && res.Median < 0.5 * r.PassMs + 1.0;
+    std::printf(
+        "| %d | %zu | %s | %s | %s-%s | %s | %s / %s / %s | %d | %d | %s | %s | %s | %s |\n",
+        r.IdleTime, r.LatencyMs.size(), Fixed(lat.Median, 2).c_str(), Fixed(lat.P99, 2).c_str(),
+        Fixed(lat.Min, 2).c_str(), Fixed(lat.Max, 2).c_str(), Fixed(r.PassMs, 3).c_str(),
+        Fixed(passes.Min, 0).c_str(), Fixed(passes.Median, 0).c_str(), Fixed(passes.Max, 0).c_str(),
+        r.MetIdle, r.ExtraPasses, Fixed(expected, 2).c_str(), Fixed(res.Median, 3).c_str(),
+        Fixed(res.P99, 3).c_str(), Verdict(met));
+  }
+  std::printf("\n");
+}
+
+void PrintFlows(const std::vector<FlowRun> &runs) {
+  std::printf("### Exchanges per second, and the line's busy share at 9600 baud\n\n");
+  std::printf(
+      "600 single reads queued (six variables of every station, neighbours of different "
+      "stations, so nothing merges), measured while the queue stays full. The least passes "
+      "an exchange needs back to back: %d (the read's %d, the pause, and the hunt for the "
+      "last answer's SUFFIX); the pause lasts until the 10 ms clock moves, so at IDLE_TIME 1 "
+      "it takes about 5 passes more on average. Busy share: the time the gateway spent "
+      "sending answer bytes (10 bits each at the baud rate) over the time measured. The "
+      "simulator paces only its answers: the requests' bytes take no line time here, on a "
+      "real half-duplex line they would come on top.\n\n",
+      kLeastExchangePasses, kLeastReadPasses);
+  std::printf(
+      "| IDLE_TIME | gateway | exchanges/s | passes per exchange | ms per exchange | bytes per "
+      "exchange (answer / request) | line busy |\n");
+  std::printf("|---|---|---|---|---|---|---|\n");
+  for (const FlowRun &r : runs) {
+    if (!r.Ok || r.Exchanges <= 0) {
+      std::printf("| %d | %s | not measured | | | | |\n", r.IdleTime,
+                  r.Baud ? "9600 baud" : "loopback");
+      continue;
+    }
+    const double perSecond = r.Exchanges / r.Seconds;
+    const std::string busy =
+        r.Baud > 0 ? Fixed(100.0 * r.BytesOut * 10.0 / r.Baud / r.Seconds, 1) + " %" : "-";
+    std::printf("| %d | %s | %s | %s | %s | %s / %s | %s |\n", r.IdleTime,
+                r.Baud ? "9600 baud" : "loopback", Fixed(perSecond, 1).c_str(),
+                Fixed(r.Passes / r.Exchanges, 2).c_str(), Fixed(1000.0 / perSecond, 2).c_str(),
+                Fixed(r.BytesOut / r.Exchanges, 1).c_str(),
+                Fixed(r.BytesIn / r.Exchanges, 1).c_str(), busy.c_str());
+  }
+  std::printf("\n");
+}
+
+void PrintIdle(const std::vector<IdleRun> &runs) {
+  std::printf("### The communication thread's own cost, and the driver's memory\n\n");
+  std::printf(
+      "Processor time of the communication thread (from /proc/self/task/<tid>/schedstat) "
+      "while connected with nothing to do, per second of wall time, in %% of one core.\n\n");
+  std::printf("| IDLE_TIME | passes/s | CPU %% of one core | target | verdict |\n");
+  std::printf("|---|---|---|---|---|\n");
+  for (const IdleRun &r : runs) {
+    const bool hasTarget = r.IdleTime == 10;
+    std::printf("| %d | %s | %s | %s | %s |\n", r.IdleTime, Fixed(r.PassesPerSecond, 1).c_str(),
+                r.CpuPercent < 0 ? "not measured" : Fixed(r.CpuPercent, 3).c_str(),
+                hasTarget ? "< 0.5 %" : "-",
+                hasTarget ? Verdict(r.CpuPercent >= 0 && r.CpuPercent < kIdleCpuTargetPercent)
+                          : "for information");
+  }
+  if (!runs.empty()) {
+    std::printf(
+        "\nMemory added by MakeDriver and Init with the 100-station file: resident %s KiB, "
+        "heap in use %s KiB.\n\n",
+        Fixed(static_cast<double>(runs.front().ResidentAdded) / 1024.0, 0).c_str(),
+        Fixed(static_cast<double>(runs.front().HeapAdded) / 1024.0, 0).c_str());
+  }
+}
+
+}  // namespace
+}  // namespace zl::bench
+
+int main(int argc, char **argv) {
+  using namespace zl::bench;
+  Settings s;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      s.Samples10 = 10;
+      s.Samples1 = 20;
+      s.Window = 1.0;
+    }
+  }
+  std::fprintf(stderr, "line: reads at IDLE_TIME 10\n");
+  std::vector<ReadRun> reads{MeasureReads(10, s.Samples10)};
+  std::fprintf(stderr, "line: reads at IDLE_TIME 1\n");
+  reads.push_back(MeasureReads(1, s.Samples1));
+  std::vector<FlowRun> flows;
+  for (int baud : {0, 9600}) {
+    for (int idle : {10, 1}) {
+      std::fprintf(stderr, "line: exchanges at IDLE_TIME %d, %s\n", idle,
+                   baud ? "9600 baud" : "loopback");
+      flows.push_back(MeasureFlow(idle, baud, s.Window));
+    }
+  }
+  std::vector<IdleRun> idle;
+  for (int idleTime : {10, 1}) {
+    std::fprintf(stderr, "line: idle at IDLE_TIME %d\n", idleTime);
+    idle.push_back(MeasureIdle(idleTime, s.Window));
+  }
+  PrintReads(reads);
+  PrintFlows(flows);
+  PrintIdle(idle);
+  bool ok = true;
+  for (const ReadRun &r : reads) ok = ok && r.Ok;
+  for (const FlowRun &f : flows) ok = ok && f.Ok;
+  return ok ? 0 : 1;
+}
