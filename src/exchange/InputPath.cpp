@@ -1,5 +1,7 @@
 #include "exchange/InputPath.h"
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -290,9 +292,22 @@ void GetDiagnostic(DriverInstance &di, uint16_t channel, HostValue &v) {
 
 int32_t HeapBytesInUse() {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+  // mallinfo2 walks the allocator's free lists: hundreds of nanoseconds, more
+  // as the heap fragments, on every GetInput of the channel. A host that reads
+  // it in every scan gets a figure at most kFresh old instead.
+  using Clock = std::chrono::steady_clock;
+  constexpr int64_t kFresh = std::chrono::nanoseconds(std::chrono::milliseconds(100)).count();
+  static std::atomic<int64_t> takenAt{0};  // clock reading of the figure; 0: none yet
+  static std::atomic<int32_t> figure{0};
+  const int64_t now = std::chrono::nanoseconds(Clock::now().time_since_epoch()).count();
+  const int64_t at = takenAt.load(std::memory_order_acquire);
+  if (at != 0 && now - at < kFresh) return figure.load(std::memory_order_relaxed);
   const struct mallinfo2 info = mallinfo2();
   const std::size_t total = info.uordblks + info.hblkhd;  // in small chunks and in mapped ones
-  return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
+  const int32_t bytes = total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
+  figure.store(bytes, std::memory_order_relaxed);
+  takenAt.store(now, std::memory_order_release);
+  return bytes;
 #else
   return 0;
 #endif

@@ -41,7 +41,7 @@ void InputRequest(DriverInstance &di, uint16_t channel);
 void GetInput(DriverInstance &di, uint16_t channel, HostValue &value);
 
 // Bytes this process holds allocated on its heap (0 where the platform gives
-// no figure), at most INT32_MAX.
+// no figure), at most INT32_MAX; the figure is at most 100 ms old.
 int32_t HeapBytesInUse();
 
 }  // namespace zl
