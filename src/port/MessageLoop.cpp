@@ -40,16 +40,20 @@ MessageLoop::~MessageLoop() {
   if (epoll_ >= 0) ::close(epoll_);
 }
 
-void MessageLoop::Enqueue(Message m) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(m));
-  }
+void MessageLoop::Signal() {
   uint64_t one = 1;
   if (wakeup_ >= 0) {
     ssize_t n = ::write(wakeup_, &one, sizeof one);
     (void)n;
   }
+}
+
+void MessageLoop::Enqueue(Message m) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(m));
+  }
+  Signal();
 }
 
 void MessageLoop::Post(Task task) {
@@ -239,8 +243,12 @@ void MessageLoop::WatchSocket(int fd, int mask, SocketHandler handler) {
   if (w.registered) {
     if (!w.connecting) w.readArmed = (mask & kFdRead) != 0;
     Rearm(fd, w);
+    return;
   }
-  // Registration happens at the next Pump (see there).
+  // Registration happens at the next Pump (see there). Fd() turns readable
+  // now, so that a host which pumps only when it is readable comes round to
+  // that Pump.
+  Signal();
 }
 
 void MessageLoop::ReadDone(int fd) {

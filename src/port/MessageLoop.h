@@ -108,6 +108,7 @@ class MessageLoop {
   };
 
   void Enqueue(Message m);
+  void Signal();  // makes Fd() readable
   void Register(int fd, Watch &w);
   void Rearm(int fd, Watch &w);
   void OnReady(int fd, uint32_t events);

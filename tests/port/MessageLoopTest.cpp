@@ -148,6 +148,27 @@ TEST(MessageLoop, ReportsConnectDataOneShotAndClose) {
   ::close(fd);
 }
 
+// A host that pumps only when the descriptor is readable still sees the
+// connect complete: the new watch makes the descriptor readable at once.
+TEST(MessageLoop, AHostPollingTheDescriptorSeesTheConnect) {
+  MessageLoop loop;
+  Listener server;
+  int err = 0;
+  int fd = ConnectNonBlocking(server.port, &err);
+  bool connected = false;
+  loop.WatchSocket(fd, MessageLoop::kFdRead | MessageLoop::kFdConnect | MessageLoop::kFdClose,
+                   [&](int, int ev, int error) {
+                     connected = connected || (ev == MessageLoop::kFdConnect && error == 0);
+                   });
+  for (int i = 0; i < 20 && !connected; ++i) {
+    pollfd p{loop.Fd(), POLLIN, 0};
+    if (::poll(&p, 1, 500) == 1) loop.Pump(0);
+  }
+  EXPECT_TRUE(connected);
+  loop.WatchSocket(fd, 0, nullptr);
+  ::close(fd);
+}
+
 TEST(MessageLoop, NoSecondReadNotificationWithoutRecv) {
   MessageLoop loop;
   Listener server;
