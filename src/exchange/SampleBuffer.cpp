@@ -1,5 +1,6 @@
 #include "exchange/SampleBuffer.h"
 
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -14,6 +15,18 @@ namespace {
 template <class T>
 void Store(uint8_t *block, std::size_t offset, T x) {
   if (offset + sizeof x <= kSampleBufferSize) std::memcpy(block + offset, &x, sizeof x);
+}
+
+// The progress fields change while the host reads them from its own thread:
+// stored whole, as one atomic 32-bit store with release order, when the field
+// is aligned (a host block from malloc always is); unaligned, byte-wise.
+void StoreProgress(uint8_t *block, std::size_t offset, uint32_t x) {
+  uint8_t *field = block + offset;
+  if (reinterpret_cast<uintptr_t>(field) % alignof(uint32_t) == 0) {
+    __atomic_store_n(reinterpret_cast<uint32_t *>(field), x, __ATOMIC_RELEASE);
+  } else {
+    Store<uint32_t>(block, offset, x);
+  }
 }
 
 }  // namespace
@@ -44,15 +57,15 @@ void InitSampleBuffer(DriverInstance &di, void *block) {
 
 void SampleBufferTransferStarted(DriverInstance &di) {
   if (!di.SampleBufferAddress) return;
-  Store<uint32_t>(di.SampleBufferAddress, kSampleBufferRowsReceived, 0);
-  Store<uint32_t>(di.SampleBufferAddress, kSampleBufferStatus, kTransferStarted);
+  StoreProgress(di.SampleBufferAddress, kSampleBufferRowsReceived, 0);
+  StoreProgress(di.SampleBufferAddress, kSampleBufferStatus, kTransferStarted);
 }
 
 void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow) {
   if (!di.SampleBufferAddress) return;
-  Store<uint32_t>(di.SampleBufferAddress, kSampleBufferRowsReceived, lastRow);
+  StoreProgress(di.SampleBufferAddress, kSampleBufferRowsReceived, lastRow);
   if (lastRow == kSampleRows)
-    Store<uint32_t>(di.SampleBufferAddress, kSampleBufferStatus, kTransferComplete);
+    StoreProgress(di.SampleBufferAddress, kSampleBufferStatus, kTransferComplete);
 }
 
 }  // namespace zl
