@@ -49,8 +49,8 @@ static int wait_for(void *drv, uint16_t channel) {
     fd.fd = MessageFd(drv);
     fd.events = POLLIN;
     fd.revents = 0;
-    poll(&fd, 1, 10); /* a real host polls its own descriptors here too */
-    PumpMessages(drv, 0);
+    /* A real host polls its own descriptors here too. */
+    if (poll(&fd, 1, 10) == 1) PumpMessages(drv, 0);
   }
   return 0;
 }

@@ -28,11 +28,9 @@ constexpr std::size_t kRowsReceived = 8, kTransferStatus = 24;
 constexpr uint32_t kRows = 528, kComplete = 2;
 
 // The driver's thread updates the buffer's progress fields while a transfer
-// runs; the host reads them as the display they are meant to be, an aligned
-// 32-bit word at a time.
-__attribute__((no_sanitize("thread"))) uint32_t BufferField(const uint8_t *block,
-                                                            std::size_t offset) {
-  return *reinterpret_cast<const volatile uint32_t *>(block + offset);
+// runs, each as one atomic word; the host reads them the same way.
+uint32_t BufferField(const uint8_t *block, std::size_t offset) {
+  return __atomic_load_n(reinterpret_cast<const uint32_t *>(block + offset), __ATOMIC_ACQUIRE);
 }
 
 }  // namespace

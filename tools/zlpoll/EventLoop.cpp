@@ -53,10 +53,8 @@ void EventLoop::Poll(int timeoutMs) {
     fds[n++] = pollfd{STDIN_FILENO, POLLIN, 0};
   }
   const int ready = ::poll(fds, n, timeoutMs);
-  // The driver is pumped on every turn, not only when its descriptor is
-  // readable: a socket it starts watching joins that descriptor only at its
-  // next pump, so a connect would otherwise never be reported.
-  if (driverAt >= 0) driver_->Pump(0);
+  // The driver's messages are dispatched when its descriptor says they wait.
+  if (driverAt >= 0 && ready > 0 && (fds[driverAt].revents & POLLIN)) driver_->Pump(0);
   if (ready <= 0) return;
   if (signalAt >= 0 && (fds[signalAt].revents & POLLIN)) {
     signalfd_siginfo info;
