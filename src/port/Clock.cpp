@@ -18,8 +18,16 @@ std::atomic<const Clock *> g_clock{nullptr};
 LocalDateTime SystemNow() {
   struct timespec ts;
   clock_gettime(CLOCK_REALTIME, &ts);
-  struct tm tm;
-  localtime_r(&ts.tv_sec, &tm);
+  // The calendar fields change once a second, and the communication thread
+  // asks for them on every pass (100 times a second by default): the time
+  // zone conversion runs once per second and thread.
+  thread_local time_t convertedSecond = -1;
+  thread_local struct tm converted = {};
+  if (ts.tv_sec != convertedSecond) {
+    localtime_r(&ts.tv_sec, &converted);
+    convertedSecond = ts.tv_sec;
+  }
+  const struct tm &tm = converted;
   LocalDateTime t;
   t.Year = tm.tm_year + 1900;
   t.Month = tm.tm_mon + 1;
