@@ -3,20 +3,19 @@
 // read always belongs to the last station, where the literal scans of the
 // channel map would have to go furthest: each read should cost the same,
 // under 100 ns, whatever the configuration (the channel index answers in one
-// table read). The literal scans are measured beside it for contrast.
+// table read). Beside them: the same read through the C entry point of a
+// running driver, and the literal scans of the channel map for contrast.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "BenchDriver.h"
 #include "BenchUtil.h"
 #include "exchange/ChannelMap.h"
 #include "exchange/InputPath.h"
-#include "support/ConfigFixture.h"
 #include "support/PerfConfig.h"
 
 namespace zl {
@@ -27,26 +26,14 @@ using namespace zl::test::perf;
 constexpr double kTargetNs = 100.0;
 constexpr int kSizes[] = {1, 10, 100};
 
-struct Loaded {
-  explicit Loaded(int stations) {
-    di.Services = &services;
+DriverInstance &Driver(int stations) {
+  static std::map<int, std::unique_ptr<bench::ConfiguredDriver>> loaded;
+  auto &slot = loaded[stations];
+  if (!slot) {
     PerfFileOptions options;
     options.Stations = stations;
-    std::string error;
-    if (!test::LoadConfigText(di, PerfParameterFile(options), &error)) {
-      std::fprintf(stderr, "configuration not loaded: %s\n", error.c_str());
-      std::abort();
-    }
-    di.Channels = BuildChannelIndex(di);
+    slot = std::make_unique<bench::ConfiguredDriver>(options);
   }
-  test::FakeServices services;
-  DriverInstance di;
-};
-
-DriverInstance &Driver(int stations) {
-  static std::map<int, std::unique_ptr<Loaded>> loaded;
-  auto &slot = loaded[stations];
-  if (!slot) slot = std::make_unique<Loaded>(stations);
   return slot->di;
 }
 
@@ -60,6 +47,24 @@ void Read(benchmark::State &state, int stations, uint16_t channel, uint32_t type
   }
   for (auto _ : state) {
     GetInput(di, channel, value);
+    benchmark::DoNotOptimize(value);
+    benchmark::ClobberMemory();
+  }
+  bench::SetTarget(state, kTargetNs);
+}
+
+// Through the C entry point of a running driver (connected, idle, its thread
+// passing every 10 ms), as a host calls it: the handle check and the
+// exception guard come on top, and the thread's passes take the data lock now
+// and then.
+void ReadRunningDriver(benchmark::State &state) {
+  PerfHost host(PerfHostOptions{});
+  if (!bench::ConnectOrSkip(host, state)) return;
+  void *handle = host.Handle();
+  HostValue value{ZL_TYPE_DOUBLE, {}};
+  const uint16_t channel = QqChannel(100, kRealVariable);
+  for (auto _ : state) {
+    ::GetInput(handle, channel, &value);
     benchmark::DoNotOptimize(value);
     benchmark::ClobberMemory();
   }
@@ -81,6 +86,7 @@ void RegisterClasses() {
                   [](benchmark::State &state) { Read(state, 100, 490, ZL_TYPE_DOUBLE); });
   bench::Register("GetInput/diagnostic_heap/100",
                   [](benchmark::State &state) { Read(state, 100, kChHeapBytes, ZL_TYPE_I32); });
+  bench::Register("GetInput/running_driver/qq/100", ReadRunningDriver);
   // The literal scans that the index replaces, on the last station's channels.
   const uint16_t analog = ClassSamples(100)[2].Channel;
   const uint16_t variable = QqChannel(100, kQqPerStation - 1);

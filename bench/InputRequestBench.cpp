@@ -8,15 +8,12 @@
 // queue stays full, with the communication thread woken by every call.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
+#include "BenchDriver.h"
 #include "BenchUtil.h"
-#include "exchange/ChannelMap.h"
 #include "exchange/InputPath.h"
 #include "protocol/RequestQueues.h"
-#include "support/ConfigFixture.h"
 #include "support/PerfConfig.h"
 #include "support/PerfHost.h"
 
@@ -29,22 +26,8 @@ constexpr int kStations = 100;
 constexpr double kTargetMs = 2.0;
 constexpr int kVariables = kStations * kQqPerStation;
 
-struct Loaded {
-  Loaded() {
-    di.Services = &services;
-    std::string error;
-    if (!test::LoadConfigText(di, PerfParameterFile({}), &error)) {
-      std::fprintf(stderr, "configuration not loaded: %s\n", error.c_str());
-      std::abort();
-    }
-    di.Channels = BuildChannelIndex(di);
-  }
-  test::FakeServices services;
-  DriverInstance di;
-};
-
 DriverInstance &Driver() {
-  static Loaded loaded;
+  static bench::ConfiguredDriver loaded;
   return loaded.di;
 }
 
@@ -100,10 +83,7 @@ void BM_ScanRunningDriver(benchmark::State &state) {
   options.File.AnswerTime = 0.2;
   options.AllDead = true;
   PerfHost host(options);
-  if (!host.Ok() || !host.Connect()) {
-    state.SkipWithError(host.Ok() ? "no connection" : host.Error().c_str());
-    return;
-  }
+  if (!bench::ConnectOrSkip(host, state)) return;
   void *handle = host.Handle();
   auto scan = [handle] {
     for (int n = 1; n <= kStations; ++n) {

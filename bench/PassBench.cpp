@@ -7,54 +7,22 @@
 // measures the sum).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-
+#include "BenchDriver.h"
 #include "BenchUtil.h"
 #include "driver/CommPass.h"
 #include "driver/Housekeeping.h"
-#include "net/LineClient.h"
-#include "support/ConfigFixture.h"
-#include "support/PerfConfig.h"
 
 namespace zl {
 namespace {
 
-using namespace zl::test::perf;
-
-// A gateway connection that is up and quiet.
-class QuietClient : public LineClient {
- public:
-  bool Connected() const override { return true; }
-  bool PollEnabled() const override { return true; }
-  std::string Host() const override { return "127.0.0.1"; }
-  int Port() const override { return 4001; }
-  void SetEndpoint(const std::string &, int) override {}
-  bool Connect() override { return true; }
-  void Disconnect() override {}
-  int ReceivedCount() override { return 0; }
-  int ReadByte(uint8_t &) override { return 0; }
-  Str255 ReadBytes(uint16_t) override { return {}; }
-  void ClearReceived() override {}
-  void SendFrame(LineState &, const Str255 &, uint8_t) override {}
-  int PendingOutput() override { return 0; }
-  bool CanTransmit(const LineState &) override { return true; }
-};
-
 struct Idle {
   Idle() {
-    di.Services = &services;
-    std::string error;
-    if (!test::LoadConfigText(di, PerfParameterFile({}), &error)) {
-      std::fprintf(stderr, "configuration not loaded: %s\n", error.c_str());
-      std::abort();
-    }
-    di.Client = &client;
-    di.StationOnline.store(1);
+    driver.di.Client = &client;
+    driver.di.StationOnline.store(1);
   }
-  test::FakeServices services;
-  DriverInstance di;
-  QuietClient client;
+  bench::ConfiguredDriver driver;
+  DriverInstance &di = driver.di;
+  bench::QuietClient client;
   Label label1{"Label1", 0, 0, Font{}};
   Label label2{"Label2", 0, 0, Font{}};
   Memo memo{"EventList", 0, 0, 1, 1, Font{}};

@@ -11,20 +11,18 @@
 // pass time of bench/line is what they add up to.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "BenchDriver.h"
 #include "BenchUtil.h"
 #include "protocol/Decoder.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
 #include "protocol/RequestQueues.h"
-#include "support/ConfigFixture.h"
 #include "support/PerfConfig.h"
 #include "zlsim/ControllerModel.h"
 #include "zlsim/LineFrames.h"
@@ -50,12 +48,6 @@ struct Case {
 // station, their frames and the simulated controller's answers.
 struct Line {
   Line() {
-    di.Services = &services;
-    std::string error;
-    if (!test::LoadConfigText(di, PerfParameterFile({}), &error)) {
-      std::fprintf(stderr, "configuration not loaded: %s\n", error.c_str());
-      std::abort();
-    }
     const sim::SimConfig config = sim::ConfigFromDriver(di);
     const sim::SimStation &simStation = config.Stations.at(kStations - 1);
     sim::ControllerModel model(simStation, 1);
@@ -107,8 +99,8 @@ struct Line {
     }
   }
 
-  test::FakeServices services;
-  DriverInstance di;
+  bench::ConfiguredDriver driver;
+  DriverInstance &di = driver.di;
   std::vector<Case> cases;
 };
 
@@ -119,16 +111,9 @@ Line &TheLine() {
 
 // The gateway's bytes, served round and round from one block: a stream that
 // never runs dry, at the cost of an index.
-class StreamClient : public LineClient {
+class StreamClient : public bench::QuietClient {
  public:
   explicit StreamClient(std::string stream) : stream_(std::move(stream)) {}
-  bool Connected() const override { return true; }
-  bool PollEnabled() const override { return true; }
-  std::string Host() const override { return "127.0.0.1"; }
-  int Port() const override { return 4001; }
-  void SetEndpoint(const std::string &, int) override {}
-  bool Connect() override { return true; }
-  void Disconnect() override {}
   int ReceivedCount() override {
     std::lock_guard<std::mutex> lock(mutex_);
     return 1 << 20;
@@ -148,10 +133,6 @@ class StreamClient : public LineClient {
     }
     return out;
   }
-  void ClearReceived() override {}
-  void SendFrame(LineState &, const Str255 &, uint8_t) override {}
-  int PendingOutput() override { return 0; }
-  bool CanTransmit(const LineState &) override { return true; }
 
  private:
   std::mutex mutex_;
@@ -183,42 +164,29 @@ void BM_DecodeResponse(benchmark::State &state, const Case &c) {
   state.counters["message_bytes"] = static_cast<double>(c.Message.size());
 }
 
-// One iteration is one ReceiveStep call; the store is emptied now and then.
-void BM_ReceiveStepCall(benchmark::State &state) {
+// ReceiveStep over the stream of answers. One iteration is one call
+// (perMessage false) or the calls one message takes; the store is emptied
+// every 1024 messages.
+void ReceiveStream(benchmark::State &state, bool perMessage) {
   DriverInstance &di = TheLine().di;
   StreamClient client(AnswerStream());
   ResetReception(di);
   ClearStore(di);
   int64_t stored = 0;
   for (auto _ : state) {
-    if (ReceiveStep(di, client) && ++stored % 1024 == 0) {
+    bool done = ReceiveStep(di, client);
+    while (perMessage && !done) done = ReceiveStep(di, client);
+    if (done && ++stored % 1024 == 0) {
       state.PauseTiming();
       ClearStore(di);
       state.ResumeTiming();
     }
   }
   ClearStore(di);
-  state.counters["calls_per_message"] =
-      stored ? static_cast<double>(state.iterations()) / static_cast<double>(stored) : 0.0;
-}
-
-// One iteration is as many ReceiveStep calls as one message takes.
-void BM_ReceiveStepMessage(benchmark::State &state) {
-  DriverInstance &di = TheLine().di;
-  StreamClient client(AnswerStream());
-  ResetReception(di);
-  ClearStore(di);
-  int64_t stored = 0;
-  for (auto _ : state) {
-    while (!ReceiveStep(di, client)) {
-    }
-    if (++stored % 1024 == 0) {
-      state.PauseTiming();
-      ClearStore(di);
-      state.ResumeTiming();
-    }
+  if (!perMessage && stored > 0) {
+    state.counters["calls_per_message"] =
+        static_cast<double>(state.iterations()) / static_cast<double>(stored);
   }
-  ClearStore(di);
 }
 
 void BM_CompressReads(benchmark::State &state) {
@@ -253,8 +221,8 @@ const bool registered = [] {
     bench::Register("DecodeResponse/" + c.Id,
                     [&c](benchmark::State &s) { BM_DecodeResponse(s, c); });
   }
-  bench::Register("ReceiveStep/call", BM_ReceiveStepCall);
-  bench::Register("ReceiveStep/message", BM_ReceiveStepMessage);
+  bench::Register("ReceiveStep/call", [](benchmark::State &s) { ReceiveStream(s, false); });
+  bench::Register("ReceiveStep/message", [](benchmark::State &s) { ReceiveStream(s, true); });
   bench::Register("CompressReads/6000_reads", BM_CompressReads)->Unit(benchmark::kMicrosecond);
   return true;
 }();

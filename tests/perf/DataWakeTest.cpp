@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "net/TMyTCPClient.h"
+#include "perf/Sleeper.h"
 #include "port/MessageLoop.h"
 #include "port/Thread.h"
 #include "support/Loopback.h"
@@ -21,22 +22,7 @@ namespace {
 using test::LoopbackListener;
 using test::LoopbackPeer;
 using test::PumpUntil;
-
-// Sleeps ten minutes at a time, like a driver with a very long IDLE_TIME.
-class Sleeper : public Thread {
- public:
-  Sleeper() : Thread(nullptr) {}
-  ~Sleeper() override { Stop(); }
-  std::atomic<int> sleepsEnded{0};
-
- protected:
-  void Execute() override {
-    while (!Terminated()) {
-      Sleep(600000);
-      sleepsEnded.fetch_add(1);
-    }
-  }
-};
+using test::Sleeper;
 
 // The form's services as far as the client uses them: status lines, and the
 // wake-up of the thread.

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "perf/Sleeper.h"
 #include "port/Thread.h"
 #include "support/Timing.h"
 
@@ -15,22 +16,7 @@ namespace zl {
 namespace {
 
 using test::WaitUntil;
-
-// Sleeps ten minutes at a time: only Wake (or Terminate) ends a sleep in time.
-class Sleeper : public Thread {
- public:
-  Sleeper() : Thread(nullptr) {}
-  ~Sleeper() override { Stop(); }
-  std::atomic<int> sleepsEnded{0};
-
- protected:
-  void Execute() override {
-    while (!Terminated()) {
-      Sleep(600000);
-      sleepsEnded.fetch_add(1);
-    }
-  }
-};
+using test::Sleeper;
 
 TEST(ThreadWake, EveryWakeAfterASleepEndedEndsTheNext) {
   Sleeper t;
