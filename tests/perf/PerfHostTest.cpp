@@ -19,7 +19,9 @@ TEST(PerfHost, AReadThroughTheEntryPointsBringsTheControllersValue) {
   options.File.IdleTime = 1;
   PerfHost host(options);
   ASSERT_TRUE(host.Ok()) << host.Error();
-  EXPECT_GT(host.HeapAdded(), 0);
+  if (HeapInUse() > 0) {  // no figure under a sanitizer's allocator
+    EXPECT_GT(host.HeapAdded(), 0);
+  }
   ASSERT_NE(host.ThreadId(), 0);
   ASSERT_TRUE(host.Connect(1));
 
