@@ -154,6 +154,9 @@ ReadRun MeasureReads(int idleTime, int samples) {
     const int value = 1000 + i;
     model.SetQqBytes(address[0], address[1], address[2],
                      {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), 0, 0});
+    // Between two passes, so that the count starts with the pass the request
+    // wakes and not with one already under way.
+    while (host.InPass()) std::this_thread::yield();
     const bool idle = host.GetDouble(495) == 0.0;
     const uint64_t p0 = host.Passes();
     const auto t0 = Clock::now();

@@ -128,6 +128,11 @@ uint64_t PerfHost::Passes() const {
   return form && form->Thread ? form->Thread->PassCount() : 0;
 }
 
+bool PerfHost::InPass() const {
+  TDrvForm *form = Form(handle_);
+  return form && form->Di.CycleBusy.load() != 0;
+}
+
 double ThreadCpuSeconds(pid_t tid) {
   // schedstat gives the time on the processor in nanoseconds; stat only in
   // clock ticks (10 ms), too coarse for an idle thread.

@@ -54,8 +54,10 @@ class PerfHost {
   bool PumpUntil(const std::function<bool()> &pred, int timeoutMs = 10000);
 
   double GetDouble(uint16_t channel) const;
-  // Passes the communication thread has run since Init.
+  // Passes the communication thread has run since Init (counted as each ends).
   uint64_t Passes() const;
+  // The communication thread is inside a pass (CycleBusy).
+  bool InPass() const;
   // The communication thread's id (0 when it could not be told apart).
   pid_t ThreadId() const { return threadId_; }
 
