@@ -362,7 +362,7 @@ void PrintFlows(const std::vector<FlowRun> &runs) {
       "stations, so nothing merges), measured while the queue stays full. The least passes "
       "an exchange needs back to back: %d (the read's %d, the pause, and the hunt for the "
       "last answer's SUFFIX); the pause lasts until the 10 ms clock moves, so at IDLE_TIME 1 "
-      "it takes about 5 passes more on average. Busy share: the time the gateway spent "
+      "it can take up to ten passes. Busy share: the time the gateway spent "
       "sending answer bytes (10 bits each at the baud rate) over the time measured. The "
       "simulator paces only its answers: the requests' bytes take no line time here, on a "
       "real half-duplex line they would come on top.\n\n",
