@@ -3,6 +3,7 @@
 #ifndef ZL_CONFIG_PARAMETERFILE_H
 #define ZL_CONFIG_PARAMETERFILE_H
 
+#include <string>
 #include <string_view>
 
 #include "driver/DriverInstance.h"
@@ -20,6 +21,11 @@ bool LoadParameterFile(DriverInstance &di);
 
 // The same load over the file's bytes already in memory.
 bool LoadParameterText(DriverInstance &di, std::string_view text);
+
+// A load outside a running driver (the tools read the file the driver reads):
+// the defaults, then the file at path (at most 255 bytes), with the event lines
+// dropped and the debug log left off. On failure gives the message in UTF-8.
+bool LoadParameterFileStandalone(DriverInstance &di, const std::string &path, std::string &error);
 
 // After a successful load: clears the run-time values of all 100 stations.
 void ResetStations(DriverInstance &di);

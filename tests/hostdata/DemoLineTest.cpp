@@ -13,6 +13,7 @@
 
 #include "exchange/Encodings.h"
 #include "support/Bytes.h"
+#include "support/HostCalls.h"
 #include "support/TestSupport.h"
 #include "zlnetdrv.h"
 #include "zlsim/Simulator.h"
@@ -37,7 +38,7 @@ constexpr uint16_t kReadAItolvin = 460, kReadCT = 461, kReadBI = 472, kReadKI = 
                    kConnect = 476, kConnected = 478;
 constexpr uint16_t kQueued = 490, kCycleState = 495;
 
-class DemoLine : public ::testing::Test {
+class DemoLine : public ::testing::Test, public test::HostCalls {
  protected:
   // demo.par, edited by edit, served by the simulator on ephemeral ports; the
   // driver initialised with the same file pointing at them. The line is made
@@ -77,22 +78,6 @@ class DemoLine : public ::testing::Test {
 
   sim::ControllerModel &Controller(int n = 1) { return *sim_->Station(n); }
 
-  template <class T>
-  T Get(uint16_t channel, uint32_t type) {
-    HostValue v{type, {}};
-    GetInput(h_, channel, &v);
-    T x;
-    std::memcpy(&x, v.value, sizeof x);
-    return x;
-  }
-  double D(uint16_t channel) { return Get<double>(channel, ZL_TYPE_DOUBLE); }
-  uint8_t Bool(uint16_t channel) { return Get<uint8_t>(channel, ZL_TYPE_BOOL); }
-  void Put(uint16_t channel, uint32_t type, uint64_t value) {
-    OutputRequest(h_, channel, type, value);
-  }
-  void PutD(uint16_t channel, double value) {
-    Put(channel, ZL_TYPE_DOUBLE, std::bit_cast<uint64_t>(value));
-  }
   uint32_t BufferField(std::size_t offset) {
     uint32_t x;
     std::memcpy(&x, buffer_.get() + offset, 4);
@@ -120,7 +105,6 @@ class DemoLine : public ::testing::Test {
 
   TempDir dir_;
   std::unique_ptr<sim::Simulator> sim_;
-  void *h_ = nullptr;
   std::unique_ptr<uint8_t[]> buffer_;
 };
 

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "port/Clock.h"
+#include "support/HostCalls.h"
 #include "support/TestSupport.h"
 #include "zlnetdrv.h"
 #include "zlsim/Simulator.h"
@@ -57,7 +58,7 @@ constexpr double kAnswerTime = 30.0;
 constexpr double kSleepSeconds = 100.0;
 }  // namespace demo
 
-class HostSession {
+class HostSession : public HostCalls {
  public:
   HostSession() = default;
   ~HostSession();
@@ -81,22 +82,6 @@ class HostSession {
   sim::Simulator &Sim() { return *sim_; }
   SteppedClock &Clock() { return clock_; }
   const std::string &DriverFile() const { return driverFile_; }
-
-  // --- host calls
-  template <class T>
-  T Get(uint16_t channel, uint32_t type) {
-    HostValue v{type, {}};
-    GetInput(h_, channel, &v);
-    T x;
-    std::memcpy(&x, v.value, sizeof x);
-    return x;
-  }
-  double D(uint16_t channel) { return Get<double>(channel, ZL_TYPE_DOUBLE); }
-  uint8_t Bool(uint16_t channel) { return Get<uint8_t>(channel, ZL_TYPE_BOOL); }
-  void Put(uint16_t channel, uint32_t type, uint64_t value) {
-    OutputRequest(h_, channel, type, value);
-  }
-  void Command(uint16_t channel) { Put(channel, ZL_TYPE_BOOL, 1); }
 
   // Pumps the driver's messages (and makes the time-outs due) until pred
   // holds; false after timeoutMs.
@@ -137,7 +122,6 @@ class HostSession {
   bool clockInstalled_ = false;
   std::unique_ptr<sim::Simulator> sim_;
   std::string driverFile_;
-  void *h_ = nullptr;
   uint64_t withheldSeen_ = 0;
   double prefixBase_ = 0;
   uint64_t timeoutsMade_ = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 #include "config/ParameterFile.h"
@@ -13,17 +12,6 @@
 namespace zl::sim {
 
 namespace {
-
-// The loader reports its progress as event lines; the simulator has no status
-// window, so they go nowhere.
-class SilentServices : public DriverServices {
- public:
-  void AddEvent(std::string_view) override {}
-  void AddStatusLine(std::string_view) override {}
-  void PostEvent(std::string_view) override {}
-  void Synchronize(const std::function<void()> &fn) override { fn(); }
-  void Wake() override {}
-};
 
 std::vector<SimMemoryItem> CopyMemoryList(const MemoryItemDef *list, int count) {
   std::vector<SimMemoryItem> items;
@@ -90,17 +78,7 @@ bool LoadSimConfig(const std::string &path, SimConfig &config, std::string &erro
     return false;
   }
   auto di = std::make_unique<DriverInstance>();
-  SilentServices services;
-  di->Services = &services;
-  InitZavro(*di);
-  di->ParameterFileName = full;
-  bool ok = LoadParameterFile(*di);
-  di->Log.Disable();
-  if (!ok) {
-    error = Utf8FromCp1250(std::string_view(di->ErrorText, ::strnlen(di->ErrorText, 80)));
-    if (error.empty()) error = "the parameter file could not be loaded";
-    return false;
-  }
+  if (!LoadParameterFileStandalone(*di, full, error)) return false;
   config = ConfigFromDriver(*di);
   return true;
 }
