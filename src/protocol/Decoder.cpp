@@ -39,6 +39,10 @@ const Texts &T() {
 }
 
 constexpr std::size_t kEventIndent = 60;
+// The indent as text, so that building an event line allocates nothing.
+constexpr std::string_view kEventIndentText =
+    "                                                            ";
+static_assert(kEventIndentText.size() == kEventIndent);
 constexpr std::size_t kEventNameEnd = 146;
 constexpr std::size_t kEventHeadEnd = 149;
 
@@ -167,7 +171,7 @@ class MessageWalk {
   bool ErrorItem(std::size_t &c) {
     if (!Fits(c + 1, 1)) return false;
     const uint8_t number = At(c + 1);
-    ++st_.ErrorItemCount;
+    CountOne(st_.ErrorItemCount);
     ++st_.FailCount;
     st_.Fault = 1;
     Text(T().ErrorItem);
@@ -450,9 +454,15 @@ class MessageWalk {
     Text(T().QqRead);
     Text(NumberText(static_cast<int64_t>(data.size() / 4), 10));
     Text("x) ");
+    // The descriptors run to the frame's trailer (PRESUFFIX, checksum,
+    // SUFFIX): an answer with more values than the frame asked for must not
+    // take the trailer's bytes for one more variable's address.
     const std::string_view frame = frame_.view();
+    const std::size_t trailer = di_.Global.PreSuffix.size() + 1 + di_.Global.Suffix.size();
     const std::string_view descriptors =
-        prefix + 8 < frame.size() ? frame.substr(prefix + 8) : std::string_view();
+        prefix + 8 + trailer < frame.size()
+            ? frame.substr(prefix + 8, frame.size() - trailer - (prefix + 8))
+            : std::string_view();
     for (std::size_t d = 0, v = 0; d + 3 <= descriptors.size() && v + 4 <= data.size();
          d += 3, v += 4) {
       const auto *desc = reinterpret_cast<const uint8_t *>(descriptors.data() + d);
@@ -608,7 +618,7 @@ int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requ
       st.TimeoutRun = 0;
       st.Fault = 0;
 
-      Str255 event(std::string(kEventIndent, ' '));
+      Str255 event(kEventIndentText);
       event += "<<<-- ";
       event += st.Name;
       event.truncate(kEventNameEnd);

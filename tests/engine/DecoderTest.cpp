@@ -216,6 +216,14 @@ TEST_F(Decoder, WriteAcknowledgmentsAndErrors) {
   EXPECT_EQ(ErrorItemText(0), Cp("Příjem pasiv. hlášení OK"));
 }
 
+// The host may set the counter to anything; counting on wraps it round
+// instead of overflowing.
+TEST_F(Decoder, TheErrorItemCounterWrapsRound) {
+  St(1).ErrorItemCount = INT32_MAX;
+  EXPECT_EQ(Decode(Bytes({'E', 7, 'E', 7})), 1);
+  EXPECT_EQ(St(1).ErrorItemCount, INT32_MIN + 1);
+}
+
 TEST_F(Decoder, AnActiveMessageIsAcknowledgedWithItsRoutingTurnedRound) {
   EXPECT_EQ(Decode("H"), 1);
   EXPECT_EQ(St(1).ActiveMessage, 1);
@@ -295,6 +303,21 @@ TEST_F(Decoder, AQqReadAnswerWithFewerValuesStoresWhatItHas) {
   EXPECT_EQ(Decode("Qq" + Bytes({7, 0, 0, 0}), frame.view()), 1);
   EXPECT_EQ(St(1).QqVariables[0].NumericValue, 7.0f);
   EXPECT_EQ(St(1).QqVariables[4].IntValue, 0);
+}
+
+// An answer with more values than its frame asked for (one that met another
+// request's frame) stops at the frame's trailer: the PRESUFFIX, checksum and
+// SUFFIX bytes are no variable's address.
+TEST_F(Decoder, AQqReadAnswerWithMoreValuesStopsAtTheFramesTrailer) {
+  QueuedRequest request{1, kReadQq, 0, Str255(Bytes({0, 16, 4})), nullptr, 0};
+  const Str255 frame = BuildRequestFrame(Di(), request);
+  const std::string trailer = frame.str().substr(frame.size() - 3);
+  QqVariable decoy = St(1).QqVariables[0];
+  std::memcpy(decoy.Address, trailer.data(), 3);
+  St(1).QqVariables.push_back(decoy);
+  EXPECT_EQ(Decode("Qq" + Bytes({7, 0, 0, 0, 42, 0, 0, 0}), frame.view()), 1);
+  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 7.0f);
+  EXPECT_EQ(St(1).QqVariables.back().NumericValue, 0.0f);
 }
 
 // Six records of sample memory: record r holds the time stamp 0x20 0x24
