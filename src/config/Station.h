@@ -155,6 +155,12 @@ enum GroupChannel : int {
   kGroupCount
 };
 
+// The runtime counters run for months and the host may set them to any
+// value: they go on counting modulo 2^32 instead of overflowing.
+inline void CountOne(int32_t &counter) {
+  counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
+}
+
 struct Station {
   // --- configuration
   uint8_t Address = 0;
@@ -179,7 +185,7 @@ struct Station {
   Real6 AnalogIn[kMaxAnalogIn + 1];       // 1..64
   CounterDef Counters[kMaxCounters + 1];  // 1..48
 
-  // --- runtime counters and flags
+  // --- runtime counters and flags (counted with CountOne)
   int32_t RequestCount = 0;      // requests sent (MsgCounter)
   int32_t TimeoutTotal = 0;      // all answer time-outs (ErrorNoAnswer)
   int32_t ErrorItemCount = 0;    // "E" items received (ErrorInMess)

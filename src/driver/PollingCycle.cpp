@@ -80,7 +80,7 @@ bool FindAwakeHead(DriverInstance &di, QueueId q, QueuedRequest &head) {
 
 void CountRequest(DriverInstance &di, int n) {
   std::lock_guard<std::mutex> lock(di.DataLock);
-  if (Station *st = StationOf(di, n)) ++st->RequestCount;
+  if (Station *st = StationOf(di, n)) CountOne(st->RequestCount);
 }
 
 // --- state 0
@@ -290,7 +290,7 @@ void Timeout(DriverInstance &di, LineClient &client) {
       std::lock_guard<std::mutex> lock(di.DataLock);
       Station &st = *StationOf(di, n);
       ++st.TimeoutRun;
-      ++st.TimeoutTotal;
+      CountOne(st.TimeoutTotal);
       if (FromReal6(st.SleepRemaining) == 0.0 && st.TimeoutRun >= di.Global.SleepCount &&
           FromReal6(di.Global.SleepTime) != 0.0) {
         st.SleepRemaining = di.Global.SleepTime;

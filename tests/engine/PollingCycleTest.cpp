@@ -152,6 +152,17 @@ TEST_F(PollingCycle, TheAnswerTimeRunsOutOnTheFirstStepPastIt) {
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadBinaryInputs}}));
 }
 
+// The host may set the counters to anything; counting on wraps them round
+// instead of overflowing.
+TEST_F(PollingCycle, TheRequestAndTimeOutCountersWrapRound) {
+  St(1).RequestCount = INT32_MAX;
+  St(1).TimeoutTotal = INT32_MAX;
+  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  TimeOutOnce();
+  EXPECT_EQ(St(1).RequestCount, INT32_MIN);
+  EXPECT_EQ(St(1).TimeoutTotal, INT32_MIN);
+}
+
 TEST_F(PollingCycle, AStationWithoutAPhoneIsRetriedBehindOthersAndSleepsAfterSleepCount) {
   Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
   Enqueue(Di(), QueueId::Secondary, 1, kReadCounters, 0);
