@@ -45,8 +45,10 @@ bool LoadBlockTypes(ParameterReader &r, MemoryBlock &block) {
 }  // namespace
 
 // DEF_MEMORY_IN / DEF_MEMORY_OUT: NONE, or rows "entry address [type]" and
-// ARRAY up to DEF_MEMORY_END. An entry outside 1..100, or an address that is
-// not a 16-bit number, makes the list bad (the reading goes on to its end).
+// ARRAY up to DEF_MEMORY_END. The entry number keeps its low 8 bits, as every
+// 8-bit field does (257 reads as 1). An entry outside 1..100, or an address
+// that is not a 16-bit number, makes the list bad (the reading goes on to its
+// end).
 bool LoadMemoryOutCfg(ParameterReader &r, MemoryItemDef *list, bool *blockRead) {
   r.Debug("LoadMemoryOutCfg", r.Item());
   if (blockRead) *blockRead = false;
