@@ -85,7 +85,10 @@ void TCustomWSocket::SendText(std::string_view data) {
   int error = 0;
   {
     std::lock_guard<std::mutex> lock(handleLock_);
-    if (handle_ < 0) return;
+    // Only into an established connection: a socket still connecting may be
+    // another gateway's, opened by the host's thread since the caller saw the
+    // old connection up, and a frame meant for the old line must not reach it.
+    if (handle_ < 0 || State() != Connected) return;
     std::size_t done = 0;
     int retries = 0;
     while (done < data.size()) {
@@ -280,8 +283,10 @@ void TTCPClient::WindowProc(int fd, int event, int error) {
         break;
       }
       loop_.WatchSocket(fd, MessageLoop::kFdRead | MessageLoop::kFdClose, Window());
-      if (OnConnect) OnConnect(*this, fd);
+      // Connected before the handler runs, so that a frame sent as soon as
+      // the handler reports the connection goes out.
       SetState(Connected);
+      if (OnConnect) OnConnect(*this, fd);
       break;
     case MessageLoop::kFdClose:
       if (error == kWsaEnetdown) {

@@ -63,8 +63,9 @@ class TCustomWSocket {
 
   // Sends all of data, repeating from the first unsent byte. A full send
   // buffer is retried at once, at most 100 times; any other failure is
-  // reported and ends the call. An empty text sends nothing. With no socket
-  // nothing is sent and nothing is reported (a close may have just won).
+  // reported and ends the call. An empty text sends nothing. With no socket,
+  // or one not yet connected, nothing is sent and nothing is reported (a
+  // close or another gateway's connect may have just won).
   void SendText(std::string_view data);
   // Loop's thread: one recv of at most 1024 bytes (empty on failure; errors
   // other than would-block are reported). Re-arms the next FD_READ.

@@ -281,7 +281,12 @@ TEST(TTCPClient, SendsWholeTextsAndNothingForAnEmptyOne) {
   Recorder r(loop);
   r.client.SendText("no socket yet");  // nothing to send on, nothing to report
   EXPECT_EQ(r.client.SendCalls(), 0u);
-  ASSERT_TRUE(r.Link());
+  r.OpenTo("127.0.0.1", r.server.port());
+  r.client.SendText("still connecting");  // not yet this line's connection
+  EXPECT_EQ(r.client.SendCalls(), 0u);
+  ASSERT_TRUE(r.WaitConnected());
+  r.peer = r.server.Accept();
+  ASSERT_TRUE(r.peer.valid());
 
   r.client.SendText("");
   EXPECT_EQ(r.client.SendCalls(), 0u);
