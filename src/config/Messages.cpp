@@ -4,10 +4,10 @@
 
 namespace zl::msg {
 
-#define ZL_CP1250_TEXT(name, utf8)                \
-  const std::string &name() {                     \
-    static const std::string text = Cp1250(utf8); \
-    return text;                                  \
+#define ZL_CP1250_TEXT(name, utf8)                     \
+  const std::string &name() {                          \
+    static const std::string &text = KeptCp1250(utf8); \
+    return text;                                       \
   }
 
 ZL_CP1250_TEXT(MissingGroup, "Chybí definice skupiny ")

@@ -3,19 +3,10 @@
 #include "port/Text.h"
 
 namespace zl::text {
-namespace {
-
-// Converted once, kept for the life of the process.
-const std::string &Keep(std::string_view utf8) {
-  return *new std::string(Cp1250(utf8));
-}
-
-}  // namespace
-
-#define ZL_KEPT_TEXT(function, utf8)                  \
-  const std::string &function() {                     \
-    static const std::string &converted = Keep(utf8); \
-    return converted;                                 \
+#define ZL_KEPT_TEXT(function, utf8)                        \
+  const std::string &function() {                           \
+    static const std::string &converted = KeptCp1250(utf8); \
+    return converted;                                       \
   }
 
 ZL_KEPT_TEXT(HostNameLine, "Název ovladače v aplikaci = ")

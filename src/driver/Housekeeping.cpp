@@ -16,7 +16,7 @@ namespace zl {
 namespace {
 
 const std::string &SleepEndText() {
-  static const std::string &text = *new std::string(Cp1250(" - konec módu \"sleep\""));
+  static const std::string &text = KeptCp1250(" - konec módu \"sleep\"");
   return text;
 }
 

@@ -23,19 +23,19 @@ namespace {
 // The Czech texts of the output path, converted once and kept for the life of
 // the process.
 const std::string &TextReadMemoryBlock() {
-  static const std::string &t = *new std::string(Cp1250(" - čtení MB (memory block)"));
+  static const std::string &t = KeptCp1250(" - čtení MB (memory block)");
   return t;
 }
 const std::string &TextErrorCounterSet() {
-  static const std::string &t = *new std::string(Cp1250(" - nastavení počítadla chyb = "));
+  static const std::string &t = KeptCp1250(" - nastavení počítadla chyb = ");
   return t;
 }
 const std::string &TextMessageCounterSet() {
-  static const std::string &t = *new std::string(Cp1250(" - nastavení počítadla zpráv = "));
+  static const std::string &t = KeptCp1250(" - nastavení počítadla zpráv = ");
   return t;
 }
 const std::string &TextCallCodeSet() {
-  static const std::string &t = *new std::string(Cp1250(" - nastavení AH/CallCode = "));
+  static const std::string &t = KeptCp1250(" - nastavení AH/CallCode = ");
   return t;
 }
 constexpr std::string_view kTextTcpInit = "Inicializace TCP";

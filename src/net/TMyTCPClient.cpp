@@ -27,7 +27,7 @@ struct Lines {
 };
 
 const Lines &L() {
-  static const Lines lines;
+  static const Lines &lines = *new Lines;  // kept for the life of the process
   return lines;
 }
 

@@ -69,12 +69,13 @@ constexpr ErrorText kTexts[] = {
 
 const std::string &WSockErrorText(int code) {
   // Converted once; read-only afterwards, so both threads may look up.
-  static const std::map<int, std::string> texts = [] {
-    std::map<int, std::string> m;
-    for (const ErrorText &t : kTexts) m.emplace(t.code, Cp1250(t.utf8));
+  // Kept for the life of the process, as every text the thread may use.
+  static const std::map<int, std::string> &texts = *[] {
+    auto *m = new std::map<int, std::string>;
+    for (const ErrorText &t : kTexts) m->emplace(t.code, Cp1250(t.utf8));
     return m;
   }();
-  static const std::string unspecified = Cp1250("Nespecifikovaná chyba Winsocku");
+  static const std::string &unspecified = KeptCp1250("Nespecifikovaná chyba Winsocku");
   auto it = texts.find(code);
   return it == texts.end() ? unspecified : it->second;
 }

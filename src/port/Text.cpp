@@ -88,6 +88,10 @@ std::string Cp1250(std::string_view utf8) {
   return out;
 }
 
+const std::string &KeptCp1250(std::string_view utf8) {
+  return *new std::string(Cp1250(utf8));
+}
+
 std::string Utf8FromCp1250(std::string_view cp1250) {
   std::string out;
   out.reserve(cp1250.size() + cp1250.size() / 4);

@@ -111,6 +111,11 @@ using Str255 = ShortStr<255>;
 // lacks become '?'. Used once per literal: keep the result.
 std::string Cp1250(std::string_view utf8);
 
+// Cp1250 of a literal, kept for the life of the process: a thread that still
+// runs while the process exits (a host that never called Done) may go on
+// reading it. Keep the reference in a function-local static.
+const std::string &KeptCp1250(std::string_view utf8);
+
 // Converts Windows-1250 bytes into UTF-8 (for the status window's JSON and for
 // terminal output). Undefined code points become U+FFFD.
 std::string Utf8FromCp1250(std::string_view cp1250);

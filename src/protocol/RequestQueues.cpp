@@ -181,8 +181,8 @@ bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3) {
 }
 
 Str255 QueueStatusText(const DriverInstance &di) {
-  static const std::string primary = Cp1250("Primární fronta (pro zápis)  : ");
-  static const std::string secondary = Cp1250("Sekundární fronta (pro čtení) : ");
+  static const std::string &primary = KeptCp1250("Primární fronta (pro zápis)  : ");
+  static const std::string &secondary = KeptCp1250("Sekundární fronta (pro čtení) : ");
   std::size_t primaryCount, secondaryCount;
   {
     std::lock_guard<std::mutex> lock(di.QueueLock);
