@@ -34,7 +34,10 @@ const Lines &L() {
 }  // namespace
 
 TMyTCPClient::TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo)
-    : socket_(std::make_unique<TTCPClient>(loop)), statusMemo_(statusMemo) {
+    : loop_(loop),
+      alive_(std::make_shared<std::atomic<bool>>(true)),
+      socket_(std::make_unique<TTCPClient>(loop)),
+      statusMemo_(statusMemo) {
   socket_->OnError = [this](TCustomWSocket &s, int e, const std::string &m) {
     SocketError(s, e, m);
   };
@@ -50,6 +53,7 @@ TMyTCPClient::TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo)
 }
 
 TMyTCPClient::~TMyTCPClient() {
+  alive_->store(false);
   if (Connected()) Disconnect();
   socket_.reset();  // closes a socket still open, while the handlers' object lives
 }
@@ -107,27 +111,63 @@ int TMyTCPClient::ReceivedCount() {
 // The reads wait for an append under way rather than skipping it: after
 // ReceivedCount has promised n bytes, a read of n always gives n.
 int TMyTCPClient::ReadByte(uint8_t &b) {
-  std::lock_guard<std::mutex> lock(receivedLock_);
-  if (!received_.empty()) {
-    b = received_.front();
-    received_.pop_front();
+  bool resume = false;
+  {
+    std::lock_guard<std::mutex> lock(receivedLock_);
+    if (!received_.empty()) {
+      b = received_.front();
+      received_.pop_front();
+    }
+    resume = ResumeDueLocked();
   }
+  if (resume) PostResume();
   return 0;
 }
 
 Str255 TMyTCPClient::ReadBytes(uint16_t maxCount) {
   Str255 out;
-  std::lock_guard<std::mutex> lock(receivedLock_);
-  // Only what the text can hold is taken; the rest stays for the next read.
-  std::size_t n = std::min<std::size_t>({maxCount, received_.size(), Str255::Capacity});
-  for (std::size_t i = 0; i < n; ++i) out.push_back(received_[i]);
-  received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
+  bool resume = false;
+  {
+    std::lock_guard<std::mutex> lock(receivedLock_);
+    // Only what the text can hold is taken; the rest stays for the next read.
+    std::size_t n = std::min<std::size_t>({maxCount, received_.size(), Str255::Capacity});
+    for (std::size_t i = 0; i < n; ++i) out.push_back(received_[i]);
+    received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
+    resume = ResumeDueLocked();
+  }
+  if (resume) PostResume();
   return out;
 }
 
 void TMyTCPClient::ClearReceived() {
+  bool resume = false;
+  {
+    std::lock_guard<std::mutex> lock(receivedLock_);
+    received_.clear();
+    resume = ResumeDueLocked();
+  }
+  if (resume) PostResume();
+}
+
+bool TMyTCPClient::ReadingHeld() {
   std::lock_guard<std::mutex> lock(receivedLock_);
-  received_.clear();
+  return readHeld_;
+}
+
+bool TMyTCPClient::ResumeDueLocked() {
+  if (!readHeld_ || received_.size() > kReceiveHighWater / 2) return false;
+  readHeld_ = false;
+  return true;
+}
+
+// The socket is read on the host's thread only; posting never waits, so the
+// communication thread may do it while it holds its own locks.
+void TMyTCPClient::PostResume() {
+  loop_.Post([this, alive = alive_] {
+    if (alive->load() && socket_->State() == TCustomWSocket::Connected) {
+      SocketData(*socket_, socket_->Handle());
+    }
+  });
 }
 
 void TMyTCPClient::SendFrame(LineState &state, const Str255 &frame, uint8_t newMode) {
@@ -153,6 +193,15 @@ void TMyTCPClient::SocketConnect(TCustomWSocket &sender, int socket) {
 }
 
 void TMyTCPClient::SocketData(TCustomWSocket &, int) {
+  {
+    // A full store: the socket stays unread (and its next read unarmed)
+    // until the cycle has taken enough.
+    std::lock_guard<std::mutex> lock(receivedLock_);
+    if (received_.size() >= kReceiveHighWater) {
+      readHeld_ = true;
+      return;
+    }
+  }
   receiving_.store(1);
   std::string bytes = socket_->ReceiveText();
   {

@@ -6,10 +6,9 @@
 //
 // Threads: built, connected, disconnected and destroyed on the host's thread,
 // which also runs the socket's events (they append to the store, wake the
-// communication thread and write the status lines). The communication thread reads the store, sends frames and
-// reads Host, Port and Connected. The store has its own lock; the endpoint
-// has another; the flags are atomics; sending and closing meet only under the
-// socket's handle lock.
+// communication thread and write the status lines). The communication thread reads the store, sends
+// frames and reads Host, Port and Connected. The store has its own lock; the endpoint has another;
+// the flags are atomics; sending and closing meet only under the socket's handle lock.
 #ifndef ZL_NET_TMYTCPCLIENT_H
 #define ZL_NET_TMYTCPCLIENT_H
 
@@ -32,6 +31,11 @@ class TMyTCPClient : public LineClient {
  public:
   static constexpr const char *kDefaultHost = "127.0.0.1";
   static constexpr int kDefaultPort = 1998;
+  // A gateway that sends faster than the cycle takes its bytes: from this many
+  // stored bytes on, the socket is no longer read, so that TCP holds the
+  // gateway back instead of the store growing without end. Reading resumes
+  // once the cycle has taken the store down to half of it. Nothing is lost.
+  static constexpr std::size_t kReceiveHighWater = 64 * 1024;
 
   // Creates the socket on the host's loop, binds its events and writes the
   // five status lines about the socket layer and this host. statusMemo may
@@ -71,6 +75,8 @@ class TMyTCPClient : public LineClient {
   bool ErrorFlag() const { return errorFlag_.load(); }
   bool Opened() const { return opened_.load(); }
   bool Receiving() const { return receiving_.load() != 0; }
+  // The store is full and the socket is left unread for now.
+  bool ReadingHeld();
   TTCPClient &Socket() { return *socket_; }
 
  private:
@@ -79,7 +85,14 @@ class TMyTCPClient : public LineClient {
   void SocketConnect(TCustomWSocket &sender, int socket);
   void SocketData(TCustomWSocket &sender, int socket);
   void SocketClose(TCustomWSocket &sender, int socket);
+  // Any thread, after bytes left the store (receivedLock_ held): when the
+  // socket was left unread and the store is down to half, has the host's
+  // thread read it again. True when the caller must post that read.
+  bool ResumeDueLocked();
+  void PostResume();
 
+  MessageLoop &loop_;
+  std::shared_ptr<std::atomic<bool>> alive_;  // false once destroyed (posted reads)
   std::unique_ptr<TTCPClient> socket_;
   std::atomic<bool> errorFlag_{false};  // the socket reported an error
   std::atomic<bool> opened_{false};     // Connect started a connection
@@ -91,6 +104,7 @@ class TMyTCPClient : public LineClient {
   DriverServices *statusMemo_ = nullptr;
   std::mutex receivedLock_;            // guards received_
   std::deque<uint8_t> received_;       // oldest first
+  bool readHeld_ = false;              // guarded by receivedLock_
   std::atomic<uint8_t> receiving_{0};  // the data handler is appending
 };
 

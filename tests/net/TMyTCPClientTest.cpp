@@ -279,6 +279,34 @@ TEST(TMyTCPClient, ReadsOnAnotherThreadNeverLoseOrReorderBytes) {
   EXPECT_TRUE(got == sent);
 }
 
+// A gateway that floods while the cycle takes nothing: the store stops
+// growing at its ceiling (the gateway is held back), and once the store is
+// read everything arrives, in order.
+TEST(TMyTCPClient, AFloodingGatewayIsHeldBackAndNothingIsLost) {
+  Connection c;
+  ASSERT_TRUE(c.Open());
+  const std::string sent = Pattern(1 << 20, 5);
+  std::thread gateway([&] { c.peer.Send(sent); });
+  const int ceiling = static_cast<int>(TMyTCPClient::kReceiveHighWater) + 1024;
+  EXPECT_TRUE(PumpUntil(c.loop, [&] { return c.client.ReadingHeld(); }));
+  PumpAWhile(c.loop);
+  EXPECT_LE(c.client.ReceivedCount(), ceiling);
+
+  std::string got;
+  int most = 0;
+  const bool finished = PumpUntil(c.loop, [&] {
+    most = std::max(most, c.client.ReceivedCount());
+    got += c.TakeAll();
+    return got.size() >= sent.size();
+  });
+  if (!finished) ::shutdown(c.peer.fd(), SHUT_RDWR);  // unblocks the gateway
+  gateway.join();
+  EXPECT_LE(most, ceiling);
+  ASSERT_EQ(got.size(), sent.size());
+  EXPECT_TRUE(got == sent);
+  EXPECT_FALSE(c.client.ReadingHeld());
+}
+
 // Frames sent from the communication thread while the host's thread
 // disconnects: no send meets a closed handle, nothing is reported.
 TEST(TMyTCPClient, SendingRacesSafelyWithDisconnect) {
