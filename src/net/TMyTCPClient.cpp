@@ -108,66 +108,55 @@ int TMyTCPClient::ReceivedCount() {
   return static_cast<int>(std::min<std::size_t>(received_.size(), INT32_MAX));
 }
 
-// The reads wait for an append under way rather than skipping it: after
-// ReceivedCount has promised n bytes, a read of n always gives n.
-int TMyTCPClient::ReadByte(uint8_t &b) {
-  bool resume = false;
+// Takes from the store under its lock. When that brings a store whose socket
+// was left unread down to half, the host's thread is asked to read the socket
+// again: posting never waits, so the communication thread may ask while it
+// holds its own locks.
+template <class Take>
+void TMyTCPClient::TakeFromStore(Take take) {
   {
     std::lock_guard<std::mutex> lock(receivedLock_);
-    if (!received_.empty()) {
-      b = received_.front();
-      received_.pop_front();
-    }
-    resume = ResumeDueLocked();
+    take();
+    if (!readHeld_ || received_.size() > kReceiveHighWater / 2) return;
+    readHeld_ = false;
   }
-  if (resume) PostResume();
-  return 0;
-}
-
-Str255 TMyTCPClient::ReadBytes(uint16_t maxCount) {
-  Str255 out;
-  bool resume = false;
-  {
-    std::lock_guard<std::mutex> lock(receivedLock_);
-    // Only what the text can hold is taken; the rest stays for the next read.
-    std::size_t n = std::min<std::size_t>({maxCount, received_.size(), Str255::Capacity});
-    for (std::size_t i = 0; i < n; ++i) out.push_back(received_[i]);
-    received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
-    resume = ResumeDueLocked();
-  }
-  if (resume) PostResume();
-  return out;
-}
-
-void TMyTCPClient::ClearReceived() {
-  bool resume = false;
-  {
-    std::lock_guard<std::mutex> lock(receivedLock_);
-    received_.clear();
-    resume = ResumeDueLocked();
-  }
-  if (resume) PostResume();
-}
-
-bool TMyTCPClient::ReadingHeld() {
-  std::lock_guard<std::mutex> lock(receivedLock_);
-  return readHeld_;
-}
-
-bool TMyTCPClient::ResumeDueLocked() {
-  if (!readHeld_ || received_.size() > kReceiveHighWater / 2) return false;
-  readHeld_ = false;
-  return true;
-}
-
-// The socket is read on the host's thread only; posting never waits, so the
-// communication thread may do it while it holds its own locks.
-void TMyTCPClient::PostResume() {
   loop_.Post([this, alive = alive_] {
     if (alive->load() && socket_->State() == TCustomWSocket::Connected) {
       SocketData(*socket_, socket_->Handle());
     }
   });
+}
+
+// The reads wait for an append under way rather than skipping it: after
+// ReceivedCount has promised n bytes, a read of n always gives n.
+int TMyTCPClient::ReadByte(uint8_t &b) {
+  TakeFromStore([&] {
+    if (!received_.empty()) {
+      b = received_.front();
+      received_.pop_front();
+    }
+  });
+  return 0;
+}
+
+Str255 TMyTCPClient::ReadBytes(uint16_t maxCount) {
+  Str255 out;
+  TakeFromStore([&] {
+    // Only what the text can hold is taken; the rest stays for the next read.
+    std::size_t n = std::min<std::size_t>({maxCount, received_.size(), Str255::Capacity});
+    for (std::size_t i = 0; i < n; ++i) out.push_back(received_[i]);
+    received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
+  });
+  return out;
+}
+
+void TMyTCPClient::ClearReceived() {
+  TakeFromStore([&] { received_.clear(); });
+}
+
+bool TMyTCPClient::ReadingHeld() {
+  std::lock_guard<std::mutex> lock(receivedLock_);
+  return readHeld_;
 }
 
 void TMyTCPClient::SendFrame(LineState &state, const Str255 &frame, uint8_t newMode) {

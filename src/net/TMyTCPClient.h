@@ -85,11 +85,10 @@ class TMyTCPClient : public LineClient {
   void SocketConnect(TCustomWSocket &sender, int socket);
   void SocketData(TCustomWSocket &sender, int socket);
   void SocketClose(TCustomWSocket &sender, int socket);
-  // Any thread, after bytes left the store (receivedLock_ held): when the
-  // socket was left unread and the store is down to half, has the host's
-  // thread read it again. True when the caller must post that read.
-  bool ResumeDueLocked();
-  void PostResume();
+  // Any thread: runs take on the store under its lock, then has a socket left
+  // unread read again once the store is down to half.
+  template <class Take>
+  void TakeFromStore(Take take);
 
   MessageLoop &loop_;
   std::shared_ptr<std::atomic<bool>> alive_;  // false once destroyed (posted reads)
