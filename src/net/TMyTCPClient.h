@@ -6,9 +6,11 @@
 //
 // Threads: built, connected, disconnected and destroyed on the host's thread,
 // which also runs the socket's events (they append to the store, wake the
-// communication thread and write the status lines). The communication thread reads the store, sends
-// frames and reads Host, Port and Connected. The store has its own lock; the endpoint has another;
-// the flags are atomics; sending and closing meet only under the socket's handle lock.
+// communication thread and write the status lines). The communication thread
+// reads the store (posting a read of the socket when a full store has drained),
+// sends frames and reads Host, Port and Connected. The store has its own lock;
+// the endpoint has another; the flags are atomics; sending and closing meet
+// only under the socket's handle lock.
 #ifndef ZL_NET_TMYTCPCLIENT_H
 #define ZL_NET_TMYTCPCLIENT_H
 
