@@ -19,11 +19,11 @@
 
 /* Station 1 with ORIGINAL_CHANNELS. */
 enum {
-  BI_FIRST = 1,      /* binary inputs 1..16 */
-  NEW_BI = 466,      /* bi_new_BI: set when binary inputs arrive */
-  READ_BI = 472,     /* out_read_BI: write anything to read them */
-  CONNECT = 476,     /* out_connect_modem: 1 connects, 0 disconnects */
-  CONNECTED = 478    /* in_connected_modem */
+  BI_FIRST = 1,   /* binary inputs 1..16 */
+  NEW_BI = 466,   /* bi_new_BI: set when binary inputs arrive */
+  READ_BI = 472,  /* out_read_BI: write anything to read them */
+  CONNECT = 476,  /* out_connect_modem: 1 connects, 0 disconnects */
+  CONNECTED = 478 /* in_connected_modem */
 };
 
 static double seconds(void) {

@@ -15,8 +15,8 @@
 namespace zl {
 namespace {
 
-using test::WaitUntil;
 using test::Sleeper;
+using test::WaitUntil;
 
 TEST(ThreadWake, EveryWakeAfterASleepEndedEndsTheNext) {
   Sleeper t;
