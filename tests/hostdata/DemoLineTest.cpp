@@ -14,6 +14,7 @@
 #include "exchange/Encodings.h"
 #include "support/Bytes.h"
 #include "support/HostCalls.h"
+#include "support/HostSession.h"
 #include "support/TestSupport.h"
 #include "zlnetdrv.h"
 #include "zlsim/Simulator.h"
@@ -112,12 +113,8 @@ TEST_F(DemoLine, ReadsEveryGroupAsTheControllerHoldsIt) {
   ASSERT_NO_FATAL_FAILURE(Start());
   sim::ControllerModel &c = Controller();
   for (int k = 0; k < 16; ++k) c.SetBinaryInput(k, k % 3 == 0);
-  c.SetQqBytes(0, 16, 0, {200, 0, 0, 0});            // BYTE
-  c.SetQqBytes(0, 16, 1, {0x34, 0x12, 0, 0});        // WORD
-  c.SetQqBytes(0, 16, 3, {0xFE, 0xFF, 0xFF, 0xFF});  // INTEGER -2
-  c.SetQqBytes(0, 16, 5, {0x40, 0xE2, 0x01, 0x00});  // CARDINAL 123456
-  c.SetQqBytes(0, 16, 9, {0x15, 0xCD, 0x5B, 0x07});  // LONGINT 123456789
-  const std::string name = "Kotelna u\x01 ";         // a control byte reads as a blank
+  test::demo::SetQqNumbers(c);
+  const std::string name = "Kotelna u\x01 ";  // a control byte reads as a blank
   for (uint8_t part = 0; part < 8; ++part) {
     sim::QqValue v{' ', ' ', ' ', ' '};
     for (int i = 0; i < 4; ++i)

@@ -185,4 +185,12 @@ void HostSession::MarkGatewayStart() {
   Rebase();
 }
 
+void demo::SetQqNumbers(sim::ControllerModel &c) {
+  c.SetQqBytes(0, 16, 0, {200, 0, 0, 0});            // BYTE
+  c.SetQqBytes(0, 16, 1, {0x34, 0x12, 0, 0});        // WORD
+  c.SetQqBytes(0, 16, 3, {0xFE, 0xFF, 0xFF, 0xFF});  // INTEGER -2
+  c.SetQqBytes(0, 16, 5, {0x40, 0xE2, 0x01, 0x00});  // CARDINAL 123456
+  c.SetQqBytes(0, 16, 9, {0x15, 0xCD, 0x5B, 0x07});  // LONGINT 123456789
+}
+
 }  // namespace zl::test

@@ -56,6 +56,10 @@ constexpr uint16_t kClientConnected = 488, kQueued = 490, kPrefixCount = 493, kC
 // The seconds the session's edits give ANSWER_TIME and SLEEP_TIME.
 constexpr double kAnswerTime = 30.0;
 constexpr double kSleepSeconds = 100.0;
+// The numeric QQ variables of the first station, one of each type, set in
+// its controller: BYTE 200, WORD 0x1234, INTEGER -2, CARDINAL 123456,
+// LONGINT 123456789.
+void SetQqNumbers(sim::ControllerModel &c);
 }  // namespace demo
 
 class HostSession : public HostCalls {

@@ -15,6 +15,7 @@
 #include "PollLine.h"
 #include "exchange/Encodings.h"
 #include "support/Bytes.h"
+#include "support/HostSession.h"
 
 namespace zl::test {
 namespace {
@@ -39,11 +40,7 @@ class Zlpoll : public PollLine {
   void SetKnownValues() {
     sim::ControllerModel &c = Controller(kStation1);
     for (int k = 0; k < 16; ++k) c.SetBinaryInput(k, k % 3 == 0);
-    c.SetQqBytes(0, 16, 0, {200, 0, 0, 0});            // BYTE
-    c.SetQqBytes(0, 16, 1, {0x34, 0x12, 0, 0});        // WORD
-    c.SetQqBytes(0, 16, 3, {0xFE, 0xFF, 0xFF, 0xFF});  // INTEGER -2
-    c.SetQqBytes(0, 16, 5, {0x40, 0xE2, 0x01, 0x00});  // CARDINAL 123456
-    c.SetQqBytes(0, 16, 9, {0x15, 0xCD, 0x5B, 0x07});  // LONGINT 123456789
+    demo::SetQqNumbers(c);
     for (uint8_t part = 0; part < 8; ++part) c.SetQqBytes(0, 17, part, {'A', 'B', 'C', 'D'});
     c.SetMemory(0x300, Bytes({0x34, 0x12, 0xFF, 0xFF, 0x41, 0x40, 0x00, 0x99}));
     c.SetMemory(0x320, Bytes({1, 2, 3, 4, 0xFE, 0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0xFF}));
