@@ -224,6 +224,10 @@ struct Station {
   // --- gateway endpoint
   uint16_t Port = 0;
   ShortStr<15> Ip;
+  // The station sits behind the gateway at host:port.
+  bool BehindGateway(std::string_view host, int port) const {
+    return Ip.view() == host && Port == port;
+  }
 };
 
 }  // namespace zl

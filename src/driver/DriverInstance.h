@@ -23,6 +23,7 @@
 #define ZL_DRIVER_DRIVERINSTANCE_H
 
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <list>
@@ -69,6 +70,10 @@ struct DriverInstance {
   uint8_t SampleBusy = 0;
   uint8_t SampleFileWritten = 0;
   uint8_t *SampleBufferAddress = nullptr;  // the host's block, 0 until SetBufferAddr
+  // A transfer runs from its start until each of its 88 blocks has been
+  // stored once; sample blocks that come at any other time store nothing.
+  uint8_t SampleTransferRunning = 0;
+  std::bitset<88> SampleBlocksIn;
 
   // --- configuration load
   char ErrorText[256] = {};  // NUL-terminated, at most 80 characters
@@ -97,6 +102,12 @@ struct DriverInstance {
   int32_t LastTick = 0;        // DayCentiseconds at the last housekeeping
   Real6 PrefixCount;
   Real6 MessageCount;
+  // Messages that came while a request waited and were not its answer: they
+  // are decoded as the controllers' own messages and the wait goes on.
+  uint32_t UnpairedCount = 0;
+  // Messages dropped unread: the driver's own frames coming back, and
+  // messages that name no configured station.
+  uint32_t StrayCount = 0;
 
   // --- polling cycle (communication thread; DataLock where the host reads)
   uint8_t PrimarySent = 0;
@@ -106,6 +117,10 @@ struct DriverInstance {
   uint8_t AwaitingAnswer = 0;
   uint8_t FollowUpPending = 0;
   Str255 FollowUpFrame;
+  // Acknowledgments due while FollowUpFrame still waits: each goes out in a
+  // pause of its own after it.
+  std::deque<Str255> MoreFollowUps;
+  Str255 FollowUpSent;  // the follow-up frame sent last: its echo is no message
   // The request in flight as the cycle copied it: a removal or rotation after
   // its answer acts only on that entry (its Serial).
   QueuedRequest SentRequest;

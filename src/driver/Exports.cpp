@@ -131,7 +131,7 @@ uint8_t BufferInfo(void *handle, uint32_t number, uint8_t type, uint16_t size) {
 
 void SetBufferAddr(void *handle, uint32_t number, void *block) {
   TDrvForm *form = FormOfHandle(handle);
-  if (!form || !block) return;
+  if (!form) return;
   Guarded([&] { zl::HostSetBufferAddr(form->Di, number, block); });
 }
 

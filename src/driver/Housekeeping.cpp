@@ -79,7 +79,13 @@ void ConnectionPass(DriverInstance &di, LineClient &client) {
       std::lock_guard<std::mutex> lock(di.DataLock);
       for (int n = 1; n <= di.StationCount; ++n) {
         Station *st = di.StationAt(n);
-        if (!st || st->ConnectRequested != 1 || st->Ip.view() != host || st->Port != port) continue;
+        if (!st) continue;
+        // A station reads connected only while its own gateway is.
+        if (!st->BehindGateway(host, port)) {
+          st->Online = 0;
+          continue;
+        }
+        if (st->ConnectRequested != 1) continue;
         st->ConnectRequested = 0;
         st->Online = 1;
         di.StationOnline.store(1);
@@ -87,6 +93,13 @@ void ConnectionPass(DriverInstance &di, LineClient &client) {
     }
     if (di.StationOnline.load() == 1) CycleStep(di, client);
     return;
+  }
+  {
+    // The connection is gone: no station reads connected any more.
+    std::lock_guard<std::mutex> lock(di.DataLock);
+    for (int n = 1; n <= di.StationCount; ++n) {
+      if (Station *st = di.StationAt(n)) st->Online = 0;
+    }
   }
   bool cleared = false;
   if (Count(di, QueueId::Secondary) > 0) {

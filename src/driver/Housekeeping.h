@@ -22,8 +22,9 @@ void Housekeeping(DriverInstance &di, Label &label1, Label &label2);
 
 // Once per pass while the client's polling is enabled. Connected: stations
 // that asked for this connection (their IP and PORT are the client's) go
-// online, and one step of the polling cycle runs once a station is online.
-// Not connected: both queues are emptied, and with them the client's
+// online, stations of every other gateway go offline, and one step of the
+// polling cycle runs once a station is online. Not connected: every station
+// goes offline, and both queues are emptied, and with them the client's
 // receive store and the reception state.
 void ConnectionPass(DriverInstance &di, LineClient &client);
 

@@ -80,6 +80,11 @@ void TDrvForm::ResetRuntimeState() {
   Di.MessageBuffer.clear();
   Di.PrefixCount = Real6{};
   Di.MessageCount = Real6{};
+  Di.UnpairedCount = 0;
+  Di.StrayCount = 0;
+  Di.FollowUpPending = 0;
+  Di.FollowUpFrame.clear();
+  Di.MoreFollowUps.clear();
   Di.SecondsSinceAnswer = Real6{};
   Di.SecondsSinceTransmit = Real6{};
   for (Real6 &timer : Di.MsTimers) timer = Real6{};
@@ -168,6 +173,9 @@ void TDrvForm::Done() {
     Di.StationCount = 0;
     Di.SampleTable.reset();
     Di.Channels.reset();
+    // The host may free its sample buffer once the driver is done with it.
+    Di.SampleBufferAddress = nullptr;
+    Di.SampleTransferRunning = 0;
   }
   Di.Debug("done", "stations/data closed");
 

@@ -20,6 +20,7 @@ struct Texts {
   std::string Compressed = Cp1250("Fronta požadavků pro ZL2 zkomprimována ( ");
   std::string Timeout = Cp1250(" - překročení času (");
   std::string SleepStart = Cp1250(" - start módu \"sleep\"");
+  std::string OtherGateway = Cp1250(" - požadavek zrušen: stanice je za jinou bránou (");
 };
 
 const Texts &T() {
@@ -63,10 +64,32 @@ bool ChangeHead(DriverInstance &di, QueueId q, uint64_t serial, HeadChange chang
   return changed;
 }
 
+// A request goes out only over its own station's gateway: one for a station
+// behind another gateway (which another controller of the same address may
+// answer) is dropped, with an event line that names the station and the
+// gateway it waits for.
+bool BehindConnectedGateway(DriverInstance &di, LineClient &client, const QueuedRequest &r) {
+  const Station *st = StationOf(di, r.Station);
+  return !st || st->BehindGateway(client.Host(), client.Port());
+}
+
+void DropForeignHeads(DriverInstance &di, LineClient &client, QueueId q) {
+  QueuedRequest head;
+  while (CopyHead(di, q, head) && !BehindConnectedGateway(di, client, head)) {
+    const Station &st = *StationOf(di, head.Station);
+    di.Debug(kCycleLabel, "station behind another gateway -> request dropped");
+    if (!ChangeHead(di, q, head.Serial, HeadChange::Remove)) return;
+    PostEventFromThread(
+        di, st.Name.str() + T().OtherGateway + st.Ip.str() + ":" + std::to_string(st.Port) + ")");
+  }
+}
+
 // Brings to the head the first request, in rotation order, whose station is
-// awake. With every station of the queue asleep the queue goes round once
-// and ends in its former order; the answer is then false.
-bool FindAwakeHead(DriverInstance &di, QueueId q, QueuedRequest &head) {
+// awake and behind the connected gateway (others are dropped on the way).
+// With every station of the queue asleep the queue goes round once and ends
+// in its former order; the answer is then false.
+bool FindAwakeHead(DriverInstance &di, LineClient &client, QueueId q, QueuedRequest &head) {
+  DropForeignHeads(di, client, q);
   if (!CopyHead(di, q, head)) return false;
   const uint64_t start = head.Serial;
   const std::size_t rounds = Count(di, q);
@@ -74,6 +97,7 @@ bool FindAwakeHead(DriverInstance &di, QueueId q, QueuedRequest &head) {
     if (!Sleeping(di, head.Station)) return true;
     if (rotations >= rounds) return false;
     if (!ChangeHead(di, q, head.Serial, HeadChange::Rotate)) return false;
+    DropForeignHeads(di, client, q);
     if (!CopyHead(di, q, head) || head.Serial == start) return false;
   }
 }
@@ -96,7 +120,7 @@ void Idle(DriverInstance &di, LineClient &client) {
   QueueId queue = QueueId::Primary;
 
   // Writing first.
-  if (Count(di, QueueId::Primary) > 0 && FindAwakeHead(di, QueueId::Primary, chosen)) {
+  if (Count(di, QueueId::Primary) > 0 && FindAwakeHead(di, client, QueueId::Primary, chosen)) {
     picked = true;
     if (chosen.Kind == kWriteQq) {
       PostEventFromThread(
@@ -121,7 +145,7 @@ void Idle(DriverInstance &di, LineClient &client) {
                                   FormatReal(after, 1, 0).str() + " )");
     }
     queue = QueueId::Secondary;
-    if (FindAwakeHead(di, queue, chosen)) {
+    if (FindAwakeHead(di, client, queue, chosen)) {
       picked = true;
       if (chosen.Kind == kReadQq) {
         PostEventFromThread(di, NameOf(di, chosen.Station) + T().QqRead +
@@ -320,8 +344,26 @@ void Pause(DriverInstance &di, LineClient &client) {
   }
   client.SendFrame(di.Line, frame, kCycleFollowUp);
   std::lock_guard<std::mutex> lock(di.DataLock);
+  di.FollowUpSent = frame;
   di.FollowUpPending = 0;
   di.FollowUpFrame.clear();
+  if (!di.MoreFollowUps.empty()) {
+    di.FollowUpFrame = di.MoreFollowUps.front();
+    di.MoreFollowUps.pop_front();
+    di.FollowUpPending = 1;
+  }
+}
+
+// --- state 5: with another acknowledgment due, a new pause before it.
+void FollowUp(DriverInstance &di, LineClient &client) {
+  if (!client.CanTransmit(di.Line)) return;
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  if (di.FollowUpPending) {
+    di.MsTimers[1] = Real6();
+    di.Line.CycleState.store(kCyclePause);
+  } else {
+    di.Line.CycleState.store(kCycleIdle);
+  }
 }
 
 }  // namespace
@@ -341,7 +383,7 @@ void CycleStep(DriverInstance &di, LineClient &client) {
       Pause(di, client);
       break;
     case kCycleFollowUp:
-      if (client.CanTransmit(di.Line)) di.Line.CycleState.store(kCycleIdle);
+      FollowUp(di, client);
       break;
     case kCycleTimeout:
       Timeout(di, client);

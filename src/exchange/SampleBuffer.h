@@ -43,7 +43,8 @@ enum SampleTransferStatus : uint32_t {
 bool SampleBufferAccepted(uint32_t number, uint8_t type, uint16_t size);
 
 // SetBufferAddr for 0xFFFC: keeps block as SampleBufferAddress and
-// initialises its header and the cells that fit. Takes di.DataLock.
+// initialises its header and the cells that fit; a null block withdraws the
+// buffer (nothing is written to host memory any more). Takes di.DataLock.
 void InitSampleBuffer(DriverInstance &di, void *block);
 
 // The progress fields, for the writers during a transfer. Both write nothing

@@ -33,6 +33,8 @@ void StartSampleTransfer(DriverInstance &di) {
     if (di.SampleStation == 0 || di.SampleStation > di.StationCount) return;
     di.SampleTransferStation = di.SampleStation;
     di.SampleBusy = 1;
+    di.SampleTransferRunning = 1;
+    di.SampleBlocksIn.reset();
     station = di.SampleTransferStation;
     kind = SampleRequestKind(di.SampleBlock, di.SampleAltKinds);
   }

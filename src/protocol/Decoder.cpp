@@ -523,7 +523,14 @@ class MessageWalk {
       const int a = address - kSampleBase;
       const int first = a / kSampleBlockBytes * kSampleRecordsPerBlock + 1;
       const int last = first + kSampleRecordsPerBlock - 1;
-      if (a % kSampleBlockBytes == 0 && last <= kSampleRows && di_.SampleTable) {
+      // Rows are stored only while a transfer runs, from its own station,
+      // and each block once.
+      const std::size_t block = static_cast<std::size_t>(a / kSampleBlockBytes);
+      if (a % kSampleBlockBytes == 0 && last <= kSampleRows && di_.SampleTable &&
+          di_.SampleTransferRunning && di_.StationAt(di_.SampleTransferStation) == &st_ &&
+          block < di_.SampleBlocksIn.size() && !di_.SampleBlocksIn.test(block)) {
+        di_.SampleBlocksIn.set(block);
+        if (di_.SampleBlocksIn.all()) di_.SampleTransferRunning = 0;
         StoreSampleRows(Ptr(c + 6), first);
         if (last == kSampleRows) di_.SampleBusy = 0;
         SampleBufferRowsStored(di_, static_cast<uint32_t>(last));
@@ -575,9 +582,17 @@ int AddressedStation(const DriverInstance &di, const Str255 &message) {
     if (message.size() < 6 || message.at1(1) != di.Global.Address) return 0;
     named = message.at1(6);
   }
+  // With a client, only the stations behind its gateway: another gateway's
+  // station of the same address is another controller.
+  std::string host;
+  int port = 0;
+  if (di.Client) {
+    host = di.Client->Host();
+    port = di.Client->Port();
+  }
   for (int n = 1; n <= di.StationCount; ++n) {
     const Station *st = di.StationAt(n);
-    if (st && st->Address == named) return n;
+    if (st && st->Address == named && (!di.Client || st->BehindGateway(host, port))) return n;
   }
   return 0;
 }
@@ -630,11 +645,17 @@ int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requ
       di.PendingEvent = event;
       if (walk.AckNeeded()) {
         log.Add("Answer", "AH");
-        di.FollowUpFrame = AcknowledgmentFrame(di.Global, message);
-        if (log.On()) log.Add("SEND", HexText(di.FollowUpFrame.view()).view());
-        di.FollowUpPending = 1;
-      } else {
-        di.FollowUpPending = 0;
+        const Str255 ack = AcknowledgmentFrame(di.Global, message);
+        if (log.On()) log.Add("SEND", HexText(ack.view()).view());
+        // An acknowledgment still waiting for its pause is not replaced: an
+        // active message that came during an exchange is acknowledged after
+        // it, whatever the exchange's own answer carried.
+        if (di.FollowUpPending) {
+          di.MoreFollowUps.push_back(ack);
+        } else {
+          di.FollowUpFrame = ack;
+          di.FollowUpPending = 1;
+        }
       }
       result = 1;
     }

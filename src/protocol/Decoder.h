@@ -28,7 +28,9 @@ namespace zl {
 
 // 1 when the message was decoded; 0 when it is not addressed to the driver,
 // names no configured station, or is too short to name one (then nothing
-// changes). Sets PendingEvent, FollowUpPending and FollowUpFrame.
+// changes). Sets PendingEvent; an acknowledgment it asks for becomes
+// FollowUpFrame (FollowUpPending), or waits in MoreFollowUps behind one that
+// is already due.
 int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requestFrame);
 
 // The text of an "E" item's error number, Windows-1250: the controllers'

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "exchange/Encodings.h"
+#include "protocol/AnswerPairing.h"
 #include "protocol/Checksum.h"
 #include "protocol/Decoder.h"
 #include "protocol/DeferredDebug.h"
@@ -19,14 +20,61 @@ void ResetReceptionLocked(DriverInstance &di) {
 }
 
 // Caller holds DataLock (LastRequestFrame); takes StoreLock after it.
-void StoreMessageLocked(DriverInstance &di, std::string_view message, DeferredDebug &log) {
-  ReceivedMessage entry{di.LastRequestFrame, Str255(message)};
+// paired: the message is stored with LastRequestFrame, which is then
+// emptied; otherwise with an empty frame, as a controller's own message.
+void StoreMessageLocked(DriverInstance &di, std::string_view message, DeferredDebug &log,
+                        bool paired = true) {
+  ReceivedMessage entry{paired ? di.LastRequestFrame : Str255(), Str255(message)};
   {
     std::lock_guard<std::mutex> store(di.StoreLock);
     di.ReceiveStore.push_back(entry);
   }
   log.Add("insert REC", "");
-  di.LastRequestFrame.clear();
+  if (paired) di.LastRequestFrame.clear();
+}
+
+// Only the stations behind the connected gateway speak on this line: a
+// station of the same address behind another gateway is another controller.
+bool NamesStationOfLine(const DriverInstance &di, LineClient &client, const Str255 &message) {
+  const uint8_t named = NamedAddress(message);
+  const std::string host = client.Host();
+  const int port = client.Port();
+  for (int n = 1; n <= di.StationCount; ++n) {
+    const Station *st = di.StationAt(n);
+    if (st && st->Address == named && st->BehindGateway(host, port)) return true;
+  }
+  return false;
+}
+
+// A good message addressed to the driver. The driver's own frames coming
+// back and messages for no station behind the connected gateway are dropped. While a request
+// waits, only its own answer is stored with its frame and ends the wait;
+// any other message is stored as the controller's own and the wait goes on.
+// On an idle line every message is stored with the frame sent last.
+bool TakeMessage(DriverInstance &di, LineClient &client, DeferredDebug &log) {
+  const Str255 &message = di.MessageBuffer;
+  if (EchoOf(di.Global, message, di.TransmitFrame) || EchoOf(di.Global, message, di.FollowUpSent)) {
+    ++di.StrayCount;
+    log.Add(kLabel, "own frame back: dropped");
+    return false;
+  }
+  if (!NamesStationOfLine(di, client, message)) {
+    ++di.StrayCount;
+    log.Add(kLabel, "no such station: dropped");
+    return false;
+  }
+  const bool waiting = di.AwaitingAnswer != 0 && !di.LastRequestFrame.empty();
+  if (waiting && !AnswersFrame(di.Global, message, di.LastRequestFrame)) {
+    ++di.UnpairedCount;
+    log.Add(kLabel, "not the answer: SaveIt");
+    StoreMessageLocked(di, message.view(), log, false);
+    AddTo(di.MessageCount, 1.0);
+    return false;
+  }
+  log.Add(kLabel, "SaveIt");
+  StoreMessageLocked(di, message.view(), log);
+  AddTo(di.MessageCount, 1.0);
+  return true;
 }
 
 // A "Y"-typed message (either case) must name the driver's own ADDRESS first.
@@ -70,12 +118,7 @@ bool BodyStep(DriverInstance &di, LineClient &client, DeferredDebug &log) {
   bool stored = false;
   if (MessageChecksumOk(di.MessageBuffer.view())) {
     log.Add(kLabel, "XOR OK");
-    if (AddressedToUs(di, di.MessageBuffer)) {
-      log.Add(kLabel, "SaveIt");
-      StoreMessageLocked(di, di.MessageBuffer.view(), log);
-      AddTo(di.MessageCount, 1.0);
-      stored = true;
-    }
+    if (AddressedToUs(di, di.MessageBuffer)) stored = TakeMessage(di, client, log);
   }
   ResetReceptionLocked(di);
   return stored;

@@ -35,8 +35,13 @@ constexpr uint8_t kMaxMessageLen = 253;
 //   body  - once LEN bytes wait: the rest, then the checksum and the addressee
 //           tests; a good message is stored. The state is emptied either way,
 //           so the next call hunts again.
-// A LEN that cannot make a message empties the state at once. Answers true
-// when a message was stored in this call.
+// A LEN that cannot make a message empties the state at once. The driver's
+// own frames coming back, and messages that name no configured station, are
+// dropped and counted (StrayCount). While a request waits (AwaitingAnswer),
+// a message that is not its answer (AnswersFrame) is stored with an empty
+// request frame, to be decoded as the controller's own message, and counted
+// (UnpairedCount). Answers true when a message was stored as the answer to
+// LastRequestFrame in this call (on an idle line: any message stored).
 bool ReceiveStep(DriverInstance &di, LineClient &client);
 
 // Appends the message to the store with LastRequestFrame as its request

@@ -69,13 +69,11 @@ TEST_F(Decoder, AnyDecodedMessageClearsTheStationsSilenceSleepAndFault) {
   st.SleepRemaining = ToReal6(30);
   st.TimeoutRun = 4;
   st.Fault = 1;
-  Di().FollowUpPending = 1;
   EXPECT_EQ(Decode(""), 1);
   EXPECT_EQ(FromReal6(st.SecondsSinceAnswer), 0.0);
   EXPECT_EQ(FromReal6(st.SleepRemaining), 0.0);
   EXPECT_EQ(st.TimeoutRun, 0);
   EXPECT_EQ(st.Fault, 0);
-  EXPECT_EQ(Di().FollowUpPending, 0);
   EXPECT_EQ(EventTail(), "");
   EXPECT_NE(Log().find(" Mess : " + HexOf(Answer(kKotelna, "")) + " \r\n"), std::string::npos);
 }
@@ -242,10 +240,14 @@ TEST_F(Decoder, AnActiveMessageIsAcknowledgedWithItsRoutingTurnedRound) {
   EXPECT_EQ(DecodeResponse(Di(), Str255(other), Str255()), 1);
   EXPECT_EQ(St(1).ControlError, 1);
   EXPECT_EQ(EventTail(), Cp("chyba řízení "));
-  EXPECT_EQ(Di().FollowUpFrame.str(), kPrefix + other + kSuffix);
-
+  // It waits behind the one already due; a message that asks for none
+  // leaves both waiting.
+  ASSERT_EQ(Di().MoreFollowUps.size(), 1u);
+  EXPECT_EQ(Di().MoreFollowUps[0].str(), kPrefix + other + kSuffix);
   EXPECT_EQ(Decode("B\x01\x01"), 1);
-  EXPECT_EQ(Di().FollowUpPending, 0);
+  EXPECT_EQ(Di().FollowUpPending, 1);
+  EXPECT_EQ(Di().FollowUpFrame.str(), expected);
+  EXPECT_EQ(Di().MoreFollowUps.size(), 1u);
 }
 
 TEST_F(Decoder, QqWriteAcknowledgmentConsumesTheRest) {
@@ -343,6 +345,8 @@ class SampleBlocks : public Decoder {
     Di().SampleBufferAddress = buffer_.data();
     Di().SampleBusy = 1;
     Di().SampleBlock = 1;
+    Di().SampleTransferRunning = 1;
+    Di().SampleTransferStation = 1;
   }
   uint32_t BufferU32(std::size_t offset) {
     uint32_t v;
@@ -392,6 +396,13 @@ TEST_F(SampleBlocks, BlocksOutsideTheTableOrOfAnotherKindAreNotStored) {
     EXPECT_EQ(Decode(SampleBlock(c.kind, c.address) + "~B\x01\x01"), 1);
     EXPECT_EQ(EventTail(), "BI ");
   }
+  // Nor is a block that comes while no transfer runs, or from a station
+  // other than the transfer's.
+  Di().SampleTransferStation = 2;
+  EXPECT_EQ(Decode(SampleBlock(72, 0x8000)), 1);
+  Di().SampleTransferStation = 1;
+  Di().SampleTransferRunning = 0;
+  EXPECT_EQ(Decode(SampleBlock(72, 0x8000)), 1);
   EXPECT_EQ(std::memcmp(before.data(), Di().SampleTable.get(), sizeof(SampleRow) * 528), 0);
   EXPECT_EQ(Di().SampleBusy, 1);
   EXPECT_EQ(BufferU32(8), 0u);

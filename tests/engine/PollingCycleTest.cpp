@@ -234,7 +234,7 @@ TEST_F(PollingCycle, TheAnswerRuleForStationsWithAPhone) {
     St(2).Fault = c.fault;
     Di().Line.CycleState = kCycleIdle;
     Step();
-    line_.Feed(Wire(Answer(kCerpadla, "B\x01\x01")));
+    line_.Feed(Wire(Answer(kCerpadla, Bytes({'B', 3, 1, 0}))));
     ASSERT_TRUE(StepUntil(kCyclePause));
     EXPECT_EQ(Queue(QueueId::Secondary), c.queueAfter);
     EXPECT_EQ(St(2).FailCount, c.failCountAfter);
@@ -247,7 +247,8 @@ TEST_F(PollingCycle, SilenceWaitPausesAndAFollowUpFrameGoesFirst) {
   Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
   Enqueue(Di(), QueueId::Secondary, 1, kReadCounters, 0);
   Step();
-  line_.Feed(Wire(Answer(kKotelna, "H")));
+  // The answer carries an active message too.
+  line_.Feed(Wire(Answer(kKotelna, Bytes({'B', 0}) + std::string(12, '\0') + "H")));
   ASSERT_TRUE(StepUntil(kCyclePause));
   ExtractStep(Di());  // the pass decodes the answer after the cycle's step
   ASSERT_EQ(Di().FollowUpPending, 1);
@@ -270,6 +271,48 @@ TEST_F(PollingCycle, SilenceWaitPausesAndAFollowUpFrameGoesFirst) {
   Step();
   EXPECT_EQ(line_.sent.size(), 3u);
   EXPECT_EQ(line_.sent[2], FrameOf(1, kReadCounters));
+}
+
+// While a QQ read of two variables waits, an active message, a late answer
+// of an earlier read of one variable, a message for no station and one from
+// another station come first: none of them ends the wait, each is decoded as
+// its controller's own message, and the read's own answer fills exactly its
+// own variables. The active message is acknowledged in the pause after it.
+TEST_F(PollingCycle, OnlyTheRequestsOwnAnswerEndsItsWait) {
+  Enqueue(Di(), QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 4}));   // 2500 WORD
+  Enqueue(Di(), QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 16}));  // 2504 LONGINT
+  Step();
+  ASSERT_EQ(line_.sent.size(), 1u);
+  line_.Feed(Wire(Answer(kKotelna, "H")));
+  line_.Feed(Wire(Answer(kKotelna, "Qq" + Bytes({99, 0, 0, 0}))));
+  line_.Feed(Wire(Answer(42, "B\x01\x01")));
+  line_.Feed(Wire(Answer(kCerpadla, "Qq" + Bytes({98, 0, 0, 0, 97, 0, 0, 0}))));
+  for (int i = 0; i < 400 && !line_.incoming.empty(); ++i) {
+    Step();
+    ExtractStep(Di());
+  }
+  ExtractStep(Di());
+  ASSERT_TRUE(line_.incoming.empty());
+  EXPECT_EQ(State(), kCycleAwaitingAnswer);
+  EXPECT_EQ(Queue(QueueId::Secondary).size(), 1u);
+  EXPECT_EQ(Di().UnpairedCount, 3u);
+  EXPECT_EQ(Di().StrayCount, 1u);
+  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 0.0f);
+  EXPECT_EQ(St(1).QqVariables[4].IntValue, 0);
+  EXPECT_EQ(St(1).RuntimeValue, 99u);  // the unasked QQ message
+  EXPECT_EQ(St(1).ActiveMessage, 1);
+
+  line_.Feed(Wire(Answer(kKotelna, "Qq" + Bytes({7, 0, 0, 0, 0xF7, 0xFF, 0xFF, 0xFF}))));
+  ASSERT_TRUE(StepUntil(kCyclePause));
+  ExtractStep(Di());
+  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 7.0f);
+  EXPECT_EQ(St(1).QqVariables[4].IntValue, -9);
+  EXPECT_EQ(Queue(QueueId::Secondary), Pairs{});
+  Tick(60);
+  Step();
+  ASSERT_EQ(line_.sent.size(), 2u);
+  EXPECT_EQ(line_.sent[1],
+            kPrefix + Sealed(Bytes({0, 0, 'y', 0, kKotelna, 0, 'H', 0x03})) + kSuffix);
 }
 
 TEST_F(PollingCycle, WithoutAFollowUpThePauseEndsInIdle) {
@@ -327,7 +370,7 @@ TEST_F(PollingCycle, AnAnswerNeverRemovesARequestQueuedAfterAClear) {
   EXPECT_EQ(St(1).Busy, 1);
   Clear(Di(), QueueId::Secondary);
   Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);  // equal, but a new entry
-  line_.Feed(Wire(Answer(kKotelna, "B\x01\x01")));
+  line_.Feed(Wire(Answer(kKotelna, Bytes({'B', 0}) + std::string(12, '\1'))));
   ASSERT_TRUE(StepUntil(kCyclePause));
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadBinaryInputs}}));
   EXPECT_EQ(St(1).Busy, 0);
@@ -351,7 +394,7 @@ TEST_F(PollingCycle, ATimeOutAlsoForgetsAPartialMessage) {
   EXPECT_TRUE(Di().PrefixWindow.empty());
   EXPECT_TRUE(Di().MessageBuffer.empty());
   Step();  // the next request
-  line_.Feed(Wire(Answer(kKotelna, "C\x80")));
+  line_.Feed(Wire(Answer(kKotelna, "C\x03" + std::string(32, '\0'))));
   EXPECT_TRUE(StepUntil(kCyclePause));
   EXPECT_EQ(StoredCount(Di()), 1u);
 }

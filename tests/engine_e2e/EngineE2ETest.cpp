@@ -170,6 +170,8 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
   Locked([&] {
     di_.SampleBlock = 1;
     di_.SampleBusy = 1;
+    di_.SampleTransferRunning = 1;  // a transfer runs: its blocks are stored
+    di_.SampleTransferStation = 1;
   });
 
   for (int kind : {kReadBinaryInputs, kReadCounters, kReadAnalogInputs, kReadMemoryOutputs})

@@ -200,6 +200,27 @@ TEST_F(LiveLine, CallsAfterDoneDoNothing) {
   Done(h);  // and once more
 }
 
+// The sample buffer is the host's memory: once the host withdraws it (a
+// null address) or calls Done, the driver writes nothing more into it, and
+// a transfer still fills the driver's own table.
+TEST_F(LiveLine, AWithdrawnSampleBufferIsNeverWrittenAgain) {
+  void *h = s_.Handle();
+  std::vector<uint8_t> block(ZL_SAMPLE_BUFFER_SIZE, 0xEE);
+  SetBufferAddr(h, ZL_SAMPLE_BUFFER, block.data());
+  SetBufferAddr(h, ZL_SAMPLE_BUFFER, nullptr);
+  const std::vector<uint8_t> before = block;
+  s_.Put(60000, ZL_TYPE_U8, 1);
+  s_.Put(60003, ZL_TYPE_BOOL, 1);
+  ASSERT_TRUE(s_.PumpUntil([&] { return s_.Bool(60018) == 0; }));
+  EXPECT_TRUE(block == before);
+  s_.Put(60002, ZL_TYPE_U16, 528);
+  EXPECT_NE(s_.D(60010), 0.0);  // the last row is in the table
+
+  SetBufferAddr(h, ZL_SAMPLE_BUFFER, block.data());
+  Done(h);
+  EXPECT_EQ(Form().Di.SampleBufferAddress, nullptr);
+}
+
 // The host stops pumping: the thread waits in its synchronised call and
 // nothing moves; when pumping resumes every request is answered, none is
 // lost and none timed out.

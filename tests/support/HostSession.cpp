@@ -127,7 +127,7 @@ uint64_t HostSession::Withheld() {
   uint64_t withheld = 0;
   for (int n = 1; n <= sim_->StationCount(); ++n) {
     const sim::StationStats s = sim_->Stats(n);
-    withheld += s.Dropped + s.Corrupted + s.DeadIgnored;
+    withheld += s.Dropped + s.Corrupted + s.DeadIgnored + s.Late;
   }
   return withheld;
 }
@@ -138,6 +138,7 @@ double HostSession::PrefixesSent() {
     const sim::StationStats s = sim_->Stats(n);
     prefixes += s.Answers + s.ActiveSent;
   }
+  for (const sim::LineStats &l : sim_->LineStatistics()) prefixes += l.Echoed;
   return static_cast<double>(prefixes);
 }
 
@@ -178,6 +179,20 @@ int HostSession::JumpWithheld() {
   ++withheldSeen_;
   ++timeoutsMade_;
   return 1;
+}
+
+uint32_t HostSession::Unpaired() {
+  TDrvForm *form = FormOfHandle(h_);
+  if (!form) return 0;
+  std::lock_guard<std::mutex> lock(form->Di.DataLock);
+  return form->Di.UnpairedCount;
+}
+
+uint32_t HostSession::Stray() {
+  TDrvForm *form = FormOfHandle(h_);
+  if (!form) return 0;
+  std::lock_guard<std::mutex> lock(form->Di.DataLock);
+  return form->Di.StrayCount;
 }
 
 void HostSession::MarkGatewayStart() {

@@ -100,20 +100,27 @@ class HostSession : public HostCalls {
   // answer from before waits to be taken for the next request's.
   bool Quiesce();
 
-  // Answers the simulator withheld so far (dropped, corrupted, dead station),
-  // summed over every station, since the gateway last started.
+  // Answers the simulator withheld so far (dropped, corrupted, dead station,
+  // held back until the next request), summed over every station, since the
+  // gateway last started.
   uint64_t Withheld();
   // When the simulator has withheld an answer not yet timed out, jumps the
   // clock past ANSWER_TIME (after the driver has read and thrown away a
   // spoilt answer); answers the number of jumps, 0 or 1.
   int JumpWithheld();
+  // The driver's counts of messages that came during a wait and were not
+  // its answer, and of messages it dropped unread (its own frames back,
+  // messages for no station of the line).
+  uint32_t Unpaired();
+  uint32_t Stray();
   // Jumps made by JumpWithheld over the whole session.
   uint64_t TimeoutsMade() const { return timeoutsMade_; }
 
  private:
   // The simulator's statistics start again with each gateway.
   void MarkGatewayStart();
-  // Answers and active messages the simulator sent (each with one PREFIX).
+  // Answers, active messages and echoed frames the simulator sent (each
+  // with one PREFIX).
   double PrefixesSent();
   // Every answer prefix the simulator sent has been read by the driver, and
   // no message is half read.

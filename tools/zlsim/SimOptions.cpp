@@ -40,6 +40,10 @@ std::string UsageText() {
          "  --error-every N     every Nth answer of a station carries a control error\n"
          "  --active-every S    send an active message every S seconds\n"
          "  --close-after N     drop the connection after N answers\n"
+         "  --echo              send every frame back, as a two-wire line does\n"
+         "  --late P            with probability P hold an answer back until the\n"
+         "                      line's next request, and send it just before that\n"
+         "                      request's answer\n"
          "  --seed N            seed of the simulated values and faults\n"
          "  --static            values do not move\n"
          "  --trace             print every frame\n"
@@ -124,6 +128,10 @@ bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &out, st
     } else if (arg == "--close-after") {
       if (!integer(0, 1000000000, n)) return false;
       f.CloseAfter = static_cast<int>(n);
+    } else if (arg == "--echo") {
+      f.Echo = true;
+    } else if (arg == "--late") {
+      if (!probability(f.Late)) return false;
     } else if (arg == "--seed") {
       if (!integer(0, INT64_MAX, n)) return false;
       out.Options.Seed = static_cast<uint64_t>(n);

@@ -21,6 +21,8 @@ struct FaultOptions {
   int ErrorEvery = 0;             // every Nth answer of a station carries "E" 7
   double ActiveEverySeconds = 0;  // an active message ("H") this often; 0: never
   int CloseAfter = 0;             // the connection is dropped after N answers; 0: never
+  bool Echo = false;              // every frame comes back first, as on a two-wire line
+  double Late = 0.0;              // an answer is held back and sent just before the next one
 };
 
 struct SimOptions {

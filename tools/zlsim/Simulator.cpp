@@ -83,6 +83,8 @@ struct Simulator::Line {
   double LineFreeAt = 0;  // when the last queued byte will have left
   uint64_t AnswersOnConnection = 0;
   std::map<int, std::string> ExpectedAcks;  // by station index: the acknowledgment awaited
+  std::string HeldAnswer;  // --late: an answer's bytes, sent before the next answer
+  int HeldStation = 0;     // whose answer it is
   double NextActive = 0;
   std::size_t ActiveRotation = 0;
 
@@ -317,6 +319,7 @@ void Simulator::AcceptOn(Line &line) {
   line.LineFreeAt = 0;
   line.AnswersOnConnection = 0;
   line.ExpectedAcks.clear();
+  line.HeldAnswer.clear();
   line.NextActive = Seconds() + Faults().ActiveEverySeconds;
   epoll_event ev{};
   ev.events = EPOLLIN | EPOLLRDHUP;
@@ -337,6 +340,7 @@ void Simulator::CloseClient(Line &line, const char *why) {
   line.Out.clear();
   line.Reader.Reset();
   line.ExpectedAcks.clear();
+  line.HeldAnswer.clear();
   Trace(line, std::string("-- connection closed: ") + why);
 }
 
@@ -373,6 +377,12 @@ void Simulator::HandleMessage(Line &line, const std::string &message) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++(lineStats_[line.Index].*field);
   };
+  const FaultOptions now = Faults();
+  if (now.Echo) {
+    count(&LineStats::Echoed);
+    Trace(line, "-- echo");
+    Enqueue(line, config_.Prefix + message + config_.Suffix, now, 0.0, false);
+  }
   if (!MessageChecksumOk(message)) {
     count(&LineStats::BadChecksums);
     int s = message.size() > kHeaderSize && message[2] == 'y' ? AwaitingAck(line, message) : -1;
@@ -434,6 +444,7 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
   Fate fate = Fate::Answer;
   FaultOptions f;
   bool errorItem = false;
+  bool late = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     f = faults_;
@@ -446,6 +457,7 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
       ++stationStats_[s].Dropped;
     } else {
       errorItem = f.ErrorEvery > 0 && ++answerCounts_[s] % static_cast<uint64_t>(f.ErrorEvery) == 0;
+      late = line.HeldAnswer.empty() && Chance(f.Late);
     }
   }
   if (fate == Fate::Dead) {
@@ -478,6 +490,25 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
   ++line.AnswersOnConnection;
   bool closeAfter =
       f.CloseAfter > 0 && line.AnswersOnConnection >= static_cast<uint64_t>(f.CloseAfter);
+  if (late) {
+    // The answer comes too late for this request: it goes out just before
+    // the line's next answer, and is counted as an answer then.
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++stationStats_[s].Late;
+      if (errorItem) ++stationStats_[s].ErrorItems;
+    }
+    Trace(line, "-- answer held back until the next request");
+    line.HeldAnswer = config_.Prefix + answer + config_.Suffix;
+    line.HeldStation = s;
+    return;
+  }
+  std::string held;
+  if (!line.HeldAnswer.empty()) {
+    held.swap(line.HeldAnswer);
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++stationStats_[line.HeldStation].Answers;
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     StationStats &stats = stationStats_[s];
@@ -490,7 +521,8 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
   if (corrupt) Trace(line, "-- checksum spoilt");
   if (!junk.empty())
     Trace(line, "-- " + std::to_string(junk.size()) + " junk bytes before the answer");
-  Enqueue(line, junk + config_.Prefix + answer + config_.Suffix, f, f.DelayMs / 1000.0, closeAfter);
+  Enqueue(line, held + junk + config_.Prefix + answer + config_.Suffix, f, f.DelayMs / 1000.0,
+          closeAfter);
 }
 
 int Simulator::AwaitingAck(Line &line, const std::string &msg) {

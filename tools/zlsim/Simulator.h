@@ -36,6 +36,7 @@ struct StationStats {
   uint64_t ErrorItems = 0;   // answers carrying the "E" item of --error-every
   uint64_t DeadIgnored = 0;  // requests not answered because the station is dead
   uint64_t ActiveSent = 0;   // active messages sent
+  uint64_t Late = 0;         // answers held back until the line's next request (--late)
   uint64_t Acks = 0;         // correct acknowledgments of active messages
   uint64_t BadAcks = 0;      // acknowledgments with a wrong header, item or checksum
   uint64_t FaultsInjected() const { return Dropped + Corrupted + Noised + ErrorItems; }
@@ -47,6 +48,7 @@ struct LineStats {
   uint64_t Unaddressed = 0;   // good frames for no station of this line or another sender
   uint64_t Malformed = 0;     // too short, no PRESUFFIX, or an unknown frame type
   uint64_t ClosedAfter = 0;   // connections dropped by --close-after
+  uint64_t Echoed = 0;        // frames sent back (--echo)
   uint64_t Writes = 0;        // send calls
   uint64_t BytesIn = 0;
   uint64_t BytesOut = 0;
