@@ -1,5 +1,8 @@
 #include "driver/DebugLog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "port/Clock.h"
@@ -37,11 +40,15 @@ void DebugLog::Write(std::string_view label, std::string_view text) {
   if (busy_.test_and_set(std::memory_order_acquire)) return;  // another writer: line lost
   std::string path = MapDrivePath(kDefaultFileName);
   if (!path.empty()) {
-    if (std::FILE *f = std::fopen(path.c_str(), "ab")) {
+    // The name is fixed and known: a symbolic link planted under it must not
+    // turn a log line into a write to another file.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
       std::string line = FormatLine(DateTimeText(), label, text);
       line += "\r\n";
-      std::fwrite(line.data(), 1, line.size(), f);
-      std::fclose(f);
+      [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+      ::close(fd);
     }
   }
   busy_.clear(std::memory_order_release);

@@ -1,6 +1,10 @@
 #include "exchange/SampleMemory.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "config/ParameterFile.h"
@@ -85,16 +89,26 @@ void WriteSampleFile(DriverInstance &di) {
     }
   }
 
+  // The name is predictable: the rows go to a new file of a name of its own
+  // (never through a link planted there) that then takes the sample file's
+  // name, so a link under that name is replaced, not followed.
   bool written = false;
   const std::string path = MapDrivePath(di.Global.CucPath.str() + name);
-  if (std::FILE *f = path.empty() ? nullptr : std::fopen(path.c_str(), "wb")) {
-    written = true;
+  std::string partial;
+  int fd = -1;
+  if (!path.empty()) {
+    partial = path + ".XXXXXX";
+    fd = ::mkstemp(partial.data());
+  }
+  if (fd >= 0) {
+    written = ::fchmod(fd, 0644) == 0;
     for (int r = 0; r < kSampleRows && written; ++r) {
-      written = std::fwrite(rows.data() + std::size_t{kSampleFileRowBytes} * r, 1,
-                            kSampleFileRowBytes, f) == kSampleFileRowBytes;
+      written = ::write(fd, rows.data() + std::size_t{kSampleFileRowBytes} * r,
+                        kSampleFileRowBytes) == kSampleFileRowBytes;
     }
-    // Buffered bytes that cannot be written show only when the file is closed.
-    if (std::fclose(f) != 0) written = false;
+    if (::close(fd) != 0) written = false;
+    if (written) written = std::rename(partial.c_str(), path.c_str()) == 0;
+    if (!written) ::unlink(partial.c_str());
   }
   std::lock_guard<std::mutex> lock(di.DataLock);
   di.SampleFileWritten = written ? 1 : 0;

@@ -1,6 +1,8 @@
 // Sample memory: the host's sample buffer, the transfer's block reads and the
 // sample file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -132,6 +134,27 @@ TEST_F(SampleMemory, FileHoldsTheRowsWithoutLengthBytes) {
   f.Di.Global.CucPath = "C:\\MISSING\\";
   f.Put(60021, ZL_TYPE_BOOL, 1);
   EXPECT_EQ(f.Di.SampleFileWritten, 0);
+}
+
+// The sample file and the debug log have names anyone can predict: a
+// symbolic link planted under either name in the drive folder must not turn
+// the driver's write into a write to the file it points at.
+TEST_F(SampleMemory, TheDriversFilesNeverFollowALink) {
+  const std::string victim = f.Dir.Write("victim.txt", "keep me");
+  ASSERT_EQ(::symlink(victim.c_str(), f.Dir.File("07170820.CUC").c_str()), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), f.Dir.File("ZLNETDRV.LOG").c_str()), 0);
+  SetRow(1, {7, 8, 20});
+  f.Put(60021, ZL_TYPE_BOOL, 1);
+  f.Di.Log.Enable();
+  f.Di.Debug("label", "a line that must not reach the victim");
+  f.Di.Log.Disable();
+
+  EXPECT_EQ(test::TempDir::Read(victim), "keep me");
+  EXPECT_EQ(f.Di.SampleFileWritten, 1);
+  struct stat st {};
+  ASSERT_EQ(::lstat(f.Dir.File("07170820.CUC").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_size, 16368);
 }
 
 }  // namespace
