@@ -33,9 +33,11 @@ bool LoadBlockTypes(ParameterReader &r, MemoryBlock &block) {
     uint8_t type = Code(kBlockTypes, r.Raw());
     r.Next();
     uint8_t direction = Code(kBlockDirections, r.Raw());
-    // A block holds at most 255 items: one more could be neither kept nor
-    // addressed, so it makes the block bad rather than vanish unseen.
+    // A block holds at most 255 items and 255 bytes (its size is one byte
+    // of the read request): one more could be neither kept nor read, so it
+    // makes the block bad rather than vanish unseen.
     if (!type || !direction || block.ItemTypes.full()) return false;
+    if (block.Size + BlockItemSize(type) > 255) return false;
     block.ItemTypes.push_back(type);
     block.ItemDirections.push_back(direction);
     block.Size = static_cast<uint8_t>(block.Size + BlockItemSize(type));

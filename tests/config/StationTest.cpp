@@ -236,11 +236,14 @@ TEST(Station, MemoryBlocks) {
   EXPECT_EQ(blocks[1].FirstChannel, 9);  // the last one counts
   EXPECT_EQ(blocks[1].Address, 5);
 
-  std::string cardinals;
-  for (int i = 0; i < 100; ++i) cardinals += "CARDINAL INPUT ";
-  ASSERT_TRUE(
-      LoadStation(f, Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES " + cardinals + "TYPES_END")));
-  EXPECT_EQ(f.St(1).MemoryBlocks.at(0).Size, 144);  // 400 modulo 256
+  // 255 bytes fit the one-byte size of the block's read; one item more
+  // does not, and the block is refused rather than read short.
+  std::string longints;
+  for (int i = 0; i < 63; ++i) longints += "LONGINT INPUT ";
+  ASSERT_TRUE(LoadStation(f, Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES " + longints +
+                                   "BYTE INPUT WORD INPUT TYPES_END")));
+  EXPECT_EQ(f.St(1).MemoryBlocks.at(0).Size, 255);
+  const std::string tooLong = longints + "LONGINT INPUT ";
 
   std::string tooMany;
   for (int i = 0; i < 256; ++i) tooMany += "BYTE INPUT ";
@@ -253,6 +256,7 @@ TEST(Station, MemoryBlocks) {
            Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES byte input TYPES_END"),
            Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES BYTE INPUT types_end"),
            Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES " + tooMany + "TYPES_END"),
+           Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES " + tooLong + "TYPES_END"),
        }) {
     EXPECT_FALSE(LoadStation(f, bad)) << bad;
     EXPECT_EQ(f.Error(), BadStationKeyword("MEMORY_BLOCK")) << bad;
