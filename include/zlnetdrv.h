@@ -51,6 +51,9 @@ enum {
   ZL_TYPE_BUFFER = 12  /* 9, the 16-bit 66, then 4 bytes of the sample buffer address */
 };
 
+/* Bytes GetInput writes for a text channel (see GetInput). */
+enum { ZL_TEXT_QQ_STRING = 33, ZL_TEXT_STATION_NAME = 81, ZL_TEXT_VIDEO = 256 };
+
 /* The one host buffer the driver accepts: the sample buffer. */
 enum { ZL_SAMPLE_BUFFER = 0xFFFC, ZL_SAMPLE_BUFFER_TYPE = 9, ZL_SAMPLE_BUFFER_SIZE = 16862 };
 
@@ -60,7 +63,10 @@ ZLNETDRV_API uint32_t Version(void);
 ZLNETDRV_API uint8_t Check(uint32_t unused, char *text);
 /* Writes the driver's name and version (28 characters and a NUL); answers 28. */
 ZLNETDRV_API uint32_t GetDriverInfo(uint32_t unused, char *text);
-/* Creates the driver (its status window stays hidden); answers the handle. */
+/* Creates the driver (its status window stays hidden); answers the handle.
+ * One driver per process: a second MakeDriver stops and frees the first
+ * driver (as DisposeDriver would) and answers the same handle, which from
+ * then on names the new driver. */
 ZLNETDRV_API void *MakeDriver(void);
 /* Frees the driver. Stops its communication thread first if Done was not called. */
 ZLNETDRV_API void DisposeDriver(void *handle);
@@ -74,7 +80,9 @@ ZLNETDRV_API uint8_t Init(void *handle, int32_t charLimit, const char *fileName,
 /* True only for buffer 0xFFFC, type 9, size 16862. */
 ZLNETDRV_API uint8_t BufferInfo(void *handle, uint32_t number, uint8_t type, uint16_t size);
 /* Hands over the sample buffer (number 0xFFFC) and initialises it. The driver
- * writes at most the 16862 bytes announced by BufferInfo. */
+ * writes at most the 16862 bytes announced by BufferInfo, and only until the
+ * host withdraws the buffer with a null block or calls Done: after either the
+ * host may free it. */
 ZLNETDRV_API void SetBufferAddr(void *handle, uint32_t number, void *block);
 /* Asks for a fresh value of a channel (queues the read of a QQ variable). */
 ZLNETDRV_API void InputRequest(void *handle, uint16_t channel);
@@ -82,7 +90,14 @@ ZLNETDRV_API void InputRequestCompleted(void *handle, uint16_t channel);
 /* Writes 0 to *result; always true. */
 ZLNETDRV_API uint8_t InputFinalized(void *handle, uint32_t unused, int32_t *result);
 /* Copies the channel's current value into *value in the type value->type names;
- * leaves it untouched when the channel or type is not served. */
+ * leaves it untouched when the channel or type is not served.
+ * ZL_TYPE_TEXT: value holds the address of a host buffer, and the driver
+ * always writes the channel's whole text field into it, the text, a NUL and
+ * zeros up to the field's size, whatever the text's length:
+ *   ZL_TEXT_QQ_STRING     33 bytes  a STRING QQ variable (32 characters)
+ *   ZL_TEXT_STATION_NAME  81 bytes  a station's name channel
+ *   ZL_TEXT_VIDEO        256 bytes  a station's four Video text lines
+ * The buffer must hold at least that many bytes. */
 ZLNETDRV_API void GetInput(void *handle, uint16_t channel, HostValue *value);
 /* Writes a value or a command to a channel; value is the 8 value bytes, little-endian. */
 ZLNETDRV_API void OutputRequest(void *handle, uint16_t channel, uint32_t type, uint64_t value);

@@ -23,6 +23,9 @@ ZL_CP1250_TEXT(BadQqType,
                "(BYTE,WORD,INTEGER,CARDINAL,LONGINT,REAL,STRING)")
 ZL_CP1250_TEXT(BadMemoryBlock, "Chyba definice v sekci MEMORY_BLOCK")
 ZL_CP1250_TEXT(UnreadableFile, "Nelze načíst parametrický soubor ")
+ZL_CP1250_TEXT(BareLineFeeds,
+               "Parametrický soubor má konce řádků LF bez CR: text v uvozovkách "
+               "si bere i následující řádek")
 
 #undef ZL_CP1250_TEXT
 

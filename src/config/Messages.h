@@ -17,6 +17,7 @@ const std::string &BadQqDirection();   // QQ
 const std::string &BadQqType();        // QQ (longer than 80: cut where it is stored)
 const std::string &BadMemoryBlock();   // MEMORY_BLOCK
 const std::string &UnreadableFile();   // + file name
+const std::string &BareLineFeeds();    // an event line: the file has LF line ends without CR
 
 }  // namespace zl::msg
 

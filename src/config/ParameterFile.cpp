@@ -199,8 +199,20 @@ void InitZavro(DriverInstance &di) {
   di.SampleBusy = 0;
 }
 
+// A line feed without a carriage return before it.
+static bool HasBareLineFeed(std::string_view text) {
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos;
+       at = text.find('\n', at + 1)) {
+    if (at == 0 || text[at - 1] != '\r') return true;
+  }
+  return false;
+}
+
 bool LoadParameterText(DriverInstance &di, std::string_view text) {
   ParameterReader r(di, text);
+  // A text value runs to the end of its line, and with a bare LF the line
+  // after it goes with it: whatever stood there is lost without a word.
+  if (HasBareLineFeed(text)) r.Event(msg::BareLineFeeds());
   r.Debug("Load", "GLOBAL");
   if (!LoadGlobal(r)) return false;
   r.Event("GLOBAL info OK.");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -198,6 +199,34 @@ TEST(ParameterFile, ExampleFilesLoad) {
   EXPECT_EQ(f.Di.Global.Prefix.size(), 2u);
   EXPECT_EQ(f.Di.Global.Suffix.size(), 1u);
   EXPECT_TRUE(f.Di.Global.PreSuffix.empty());
+}
+
+// A Linux user writes LF line ends: the README's own example loads with
+// them as with CR LF, and a file with bare LF line ends gets an event line
+// (a text value there takes the next line with it).
+TEST(ParameterFile, TheReadmeExampleLoadsWithEitherLineEndAndABareLfIsShown) {
+  const std::string readme = test::TempDir::Read(std::string(ZL_SOURCE_DIR) + "/README.md");
+  const std::size_t section = readme.find("## The parameter file in brief");
+  ASSERT_NE(section, std::string::npos);
+  const std::size_t open = readme.find("```\n", section);
+  ASSERT_NE(open, std::string::npos);
+  const std::size_t close = readme.find("```\n", open + 4);
+  ASSERT_NE(close, std::string::npos);
+  const std::string lf = readme.substr(open + 4, close - open - 4);
+  const std::string warning = Cp1250(
+      "Parametrický soubor má konce řádků LF bez CR: text v uvozovkách si bere i následující "
+      "řádek");
+  for (const std::string &text : {lf, Crlf(lf)}) {
+    const bool bare = text == lf;
+    SCOPED_TRACE(bare ? "LF" : "CR LF");
+    ConfigFixture f;
+    ASSERT_TRUE(f.Load(text)) << f.Error();
+    EXPECT_EQ(f.St(1).Name.str(), "KOTELNA");
+    EXPECT_EQ(f.St(1).NumBinarIn, 16);
+    EXPECT_EQ(f.St(1).Port, 4001);
+    const std::vector<std::string> events = f.Services.Lines();
+    EXPECT_EQ(std::count(events.begin(), events.end(), warning), bare ? 1 : 0);
+  }
 }
 
 TEST(ParameterFile, HostileFilesNeitherCrashNorHang) {
