@@ -26,6 +26,9 @@ const std::string &LoginLevelLine();     // "Úroveň pro přihlášení = "
 const std::string &InitOk();             // "Inicializace OK"
 const std::string &ThreadClassLine();    // "Třída threadu = "
 const std::string &NoThreadLine();       // "Třída threadu NEBYLA inicializována !!!"
+// Init's error text when the driver's message queue cannot be made (the
+// process has no free file descriptor).
+const std::string &NoMessageQueue();
 // DriverProc 6 (the level follows).
 const std::string &NewLoginLevelLine();  // "Nová úroveň přihlášení = "
 

@@ -1,5 +1,6 @@
 // Init and Done of TDrvForm: bringing the driver up and taking it down, step
 // by step.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -19,6 +20,15 @@ bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t
   // A driver already running is stopped first, as Done would, so that a second
   // Init starts from a clean state instead of leaving a thread behind.
   if (Thread) Done();
+
+  // A driver made while the process had no free descriptor has no message
+  // queue yet: it gets one now, or Init fails and says why.
+  if (!Loop.Open()) {
+    const std::string &message = text::NoMessageQueue();
+    std::snprintf(text, 256, "%s", message.c_str());
+    AddEvent(message);
+    return false;
+  }
 
   // 1. The parameter file may switch the log on again.
   Di.Log.Disable();

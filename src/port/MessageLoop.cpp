@@ -24,14 +24,20 @@ int SocketError(int fd) {
 }  // namespace
 
 MessageLoop::MessageLoop() : owner_(std::this_thread::get_id()) {
-  epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-  wakeup_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (epoll_ >= 0 && wakeup_ >= 0) {
-    struct epoll_event ev = {};
-    ev.events = EPOLLIN;
-    ev.data.fd = wakeup_;
-    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wakeup_, &ev);
-  }
+  Open();
+}
+
+bool MessageLoop::Open() {
+  if (epoll_ >= 0 && wakeup_ >= 0) return true;
+  if (epoll_ < 0) epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+  if (wakeup_ < 0) wakeup_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (epoll_ < 0 || wakeup_ < 0) return false;
+  struct epoll_event ev = {};
+  ev.events = EPOLLIN;
+  ev.data.fd = wakeup_;
+  if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, wakeup_, &ev) != 0) return false;
+  Signal();  // tasks may have been queued while there was no descriptor to tell
+  return true;
 }
 
 MessageLoop::~MessageLoop() {

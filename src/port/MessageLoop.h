@@ -46,6 +46,10 @@ class MessageLoop {
   MessageLoop &operator=(const MessageLoop &) = delete;
 
   int Fd() const { return epoll_; }
+  // Owner thread, while no other thread uses the loop: creates the
+  // descriptors the constructor could not (a process out of descriptors).
+  // Answers whether the loop can work.
+  bool Open();
   bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
 
   // Queues a task for the owner thread (any thread).

@@ -4,6 +4,8 @@
 // hang, leave no thread or descriptor behind, and lose nothing it was given.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -101,6 +103,28 @@ TEST(HostMisuse, CallsOutOfOrderLeaveNoThreadOrDescriptorBehind) {
 }
 
 // Every entry point on a handle that is not (or no longer) the driver's.
+// A driver made while the process has no free descriptor has no message
+// queue: Init makes it once a descriptor is free (or fails and says why),
+// and never answers true for a driver whose messages can never arrive.
+TEST(HostMisuse, ADriverMadeWithoutAFreeDescriptorGetsItsQueueAtInit) {
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+  const int lowest = ::dup(0);  // the number the next descriptor gets
+  ASSERT_GE(lowest, 0);
+  ::close(lowest);
+  rlimit tight = old;
+  tight.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  void *h = MakeDriver();
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+  ASSERT_NE(h, nullptr);
+  char text[256] = "HOST";
+  ASSERT_EQ(Init(h, 255, DemoFile().c_str(), 0, text, 1), 1) << text;
+  EXPECT_GE(MessageFd(h), 0);
+  Done(h);
+  DisposeDriver(h);
+}
+
 TEST(HostMisuse, ForeignAndStaleHandlesDoNothing) {
   TempDir dir;
   void *h = MakeDriver();
