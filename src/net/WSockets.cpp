@@ -132,14 +132,12 @@ std::string TCustomWSocket::LocalHostName() {
   return name;
 }
 
+// Taken from the interfaces, not by looking the host's name up: the lookup
+// waits as long as a slow name server makes it, and this runs on the host's
+// thread for a line of the status list only.
 std::string TCustomWSocket::LocalHostAddress() {
-  std::string name;
-  if (int rc = LocalHostNameText(name)) {
-    SocketError(rc);
-    return std::string();
-  }
   uint32_t address = 0;
-  if (ResolveHostIpv4(name, address) != 0) return std::string();
+  if (!LocalInterfaceAddress(address)) return std::string();
   return Ipv4Text(address);
 }
 
@@ -159,7 +157,7 @@ MessageLoop::SocketHandler TTCPClient::Window() {
   return [this](int fd, int event, int error) { WindowProc(fd, event, error); };
 }
 
-bool TTCPClient::ResolveEndpoint(Ipv4Endpoint &to) {
+bool TTCPClient::ResolveEndpoint(Ipv4Endpoint &to, bool &lookUpHost) {
   std::string protocolName;
   if (int rc = ProtocolNameOf(Protocol, protocolName)) {
     SocketError(rc);
@@ -169,11 +167,10 @@ bool TTCPClient::ResolveEndpoint(Ipv4Endpoint &to) {
     SocketError(kWsaEinval);  // neither a service nor a port number
     return false;
   }
-  if (!ParseIpv4Address(Host, to.Address)) {
-    if (int rc = ResolveHostIpv4(Host, to.Address)) {
-      SocketError(rc);
-      return false;
-    }
+  lookUpHost = !ParseIpv4Address(Host, to.Address);
+  if (lookUpHost && (Host.empty() || Host.find('\0') != std::string::npos)) {
+    SocketError(kWsaHostNotFound);  // no name to look up
+    return false;
   }
   return true;
 }
@@ -186,11 +183,29 @@ void TTCPClient::Open() {
   // A connect that failed leaves the socket Connecting until it is closed;
   // opening again means a fresh attempt.
   if (State() == Connecting && connectFailed_) Close();
-  if (State() != Ready) return;
+  if (State() != Ready || lookup_.Running()) return;
 
   Ipv4Endpoint to;
-  if (!ResolveEndpoint(to)) return;
+  bool lookUpHost = false;
+  if (!ResolveEndpoint(to, lookUpHost)) return;
+  if (!lookUpHost) {
+    ConnectTo(to);
+    return;
+  }
+  // A host name: looked up off this thread (a slow name server must not hold
+  // the host), the connection started when the address is known.
+  lookup_.Start(Host, [this, to](int rc, uint32_t address) mutable {
+    if (rc != 0) {
+      SocketError(rc);
+      return;
+    }
+    if (State() != Ready) return;
+    to.Address = address;
+    ConnectTo(to);
+  });
+}
 
+void TTCPClient::ConnectTo(const Ipv4Endpoint &to) {
   int fd = -1;
   if (int rc = SocketCreate(SocketType, fd)) {
     SocketError(rc);
@@ -228,6 +243,8 @@ void TTCPClient::Open() {
 }
 
 void TTCPClient::Close() {
+  // A lookup under way connects nothing any more.
+  if (loop_.IsOwnerThread()) lookup_.Cancel();
   // Nothing to close: answered on any thread, without waiting for the host's
   // thread (which may be the one waiting for us, as in Done from elsewhere).
   uint8_t state = State();

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "port/AsyncLookup.h"
 #include "port/MessageLoop.h"
 #include "port/Socket.h"
 
@@ -73,7 +74,8 @@ class TCustomWSocket {
   // The local port of a socket as decimal text; empty for -1 or on failure.
   std::string LocalPort(int handle);
   std::string LocalHostName();
-  // The first IPv4 address of this host's name; empty when the lookup fails.
+  // This host's IPv4 address, from its interfaces (no name lookup); empty
+  // when it has none.
   std::string LocalHostAddress();
   // The Czech text of LastError.
   const std::string &SocketErrorText() const;
@@ -118,20 +120,27 @@ class TTCPClient : public TCustomWSocket {
   SocketEvent OnClose;
 
   // Starts a connection to Host:Port without blocking; does nothing unless
-  // Ready. A connect that already failed is closed and started afresh.
+  // Ready (or while Host's name is being looked up). A connect that already
+  // failed is closed and started afresh. A host name is looked up on a thread
+  // of its own; the connect starts when its address comes (a failed lookup
+  // is reported as an error then).
   void Open();
   // Stops the notifications, shuts the sending side, drains and closes.
   // Does nothing unless Connecting or Connected.
   void Close();
 
  private:
-  // Host and port into an address; failures are reported.
-  bool ResolveEndpoint(Ipv4Endpoint &to);
+  // Port into a number and a dotted Host into an address; lookUpHost: Host
+  // is a name, still to be looked up. Failures are reported.
+  bool ResolveEndpoint(Ipv4Endpoint &to, bool &lookUpHost);
+  // Creates the socket and starts the non-blocking connect.
+  void ConnectTo(const Ipv4Endpoint &to);
   // The hidden window's procedure: one socket notification.
   void WindowProc(int fd, int event, int error);
   MessageLoop::SocketHandler Window();
 
   bool connectFailed_ = false;  // FD_CONNECT brought an error (loop's thread)
+  AsyncLookup lookup_{loop_};   // the gateway's name (loop's thread)
 };
 
 // A decimal port number 0..65535, digits only.

@@ -1,6 +1,8 @@
 #include "port/Socket.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -145,6 +148,25 @@ int LocalHostNameText(std::string &name) {
   return 0;
 }
 
+bool LocalInterfaceAddress(uint32_t &address) {
+  ifaddrs *list = nullptr;
+  if (::getifaddrs(&list) != 0) return false;
+  bool found = false, loopback = false;
+  for (ifaddrs *p = list; p && !found; p = p->ifa_next) {
+    if (!p->ifa_addr || p->ifa_addr->sa_family != AF_INET || !(p->ifa_flags & IFF_UP)) continue;
+    const uint32_t a = reinterpret_cast<const sockaddr_in *>(p->ifa_addr)->sin_addr.s_addr;
+    if (p->ifa_flags & IFF_LOOPBACK) {
+      if (!loopback) address = a;
+      loopback = true;
+    } else {
+      address = a;
+      found = true;
+    }
+  }
+  ::freeifaddrs(list);
+  return found || loopback;
+}
+
 bool ParseIpv4Address(const std::string &text, uint32_t &address) {
   in_addr a{};
   if (text.empty() || text.find('\0') != std::string::npos) return false;
@@ -153,8 +175,17 @@ bool ParseIpv4Address(const std::string &text, uint32_t &address) {
   return true;
 }
 
+namespace {
+std::atomic<HostResolverFn> g_resolver{nullptr};
+}  // namespace
+
+void SetHostResolver(HostResolverFn fn) {
+  g_resolver.store(fn);
+}
+
 int ResolveHostIpv4(const std::string &name, uint32_t &address) {
   if (name.find('\0') != std::string::npos) return kWsaHostNotFound;
+  if (HostResolverFn resolver = g_resolver.load()) return resolver(name, address);
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;

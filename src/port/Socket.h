@@ -51,10 +51,20 @@ int SocketLocalPort(int fd, uint16_t &port);
 
 // gethostname into a 128-byte buffer.
 int LocalHostNameText(std::string &name);
+// This host's own IPv4 address without any name lookup: the first interface
+// that is up and not the loopback (else the loopback's); false when there is
+// none.
+bool LocalInterfaceAddress(uint32_t &address);
 // A dotted IPv4 address (the forms inet_addr accepts), without any lookup.
 bool ParseIpv4Address(const std::string &text, uint32_t &address);
-// A name lookup for the first IPv4 address of a host.
+// A name lookup for the first IPv4 address of a host. It may take as long
+// as the name server does: the driver calls it only off the host's thread
+// (AsyncLookup).
 int ResolveHostIpv4(const std::string &name, uint32_t &address);
+// Puts another lookup in the place of the system's (tests: a slow name
+// server); nullptr restores the system's.
+using HostResolverFn = int (*)(const std::string &name, uint32_t &address);
+void SetHostResolver(HostResolverFn fn);
 // The name of a protocol number ("tcp" for 6) from the protocols database.
 int ProtocolNameOf(int protocol, std::string &name);
 // The port (host byte order) of a named service for a protocol, from the

@@ -1,7 +1,14 @@
 // Pointing the client at another gateway while a connection is open.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "net/TMyTCPClient.h"
+#include "port/Socket.h"
+#include "port/WinSockErrors.h"
 #include "support/Loopback.h"
 #include "support/TestSupport.h"
 
@@ -54,6 +61,42 @@ TEST(GatewaySwitch, ConnectingAgainToTheSameGatewayKeepsTheConnection) {
   LineState line;
   client.SendFrame(line, Str255("ok"), 0xFE);
   EXPECT_EQ(peer.Receive(2), "ok");
+}
+
+// A name server that answers only when the test says so (or gives up after
+// ten seconds, which the test would see).
+std::atomic<bool> g_release{false};
+std::atomic<bool> g_gaveUp{false};
+int SlowResolver(const std::string &, uint32_t &address) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!g_release.load()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      g_gaveUp.store(true);
+      return kWsaTryAgain;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  address = htonl(INADDR_LOOPBACK);
+  return 0;
+}
+
+TEST(GatewaySwitch, AGatewaysNameIsLookedUpOffTheHostsThread) {
+  MessageLoop loop;
+  test::FakeServices memo;
+  LoopbackListener gateway;
+  SetHostResolver(&SlowResolver);
+  {
+    TMyTCPClient client(loop, &memo);
+    client.SetEndpoint("gateway.invalid", gateway.port());
+    client.Connect();
+    // The connect command came back while the name server still thinks.
+    EXPECT_FALSE(g_gaveUp.load());
+    EXPECT_FALSE(client.Connected());
+    g_release.store(true);
+    EXPECT_TRUE(PumpUntil(loop, [&] { return client.Connected(); }));
+    EXPECT_TRUE(gateway.Accept().valid());
+  }
+  SetHostResolver(nullptr);
 }
 
 }  // namespace
