@@ -3,8 +3,11 @@
 //
 // The controllers are static; SetPhase gives them new values, and each value
 // a channel may show (what it showed before any answer, and what every phase
-// put in the controller) is remembered. A value outside that set is a wrong
-// value: one the simulator never sent.
+// put in its own variable in the controller) is remembered. After a round
+// whose reads were all answered on one connection, every channel must show
+// its own variable's value of the current phase; after any other round, a
+// value outside its own variable's set is wrong (another variable's, or one
+// the simulator never sent).
 #ifndef ZL_TESTS_SUPPORT_LINEWORKLOAD_H
 #define ZL_TESTS_SUPPORT_LINEWORKLOAD_H
 
@@ -54,6 +57,8 @@ class LineWorkload {
     double Current = 0;  // what the last phase gave it
   };
   double Read(const Checked &c);
+  uint64_t Connections();  // the simulator's, over every line
+  uint64_t Late();         // answers the simulator held back, over every station
   void Allow(uint16_t channel, double value);
 
   HostSession &s_;
