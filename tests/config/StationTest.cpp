@@ -243,7 +243,8 @@ TEST(Station, MemoryBlocks) {
   ASSERT_TRUE(LoadStation(f, Block("ADDR 1 CHANNEL 1 CHANNEL_READ 2 TYPES " + longints +
                                    "BYTE INPUT WORD INPUT TYPES_END")));
   EXPECT_EQ(f.St(1).MemoryBlocks.at(0).Size, 255);
-  const std::string tooLong = longints + "LONGINT INPUT ";
+  // 65 LONGINT items: 260 bytes, whose one-byte size would read 4.
+  const std::string tooLong = longints + "LONGINT INPUT LONGINT INPUT ";
 
   std::string tooMany;
   for (int i = 0; i < 256; ++i) tooMany += "BYTE INPUT ";
