@@ -36,7 +36,12 @@ bool MessageLoop::Open() {
   ev.events = EPOLLIN;
   ev.data.fd = wakeup_;
   if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, wakeup_, &ev) != 0) return false;
-  Signal();  // tasks may have been queued while there was no descriptor to tell
+  bool waiting;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    waiting = !queue_.empty();
+  }
+  if (waiting) Signal();  // queued while there was no descriptor to tell of it
   return true;
 }
 
