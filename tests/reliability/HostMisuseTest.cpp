@@ -202,6 +202,9 @@ TEST_F(LiveLine, NullPointersChangeNothingOnARunningDriver) {
 // After Done nothing may reconnect, queue or restart the thread.
 TEST_F(LiveLine, CallsAfterDoneDoNothing) {
   void *h = s_.Handle();
+  // The driver sees its connection up as soon as the handshake is done; the
+  // simulator counts it when its thread has accepted it.
+  ASSERT_TRUE(s_.PumpUntil([&] { return s_.Sim().LineStatistics().at(0).Connections > 0; }));
   const uint64_t connections = s_.Sim().LineStatistics().at(0).Connections;
   Done(h);
   EXPECT_EQ(Form().Thread, nullptr);
