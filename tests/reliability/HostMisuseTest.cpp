@@ -107,6 +107,7 @@ TEST(HostMisuse, CallsOutOfOrderLeaveNoThreadOrDescriptorBehind) {
 // queue: Init makes it once a descriptor is free (or fails and says why),
 // and never answers true for a driver whose messages can never arrive.
 TEST(HostMisuse, ADriverMadeWithoutAFreeDescriptorGetsItsQueueAtInit) {
+  TempDir dir;  // drive C: for the debug log's last line
   rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
   const int lowest = ::dup(0);  // the number the next descriptor gets
