@@ -100,12 +100,19 @@ bool MessageLoop::Send(Task task) {
     sendDone_.notify_all();
   });
   std::unique_lock<std::mutex> lock(mutex_);
+  ++waitingSends_;
   sendDone_.wait(lock, [&] {
     return *stage == kDone || (*stage == kQueued && (shutdown_ || cancelEpoch_ != epoch));
   });
+  --waitingSends_;
   if (*stage == kDone) return true;
   *stage = kAbandoned;
   return false;
+}
+
+std::size_t MessageLoop::WaitingSends() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waitingSends_;
 }
 
 void MessageLoop::Shutdown() {

@@ -92,6 +92,9 @@ class MessageLoop {
 
   // Number of messages waiting (tasks and socket notifications observed).
   std::size_t PendingCount() const;
+  // Number of threads waiting in Send now (for observers: a thread counted
+  // here moves on only once the owner thread pumps or the send is cancelled).
+  std::size_t WaitingSends() const;
 
  private:
   struct Watch {
@@ -128,6 +131,7 @@ class MessageLoop {
   std::deque<Message> queue_;
   bool shutdown_ = false;
   uint64_t cancelEpoch_ = 0;  // bumped by CancelSends
+  std::size_t waitingSends_ = 0;
 
   // Owner thread only.
   std::map<int, Watch> watches_;

@@ -264,16 +264,12 @@ TEST_F(LiveLine, AHostThatStopsPumpingHoldsTheThreadAndLosesNothing) {
   ASSERT_GT(s_.D(demo::kQueued), 0.0);
 
   // Not pumping: the thread soon blocks in a call only the host's thread can
-  // run (its pass count stops), and stays there.
-  uint64_t passes = Form().Thread->PassCount();
-  for (int i = 0; i < 100; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const uint64_t now = Form().Thread->PassCount();
-    if (now == passes) break;
-    passes = now;
-  }
+  // run, and stays there (its pass count stops).
+  ASSERT_TRUE(WaitUntil([&] { return Form().Loop.WaitingSends() > 0; }, 60000));
+  const uint64_t passes = Form().Thread->PassCount();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(Form().Thread->PassCount(), passes);
+  EXPECT_EQ(Form().Loop.WaitingSends(), 1u);
   EXPECT_GT(s_.D(demo::kQueued), 0.0);
 
   ASSERT_TRUE(s_.Settle());
