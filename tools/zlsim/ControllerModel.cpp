@@ -315,8 +315,11 @@ void ControllerModel::WriteAnalogLocked(int index, uint16_t word) {
 }
 
 void ControllerModel::Advance(double seconds) {
-  if (frozen_.load() || seconds <= 0.0) return;
+  if (seconds <= 0.0) return;
+  // Tested under the lock: once SetFrozen has returned, a movement that began
+  // before it is over by the time any value can be read, and none follows.
   std::lock_guard<std::mutex> lock(mutex_);
+  if (frozen_.load()) return;
   MoveLocked(seconds);
 }
 
