@@ -46,6 +46,22 @@ class Zlpoll : public PollLine {
     c.SetMemory(0x320, Bytes({1, 2, 3, 4, 0xFE, 0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0xFF}));
   }
 
+  // The demonstration line with station 1's gateway on a port nobody
+  // listens on (bound, then closed): the connection is refused at once.
+  std::string ClosedGatewayPar() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(s);
+    return dir_.Write(
+        "closed.par",
+        sim::RewriteEndpoints(TempDir::Read(Par()), {{"", Config(1).Port, "", ntohs(a.sin_port)}}));
+  }
+
   double Little(int station, uint16_t address, int n) {
     uint32_t x = 0;
     const std::string bytes = Controller(station).Memory(address, static_cast<std::size_t>(n));
@@ -288,6 +304,40 @@ TEST_F(Zlpoll, UsageErrorsAreExitCodeTwoAndSayWhatToWrite) {
   }
 }
 
+// A command does what it says, or says on standard error why not, with a
+// non-zero exit code and nothing on standard output to take for a value.
+TEST_F(Zlpoll, CommandsNeverClaimWhatTheyDidNotDo) {
+  sim::ControllerModel &c = Controller(kStation1);
+  c.SetQqBytes(0, 16, 0, {9, 0, 0, 0});
+  const struct {
+    std::vector<std::string> Args;
+    int Exit;
+    const char *Why;
+  } kCases[] = {
+      {{"set", "2600=77"}, 2, "--station"},                 // nothing would carry it
+      {{"set", "1=1:bool", "--station", "1"}, 2, "input"},  // the driver ignores it
+      {{"set", "462=1", "--station", "1"}, 2, "bool"},      // a command takes a bool
+      {{"write", "1", "qq", "2500=5"}, 2, "READ"},          // a READ variable
+      {{"set", "2500=5", "--station", "1"}, 2, "READ"},
+      {{"get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3, "Chyba TCP"},
+      {{"read", "1", "qq", "-1", "--timeout", "30"}, 3, "Chyba TCP"},
+  };
+  const std::string closed = ClosedGatewayPar();
+  for (const auto &k : kCases) {
+    std::vector<std::string> args = k.Args;
+    args.insert(args.begin(), k.Exit == 3 ? closed : Par());
+    const ChildResult r = Run(args);
+    EXPECT_EQ(r.Exit, k.Exit) << k.Args[0] << " " << k.Args[1] << ": " << r.Err;
+    EXPECT_NE(r.Err.find(k.Why), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Out, "") << k.Args[0] << " " << k.Args[1];
+  }
+  EXPECT_EQ(c.QqBytes(0, 16, 0), (sim::QqValue{9, 0, 0, 0})) << "the READ variable kept its value";
+  const auto json = RunJson({closed, "get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3);
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_FALSE(json[0]["ok"].boolean);
+  EXPECT_TRUE(json[0]["values"].array.empty()) << "no values without an answer";
+}
+
 TEST_F(Zlpoll, ASilentStationIsExitCodeThree) {
   sim_->SetDead(kStation1, true);
   const ChildResult r = Run({Par(), "read", "1", "bi", "-1", "--timeout", "1.5"});
@@ -300,19 +350,7 @@ TEST_F(Zlpoll, ASilentStationIsExitCodeThree) {
 }
 
 TEST_F(Zlpoll, AGatewayThatRefusesIsExitCodeThreeAtOnce) {
-  // A port nobody listens on: bound, then closed.
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-  ::close(s);
-  const std::string par = dir_.Write(
-      "closed.par",
-      sim::RewriteEndpoints(TempDir::Read(Par()), {{"", Config(1).Port, "", ntohs(a.sin_port)}}));
-  const ChildResult r = Run({par, "read", "1", "bi", "-1", "--timeout", "30"});
+  const ChildResult r = Run({ClosedGatewayPar(), "read", "1", "bi", "-1", "--timeout", "30"});
   EXPECT_EQ(r.Exit, 3);
   EXPECT_NE(r.Err.find("Chyba TCP 10061"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("is the gateway running"), std::string::npos) << r.Err;

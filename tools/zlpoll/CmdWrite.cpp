@@ -64,6 +64,21 @@ bool FindBlockItem(const Station &st, uint16_t channel, uint8_t &type, uint8_t &
   return false;
 }
 
+// Only WRITE and BIDIR variables are written to the controller (the driver
+// would send a READ variable all the same), and text variables not at all.
+bool QqWritable(const QqVariable &v, const std::string &channel, std::string &error) {
+  if (v.Type == kQqString) {
+    error = "QQ variable " + channel + " is a STRING: the driver writes no text variables";
+    return false;
+  }
+  if (v.Direction != kQqWrite && v.Direction != kQqBidir) {
+    error = "QQ variable " + channel + " is " + QqDirectionName(v.Direction) +
+            ": only WRITE and BIDIR variables are written";
+    return false;
+  }
+  return true;
+}
+
 bool Resolve(const Station &st, const std::string &group, const std::string &text, Assignment &a,
              std::string &error) {
   std::string left, right;
@@ -89,10 +104,7 @@ bool Resolve(const Station &st, const std::string &group, const std::string &tex
           "channel " + left + " is no QQ variable of this station (zlpoll FILE info lists them)";
       return false;
     }
-    if (v->Type == kQqString) {
-      error = "QQ variable " + left + " is a STRING: the driver writes no text variables";
-      return false;
-    }
+    if (!QqWritable(*v, left, error)) return false;
     // A LONGINT is held as a 32-bit integer, every other type as a number.
     a.Type = v->Type == kQqLongint ? ZL_TYPE_I32 : ZL_TYPE_DOUBLE;
   } else if (group == "mb") {
@@ -145,6 +157,110 @@ bool ParseChannel(const std::string &text, bool withValue, Assignment &a, std::s
   return !withValue || EncodeValue(value, a.Type, a.Bytes, error);
 }
 
+// The ValueType a driver channel takes a write in (0: none takes one).
+uint32_t DriverChannelType(uint16_t channel) {
+  switch (channel) {
+    case 60000:
+    case 60001:
+      return ZL_TYPE_U8;
+    case 60002:
+      return ZL_TYPE_U16;
+    case 65533:
+    case 65534:
+      return ZL_TYPE_DOUBLE;
+    case 487:
+    case 60003:
+    case 60021:
+    case 60022:
+    case 60292:
+    case 65531:
+    case 65535:
+      return ZL_TYPE_BOOL;
+    default:
+      return 0;
+  }
+}
+
+// The ValueType a station channel of the kind takes a write in (0: none).
+uint32_t StationChannelType(ChannelKind kind) {
+  switch (kind) {
+    case ChannelKind::BinaryOutput:
+    case ChannelKind::FlagNewBinaryInputs:
+    case ChannelKind::FlagNewAnalogInputs:
+    case ChannelKind::FlagNewCounters:
+    case ChannelKind::FlagNewMemory:
+    case ChannelKind::FlagControlError:
+    case ChannelKind::FlagActiveMessage:
+    case ChannelKind::ReadBinaryInputs:
+    case ChannelKind::ReadAnalogZavro:
+    case ChannelKind::ReadAnalogKelmar:
+    case ChannelKind::ReadCounters:
+    case ChannelKind::ReadMemoryInputs:
+    case ChannelKind::WriteBinaryOutputs:
+    case ChannelKind::WriteMemoryOutputs:
+    case ChannelKind::WriteAllOutputs:
+    case ChannelKind::ConnectModem:
+    case ChannelKind::MemoryBlockRead:
+      return ZL_TYPE_BOOL;
+    case ChannelKind::MemoryOutput:
+    case ChannelKind::Counter:
+    case ChannelKind::ErrorCounter:
+    case ChannelKind::MessageCounter:
+      return ZL_TYPE_DOUBLE;
+    case ChannelKind::CallCode:
+      return ZL_TYPE_U32;
+    default:
+      return 0;
+  }
+}
+
+// set writes what the driver takes: a channel the driver ignores, or takes
+// in another type, would be reported written while nothing happened.
+bool CheckSetChannel(const ParamFile &file, const Assignment &a, std::string &error) {
+  const std::string channel = std::to_string(a.Channel);
+  if (const VariableMatch v = file.VariableOn(a.Channel); v.Variable) {
+    if (!QqWritable(*v.Variable, channel, error)) return false;
+    if (a.Type == ZL_TYPE_TEXT || a.Type == ZL_TYPE_BUFFER) {
+      error = "QQ variable " + channel + " takes a number, not " + TypeName(a.Type);
+      return false;
+    }
+    return true;
+  }
+  uint32_t wanted = DriverChannelType(a.Channel);
+  if (!wanted) {
+    const StationMatch m = file.StationChannel(a.Channel);
+    if (m.StationNo == 0) {
+      error = "channel " + channel +
+              " is no channel of the driver or of the file's stations: nothing would be written "
+              "(zlpoll FILE info lists them)";
+      return false;
+    }
+    const std::string who = Describe(*file.At(m.StationNo), m.StationNo);
+    if (m.Kind == ChannelKind::MemoryBlockItem) {
+      const uint8_t direction = m.Block->ItemDirections[m.Item - 1];
+      if (direction != kBlkOutput && direction != kBlkBidir) {
+        error = "channel " + channel + " is an INPUT item of a memory block of " + who +
+                ": only OUTPUT and BIDIR items are written";
+        return false;
+      }
+      wanted = ValueTypeOfBlockItem(m.Block->ItemTypes[m.Item - 1]);
+    } else {
+      wanted = StationChannelType(m.Kind);
+    }
+    if (!wanted) {
+      error = "channel " + channel + " is an input or status channel of " + who +
+              ": the driver takes no writes on it (zlpoll FILE info lists the channels)";
+      return false;
+    }
+  }
+  if (a.Type != wanted) {
+    error = "channel " + channel + " takes " + TypeName(wanted) + ": write " + channel +
+            "=VALUE:" + TypeName(wanted);
+    return false;
+  }
+  return true;
+}
+
 // Writes every assignment and makes sure each one left a request in the
 // queue, for the driver queues an output write only when the value differs
 // from the one it holds (and a binary output of a station with a PHONE number
@@ -174,7 +290,8 @@ void Report(Context &ctx, int station, const std::vector<Assignment> &done, cons
     std::vector<std::string> texts;
     for (const Assignment &a : done) texts.push_back(JsonString(a.Text));
     JsonObject o;
-    o.Number("station", station).Bool("ok", r.Ok()).Raw("written", JsonArray(texts));
+    o.Number("station", station).Bool("ok", r.Ok());
+    if (r.Ok()) o.Raw("written", JsonArray(texts));
     if (!r.Ok()) o.Text("error", r.Message);
     PrintLine(o.Str());
   } else if (r.Ok()) {
@@ -237,6 +354,16 @@ bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &e
       });
       if (r.Exit == kExitInterrupted) return r.Exit;
       ++number;
+      if (!r.Ok()) {
+        // What the driver holds is no value of the controller's.
+        if (ctx.Opt.Json) {
+          JsonObject o;
+          o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", false);
+          PrintLine(o.Text("error", r.Message).Str());
+        }
+        PrintError(r.Message);
+        return r.Exit;
+      }
       std::vector<std::string> values;
       Table table({"channel", "type", "value"});
       table.AlignRight(0);
@@ -249,14 +376,12 @@ bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &e
       }
       if (ctx.Opt.Json) {
         JsonObject o;
-        o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", r.Ok());
-        if (!r.Ok()) o.Text("error", r.Message);
+        o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", true);
         PrintLine(o.Raw("values", JsonArray(values)).Str());
       } else {
         for (const std::string &line : table.Lines(ctx.Out)) PrintLine(line);
         if (!ctx.Opt.Once) PrintLine("");
       }
-      if (!r.Ok()) PrintError(r.Message);
       return r.Exit;
     });
   };
@@ -274,6 +399,14 @@ bool PlanSet(const Options &opt, const ParamFile &file, Job &job, std::string &e
     if (!ParseChannel(text, true, a, error)) return false;
     writes.push_back(a);
   }
+  if (!opt.ConnectStation) {
+    error =
+        "set needs --station N: the driver lives only as long as this zlpoll, so a write that "
+        "no station's gateway carries reaches nothing";
+    return false;
+  }
+  for (const Assignment &a : writes)
+    if (!CheckSetChannel(file, a, error)) return false;
   if (!CheckConnectStation(opt, file, error)) return false;
   job = [writes](Context &ctx) {
     const int station = ctx.Opt.ConnectStation;
