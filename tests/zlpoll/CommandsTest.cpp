@@ -149,7 +149,7 @@ TEST_F(Zlpoll, DialUpStationCountersAndOutputs) {
     EXPECT_DOUBLE_EQ((*o)["value"].number, start + FromReal6(def.Factor) * c.Counter(i - 1))
         << "ct " << i;
   }
-  const ChildResult w = Run({Par(), "write", "3", "bo", "2=1", "4=1"});
+  const ChildResult w = Run({Par(), "write", "3", "bo", "2=1", "4=1", "--others-off"});
   ASSERT_EQ(w.Exit, 0) << w.Err;
   EXPECT_FALSE(c.BinaryOutput(0));
   EXPECT_TRUE(c.BinaryOutput(1));
@@ -163,7 +163,7 @@ TEST_F(Zlpoll, WritesReachTheController) {
     std::vector<std::string> Args;
   };
   const Case kCases[] = {
-      {{"bo", "1=1", "2=0", "3=1"}},
+      {{"bo", "1=1", "2=0", "3=1", "4=0", "5=0", "6=0", "7=0", "8=0"}},
       {{"mo", "1=12.5", "2=300", "3=0"}},
       {{"qq", "2505=3.7", "2501=250"}},
       {{"mb", "3000=4660", "3002=2.5"}},
@@ -191,6 +191,33 @@ TEST_F(Zlpoll, WritesReachTheController) {
   EXPECT_TRUE(json[0]["ok"].boolean);
   EXPECT_EQ(json[0]["written"][0].string, "qq 2504=-7");
   EXPECT_EQ(c.QqBytes(0, 16, 9), (sim::QqValue{0xF9, 0xFF, 0xFF, 0xFF})) << "LONGINT as 32 bits";
+}
+
+// The driver sends a station's binary outputs together, from the values it
+// holds, and a fresh zlpoll holds 0 for each: an output the user did not
+// name is never sent, unless --others-off says that the others go off.
+TEST_F(Zlpoll, AWriteNeverSendsAnOutputTheUserDidNotName) {
+  sim::ControllerModel &c = Controller(kStation1);
+  c.SetBinaryOutput(0, true);
+  c.SetBinaryOutput(1, true);
+  for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+           {"write", "1", "bo", "3=1"},
+           {"set", "99=1:bool", "--station", "1"},
+           {"set", "462=1:bool", "--station", "1"},  // out_write_BO sends them all
+       }) {
+    std::vector<std::string> full = args;
+    full.insert(full.begin(), Par());
+    const ChildResult r = Run(full);
+    EXPECT_EQ(r.Exit, 2) << args[0] << " " << args[1] << ": " << r.Out;
+    EXPECT_NE(r.Err.find("--others-off"), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Out, "");
+  }
+  EXPECT_TRUE(c.BinaryOutput(0) && c.BinaryOutput(1) && !c.BinaryOutput(2)) << "nothing was sent";
+
+  const ChildResult off = Run({Par(), "write", "1", "bo", "3=1", "--others-off"});
+  ASSERT_EQ(off.Exit, 0) << off.Err;
+  EXPECT_NE(off.Out.find("written bo 1=0"), std::string::npos) << off.Out;
+  EXPECT_TRUE(!c.BinaryOutput(0) && !c.BinaryOutput(1) && c.BinaryOutput(2));
 }
 
 TEST_F(Zlpoll, GetAndSetAnyChannel) {
@@ -316,7 +343,7 @@ TEST_F(Zlpoll, CommandsNeverClaimWhatTheyDidNotDo) {
   } kCases[] = {
       {{"set", "2600=77"}, 2, "--station"},                 // nothing would carry it
       {{"set", "1=1:bool", "--station", "1"}, 2, "input"},  // the driver ignores it
-      {{"set", "462=1", "--station", "1"}, 2, "bool"},      // a command takes a bool
+      {{"set", "472=1", "--station", "1"}, 2, "bool"},      // a command takes a bool
       {{"write", "1", "qq", "2500=5"}, 2, "READ"},          // a READ variable
       {{"set", "2500=5", "--station", "1"}, 2, "READ"},
       {{"get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3, "Chyba TCP"},

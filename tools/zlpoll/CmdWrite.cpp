@@ -1,5 +1,6 @@
 // write, get and set: values into a station's objects, and any channel by
 // number.
+#include <algorithm>
 #include <bit>
 
 #include "exchange/HostValueIo.h"
@@ -19,6 +20,8 @@ struct Assignment {
   uint32_t Type = ZL_TYPE_DOUBLE;
   uint64_t Bytes = 0;
   double Number = 0;  // the value as a number (mo)
+  int Station = 0;    // the station of a binary or memory output
+  std::string Group;  // "bo" or "mo" for an output, else empty
 };
 
 bool SplitAssignment(const std::string &text, std::string &left, std::string &right,
@@ -215,8 +218,9 @@ uint32_t StationChannelType(ChannelKind kind) {
 }
 
 // set writes what the driver takes: a channel the driver ignores, or takes
-// in another type, would be reported written while nothing happened.
-bool CheckSetChannel(const ParamFile &file, const Assignment &a, std::string &error) {
+// in another type, would be reported written while nothing happened. Notes
+// the station and group of an output.
+bool CheckSetChannel(const ParamFile &file, bool othersOff, Assignment &a, std::string &error) {
   const std::string channel = std::to_string(a.Channel);
   if (const VariableMatch v = file.VariableOn(a.Channel); v.Variable) {
     if (!QqWritable(*v.Variable, channel, error)) return false;
@@ -236,6 +240,19 @@ bool CheckSetChannel(const ParamFile &file, const Assignment &a, std::string &er
       return false;
     }
     const std::string who = Describe(*file.At(m.StationNo), m.StationNo);
+    if (m.Kind == ChannelKind::BinaryOutput || m.Kind == ChannelKind::MemoryOutput) {
+      a.Station = m.StationNo;
+      a.Group = m.Kind == ChannelKind::BinaryOutput ? "bo" : "mo";
+    }
+    const bool sendsHeld = m.Kind == ChannelKind::WriteBinaryOutputs ||
+                           m.Kind == ChannelKind::WriteMemoryOutputs ||
+                           m.Kind == ChannelKind::WriteAllOutputs;
+    if (sendsHeld && !othersOff) {
+      error = "channel " + channel + " of " + who +
+              " sends every output the driver holds, and this zlpoll holds 0 for each: add "
+              "--others-off to send them so (off)";
+      return false;
+    }
     if (m.Kind == ChannelKind::MemoryBlockItem) {
       const uint8_t direction = m.Block->ItemDirections[m.Item - 1];
       if (direction != kBlkOutput && direction != kBlkBidir) {
@@ -258,31 +275,94 @@ bool CheckSetChannel(const ParamFile &file, const Assignment &a, std::string &er
             "=VALUE:" + TypeName(wanted);
     return false;
   }
+  if (a.Type == ZL_TYPE_DOUBLE) a.Number = std::bit_cast<double>(a.Bytes);
   return true;
 }
 
-// Writes every assignment and makes sure each one left a request in the
-// queue, for the driver queues an output write only when the value differs
-// from the one it holds (and a binary output of a station with a PHONE number
-// not at all).
-void IssueWrites(Context &ctx, const Station &st, const std::string &group,
-                 const std::vector<Assignment> &writes) {
+// A station's binary outputs leave the driver together, from the values it
+// holds, and a fresh zlpoll holds 0 for every output it is not told: the
+// writes name every output the driver sends with them, or --others-off says
+// that the others go off, and they are written 0 (and reported so).
+bool CompleteOutputs(const ParamFile &file, bool othersOff, bool asChannels,
+                     std::vector<Assignment> &writes, std::string &error) {
+  std::vector<int> stations;
+  for (const Assignment &a : writes)
+    if (a.Group == "bo" && std::find(stations.begin(), stations.end(), a.Station) == stations.end())
+      stations.push_back(a.Station);
+  for (int n : stations) {
+    const Station &st = *file.At(n);
+    const uint16_t base = st.GroupChannels[kGroupBO];
+    const int reach = Reach(st, Group::BO);
+    std::vector<bool> named(static_cast<std::size_t>(reach) + 1, false);
+    for (const Assignment &a : writes) {
+      if (a.Group != "bo" || a.Station != n) continue;
+      const int k = a.Channel - base + 1;
+      if (k > reach) {
+        error = "binary output " + std::to_string(k) + " of " + Describe(st, n) +
+                " is never sent: the driver writes binary outputs in whole groups of eight, "
+                "outputs 1-" +
+                std::to_string(reach) + " of its " + std::to_string(st.NumBinarOut) +
+                " (NUM_BINAR_OUT)";
+        return false;
+      }
+      named[static_cast<std::size_t>(k)] = true;
+    }
+    std::string missing;
+    for (int k = 1; k <= reach; ++k)
+      if (!named[static_cast<std::size_t>(k)]) missing += " " + std::to_string(k);
+    if (missing.empty()) continue;
+    if (!othersOff) {
+      error = "the driver sends binary outputs 1-" + std::to_string(reach) + " of " +
+              Describe(st, n) +
+              " together, and this zlpoll holds 0 for every output it is not told: name every "
+              "one (not named:" +
+              missing + "), or add --others-off to send those as 0 (off)";
+      return false;
+    }
+    for (int k = 1; k <= reach; ++k) {
+      if (named[static_cast<std::size_t>(k)]) continue;
+      Assignment off;
+      off.Channel = static_cast<uint16_t>(base + k - 1);
+      off.Type = ZL_TYPE_BOOL;
+      off.Station = n;
+      off.Group = "bo";
+      off.Text =
+          asChannels ? std::to_string(off.Channel) + "=0:bool" : "bo " + std::to_string(k) + "=0";
+      writes.push_back(off);
+    }
+  }
+  return true;
+}
+
+// Writes every assignment and makes sure each output write left a request in
+// the queue, for the driver queues an output write only when the value
+// differs from the one it holds (and a binary output of a station with a
+// PHONE number not at all).
+void IssueWrites(Context &ctx, const std::vector<Assignment> &writes) {
   DriverSession &d = ctx.Driver;
-  const double queued = d.GetDouble(kChPrimaryQueued);
+  std::vector<std::pair<int, bool>> outputs;  // station, whether its bo writes queued one
   for (const Assignment &a : writes) {
     const double before = d.GetDouble(kChPrimaryQueued);
     d.Put(a.Channel, a.Type, a.Bytes);
-    if (group == "mo" && d.GetDouble(kChPrimaryQueued) == before) {
+    const bool queued = d.GetDouble(kChPrimaryQueued) != before;
+    if (a.Group == "mo" && !queued) {
       // The frame of a memory output write is built from the value the
       // driver holds when it is sent: a detour through another value queues
       // two writes that both carry this one.
       d.PutDouble(a.Channel, a.Number == 0.0 ? 1.0 : 0.0);
       d.PutDouble(a.Channel, a.Number);
     }
+    if (a.Group != "bo") continue;
+    auto it =
+        std::find_if(outputs.begin(), outputs.end(), [&](auto &o) { return o.first == a.Station; });
+    if (it == outputs.end()) it = outputs.insert(outputs.end(), {a.Station, false});
+    it->second = it->second || queued;
   }
   // One write of all binary outputs carries every value the driver holds.
-  if (group == "bo" && d.GetDouble(kChPrimaryQueued) == queued && st.StatusChannels[kOutWriteBO])
-    d.PutBool(st.StatusChannels[kOutWriteBO], true);
+  for (const auto &[n, queued] : outputs) {
+    const uint16_t command = ctx.File.At(n)->StatusChannels[kOutWriteBO];
+    if (!queued && command) d.PutBool(command, true);
+  }
 }
 
 void Report(Context &ctx, int station, const std::vector<Assignment> &done, const Outcome &r) {
@@ -317,14 +397,16 @@ bool PlanWrite(const Options &opt, const ParamFile &file, Job &job, std::string 
   for (std::size_t i = 2; i < opt.Args.size(); ++i) {
     Assignment a;
     if (!Resolve(st, group, opt.Args[i], a, error)) return false;
+    if (group == "bo" || group == "mo") {
+      a.Station = station;
+      a.Group = group;
+    }
     writes.push_back(a);
   }
-  job = [station, group, writes](Context &ctx) {
-    const Station &st = *ctx.File.At(station);
+  if (!CompleteOutputs(file, opt.OthersOff, false, writes, error)) return false;
+  job = [station, writes](Context &ctx) {
     Outcome r = ctx.Poll.Connect(station);
-    if (r.Ok()) {
-      r = ctx.Poll.Exchange(station, {}, false, [&] { IssueWrites(ctx, st, group, writes); });
-    }
+    if (r.Ok()) r = ctx.Poll.Exchange(station, {}, false, [&] { IssueWrites(ctx, writes); });
     if (r.Exit != kExitInterrupted) Report(ctx, station, writes, r);
     return r.Exit;
   };
@@ -405,14 +487,13 @@ bool PlanSet(const Options &opt, const ParamFile &file, Job &job, std::string &e
         "no station's gateway carries reaches nothing";
     return false;
   }
-  for (const Assignment &a : writes)
-    if (!CheckSetChannel(file, a, error)) return false;
+  for (Assignment &a : writes)
+    if (!CheckSetChannel(file, opt.OthersOff, a, error)) return false;
+  if (!CompleteOutputs(file, opt.OthersOff, true, writes, error)) return false;
   if (!CheckConnectStation(opt, file, error)) return false;
   job = [writes](Context &ctx) {
     const int station = ctx.Opt.ConnectStation;
-    const Outcome r = WithStation(ctx, station, [&] {
-      for (const Assignment &a : writes) ctx.Driver.Put(a.Channel, a.Type, a.Bytes);
-    });
+    const Outcome r = WithStation(ctx, station, [&] { IssueWrites(ctx, writes); });
     if (r.Exit != kExitInterrupted) Report(ctx, station, writes, r);
     return r.Exit;
   };

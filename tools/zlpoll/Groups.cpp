@@ -1,9 +1,11 @@
 #include "zlpoll/Groups.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "exchange/HostValueIo.h"
 #include "port/Text.h"
+#include "protocol/RequestFrames.h"
 
 namespace zl::poll {
 
@@ -72,6 +74,14 @@ void AddRange(std::vector<Item> &out, Group g, uint16_t base, int count, uint32_
     item.Type = type;
     out.push_back(item);
   }
+}
+
+// The objects of count that a mask of whole groups of eight covers; binary:
+// a mask of 0 (below eight, or above 64) carries all twelve groups.
+int MaskReach(int count, bool binary) {
+  const uint8_t mask = binary && count > 64 ? 0 : GroupMask(static_cast<unsigned>(count));
+  if (mask == 0) return binary ? count : 0;
+  return std::min(count, 8 * std::popcount(mask));
 }
 
 bool Readable(const QqVariable &v) {
@@ -176,6 +186,21 @@ std::vector<Item> ItemsOf(const Station &st, Group g) {
       break;
   }
   return out;
+}
+
+int Reach(const Station &st, Group g) {
+  switch (g) {
+    case Group::BI:
+      return MaskReach(st.NumBinarIn, true);
+    case Group::BO:
+      return MaskReach(st.NumBinarOut, true);
+    case Group::AIK:
+      return MaskReach(st.NumAnalogIn, false);
+    case Group::CT:
+      return MaskReach(st.NumCounterIn, false);
+    default:
+      return static_cast<int>(ItemsOf(st, g).size());
+  }
 }
 
 ReadPlan PlanOf(const Station &st, Group g) {

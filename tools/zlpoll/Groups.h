@@ -37,6 +37,13 @@ struct Item {
 
 std::vector<Item> ItemsOf(const Station &st, Group g);
 
+// How many objects of the group, counted from 1, the driver's exchanges
+// carry. The binary, counter and raw analog exchanges name whole groups of
+// eight in a mask (a binary mask of 0 carries all twelve groups, a counter or
+// analog mask of 0 nothing), so objects after the last whole group of eight
+// are never read or written.
+int Reach(const Station &st, Group g);
+
 // How a group is read: commands (written 1, type bool), InputRequests, and the
 // bi_new flag an answer sets (0: the group has none).
 struct ReadPlan {
