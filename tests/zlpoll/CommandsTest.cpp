@@ -285,6 +285,32 @@ TEST_F(Zlpoll, InfoListsWhatTheDriverReads) {
   EXPECT_NE(text.Out.find("out_connect_modem   976"), std::string::npos) << text.Out;
 }
 
+// info, read and write share one list of groups: every group info shows is a
+// group read takes, read as info says (or refused with the reason), and
+// written when info says so.
+TEST_F(Zlpoll, InfoReadAndWriteShareOneListOfGroups) {
+  const auto info = RunJson({Par(), "info"});
+  ASSERT_EQ(info.size(), 1u);
+  int refused = 0;
+  for (std::size_t s = 0; s < info[0]["stations"].array.size(); ++s) {
+    const std::string station = std::to_string(s + 1);
+    for (const auto &[group, row] : info[0]["stations"][s]["groups"].object) {
+      const ChildResult r = Run({Par(), "read", station, group, "-1", "--timeout", "30"});
+      const std::string what = "station " + station + " " + group + ": " + r.Err;
+      if (row["read"].string == "no") {
+        ++refused;
+        EXPECT_EQ(r.Exit, 2) << what;
+        EXPECT_NE(r.Err.find("cannot be read"), std::string::npos) << what;
+      } else {
+        EXPECT_EQ(r.Exit, 0) << what;
+      }
+      const ChildResult w = Run({Par(), "write", station, group, "0=0"});
+      EXPECT_EQ(w.Err.find("write takes") == std::string::npos, row["write"].boolean) << w.Err;
+    }
+  }
+  EXPECT_GT(refused, 0) << "the binary outputs at least are not read back";
+}
+
 TEST_F(Zlpoll, ABadParameterFileIsExitCodeOneWithTheDriversMessage) {
   const std::string bad = dir_.Write("bad.par", "[STATION]\r\n  ADDRESS 5\r\nEND\r\n");
   for (const char *command : {"info", "read"}) {
@@ -310,8 +336,8 @@ TEST_F(Zlpoll, UsageErrorsAreExitCodeTwoAndSayWhatToWrite) {
       {{"@", "frobnicate"}, "use info, read"},
       {{"@", "read", "9", "bi"}, "from 1 to 3"},
       {{"@", "read", "1", "xx"}, "use bi bo ai"},
-      {{"@", "read", "3", "mi"}, "use ki"},
-      {{"@", "read", "1", "ki"}, "use mi"},
+      {{"@", "read", "3", "mi"}, "use mo"},
+      {{"@", "read", "1", "mo"}, "not read back"},
       {{"@", "write", "1", "mb", "3003=1"}, "INPUT"},
       {{"@", "write", "1", "bo", "9=1"}, "has 8"},
       {{"@", "write", "1", "qq", "2506=1"}, "STRING"},

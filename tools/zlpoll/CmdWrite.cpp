@@ -122,9 +122,6 @@ bool Resolve(const Station &st, const std::string &group, const std::string &tex
       return false;
     }
     a.Type = ValueTypeOfBlockItem(type);
-  } else {
-    error = "write takes bo, mo, qq or mb, not \"" + group + "\"";
-    return false;
   }
   if (!EncodeValue(right, a.Type, a.Bytes, error)) return false;
   if (a.Type == ZL_TYPE_DOUBLE) a.Number = std::bit_cast<double>(a.Bytes);
@@ -392,7 +389,12 @@ bool PlanWrite(const Options &opt, const ParamFile &file, Job &job, std::string 
   int station = 0;
   if (!ParseStation(opt.Args[0], file, station, error)) return false;
   const Station &st = *file.At(station);
-  const std::string group = opt.Args[1];
+  Group g;
+  if (!GroupNamed(opt.Args[1], g) || !Writable(g)) {
+    error = "write takes " + GroupList(true) + ", not \"" + opt.Args[1] + "\"";
+    return false;
+  }
+  const std::string group = GroupName(g);
   std::vector<Assignment> writes;
   for (std::size_t i = 2; i < opt.Args.size(); ++i) {
     Assignment a;

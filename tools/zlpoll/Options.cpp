@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "zlpoll/Groups.h"
+
 namespace zl::poll {
 
 bool ParseInt(const std::string &text, long long lo, long long hi, long long &value) {
@@ -35,8 +37,10 @@ std::string UsageText() {
          "commands (STATION: 1 = the first [STATION] section of the file):\n"
          "  info                           the stations, groups, channels, QQ variables\n"
          "                                 and memory blocks of the file (the default)\n"
-         "  read STATION GROUP...          connect, read and print; GROUP: bi bo ai aik ct\n"
-         "                                 mi ki mb qq all\n"
+         "  read STATION GROUP...          connect, read and print; GROUP, one of\n"
+         "                                 " +
+         GroupList() +
+         " all\n"
          "  write STATION bo N=0|1 ...     binary outputs, every one the driver sends\n"
          "                                 with them (or --others-off); also: mo N=VALUE\n"
          "                                 ..., qq CHANNEL=VALUE ..., mb CHANNEL=VALUE ...\n"
