@@ -264,6 +264,7 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
         .Number("sleepTime", FromReal6(g.SleepTime))
         .Number("sleepCount", g.SleepCount)
         .Number("numTolvinError", g.NumTolvinError)
+        .Bool("stayInQueueOnTimeout", g.StayInQueueOnTimeout)
         .Number("idleTime", g.IdleTime)
         .Text("cucPath", Utf8FromCp1250(g.CucPath.view()));
     JsonObject o;
@@ -279,8 +280,9 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
             " s, SILENCE_WAIT " + std::to_string(g.SilenceWait) + " ms");
   PrintLine("      SLEEP_TIME " + Number(FromReal6(g.SleepTime)) + " s after SLEEP_COUNT " +
             std::to_string(g.SleepCount) + " time-outs, NUM_TOLVIN_ERROR " +
-            std::to_string(g.NumTolvinError) + ", IDLE_TIME " + std::to_string(g.IdleTime) +
-            " ms, CUC_PATH " + Utf8FromCp1250(g.CucPath.view()));
+            std::to_string(g.NumTolvinError) +
+            (g.StayInQueueOnTimeout ? " (STAY_IN_QUEUE_ON_TIMEOUT)" : "") + ", IDLE_TIME " +
+            std::to_string(g.IdleTime) + " ms, CUC_PATH " + Utf8FromCp1250(g.CucPath.view()));
   PrintLine("");
   for (int n = 1; n <= file.StationCount(); ++n) PrintStation(*file.At(n), n, out);
   return kExitOk;

@@ -145,7 +145,8 @@ Outcome Poller::Exchange(int station, const std::vector<uint16_t> &flags, bool a
       std::all_of(flags.begin(), flags.end(), [&](uint16_t f) { return driver_.GetBool(f) == 1; });
   const bool givenUp = (fault && driver_.GetBool(fault) == 1) || !flagsUp;
   const bool timedOut = timeouts && driver_.GetDouble(timeouts) > timeouts0;
-  if (givenUp || (timedOut && !allFlagged && !st->Phone.empty())) {
+  const bool mayGiveUp = !st->Phone.empty() && !file_.Global().StayInQueueOnTimeout;
+  if (givenUp || (timedOut && !allFlagged && mayGiveUp)) {
     return Failed(who + " did not answer: a request was given up after " +
                   std::to_string(file_.Global().NumTolvinError) + " failure(s)" + LastEvents(2) +
                   "\n  check the controller and its line to the gateway");
