@@ -23,6 +23,10 @@ std::string QuickAndPatient(std::string text) {
   text = Replaced(text, "SILENCE_WAIT 20", "SILENCE_WAIT 0 ");
   text = Replaced(text, "IDLE_TIME    10", "IDLE_TIME    1 ");
   text = Replaced(text, "ANSWER_TIME  2.5", "ANSWER_TIME  30 ");
+  // Stations 1 and 2 without their PHONE numbers: requests retried until
+  // answered, a binary output write queued at once.
+  text = Replaced(text, "  PHONE          0601000005\r\n", "");
+  text = Replaced(text, "  PHONE          0601000006\r\n", "");
   return Replaced(text, "SLEEP_TIME   30.0", "SLEEP_TIME   100 ");
 }
 

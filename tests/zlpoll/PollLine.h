@@ -25,7 +25,9 @@ class PollLine : public ::testing::Test {
   void Start(const std::string &answerTime = "2.5");
   void TearDown() override;
 
-  // zlpoll with args, drive C: in the test's folder and the built library.
+  // zlpoll with args, drive C: in the test's folder and the built library;
+  // it waits for answers half as long as the test waits for it (--timeout),
+  // unless args set a --timeout of their own.
   ChildResult Run(std::vector<std::string> args, double seconds = 60);
   // The same, parsed as one JSON object per line of standard output.
   std::vector<JsonValue> RunJson(std::vector<std::string> args, int expectedExit = 0);

@@ -10,25 +10,63 @@ namespace zl::poll {
 
 namespace {
 
-struct GroupRow {
-  const char *Name;
-  int Count;
-  uint16_t First;
-};
-
-std::vector<GroupRow> GroupRows(const Station &st) {
-  return {{"bi", st.NumBinarIn, st.GroupChannels[kGroupBI]},
-          {"bo", st.NumBinarOut, st.GroupChannels[kGroupBO]},
-          {"ai", st.NumAnalogIn, st.GroupChannels[kGroupAI]},
-          {"ct", st.NumCounterIn, st.GroupChannels[kGroupCT]},
-          {"mo", st.NumMemoryOut, st.GroupChannels[kGroupMO]},
-          {"mi", st.NumMemoryIn, st.GroupChannels[kGroupMI]}};
-}
-
 std::string Range(uint16_t first, int count) {
   if (count <= 0) return "-";
   if (count == 1) return std::to_string(first);
   return std::to_string(first) + "-" + std::to_string(first + count - 1);
+}
+
+// A group of the station as info shows it: the same list of groups that
+// read, watch and write take.
+struct GroupRow {
+  Group Id;
+  int Count = 0;
+  std::vector<uint16_t> Channels;
+  const char *Read = "yes";  // "yes", "partly" or "no"
+  bool Write = false;
+  std::string Notes;
+};
+
+std::vector<uint16_t> ChannelsOf(const Station &st, Group g) {
+  std::vector<uint16_t> out;
+  if (g == Group::QQ) {
+    for (const QqVariable &v : st.QqVariables) out.push_back(v.Channel);
+  } else if (g == Group::MB) {
+    for (const Item &item : ItemsOf(st, g)) out.push_back(item.Channel);
+  } else {
+    constexpr int kFirst[] = {kGroupBI, kGroupBO, kGroupAI, kGroupAI, kGroupCT, kGroupMO, kGroupMI};
+    const uint16_t first = st.GroupChannels[kFirst[static_cast<int>(g)]];
+    for (int k = 0; k < ConfiguredCount(st, g); ++k)
+      out.push_back(static_cast<uint16_t>(first + k));
+  }
+  return out;
+}
+
+// "1-16", "2500-2506", "3000-3003 3100-3102".
+std::string Ranges(const std::vector<uint16_t> &channels) {
+  std::string out;
+  for (std::size_t i = 0; i < channels.size();) {
+    std::size_t j = i + 1;
+    while (j < channels.size() && channels[j] == channels[j - 1] + 1) ++j;
+    out += (out.empty() ? "" : " ") + Range(channels[i], static_cast<int>(j - i));
+    i = j;
+  }
+  return out.empty() ? "-" : out;
+}
+
+bool AnyWritable(const Station &st, Group g) {
+  if (g == Group::QQ) {
+    for (const QqVariable &v : st.QqVariables)
+      if (v.Direction != kQqRead && v.Type != kQqString) return true;
+    return false;
+  }
+  if (g == Group::MB) {
+    for (const MemoryBlock &b : st.MemoryBlocks)
+      for (std::size_t k = 0; k < b.ItemCount(); ++k)
+        if (b.ItemDirections[k] != kBlkInput) return true;
+    return false;
+  }
+  return Writable(g);
 }
 
 std::string Hex(std::string_view bytes) {
@@ -64,6 +102,35 @@ std::string BlockItems(const MemoryBlock &b) {
   return out;
 }
 
+std::vector<GroupRow> GroupRows(const Station &st, int n) {
+  std::vector<GroupRow> rows;
+  for (Group g : AllGroups()) {
+    GroupRow row;
+    row.Id = g;
+    row.Count = ConfiguredCount(st, g);
+    if (row.Count == 0) continue;
+    row.Channels = ChannelsOf(st, g);
+    const ReadLimit limit = LimitOf(st, n, g);
+    row.Read = limit.Unreadable ? "no" : limit.Why.empty() ? "yes" : "partly";
+    row.Write = AnyWritable(st, g);
+    if (g == Group::BI) row.Notes = Inverted(st.BinarInXor, st.NumBinarIn);
+    if (g == Group::BO) row.Notes = Inverted(st.BinarOutXor, st.NumBinarOut);
+    if (g == Group::AI) row.Notes = "analog block at " + std::to_string(st.AnalogInAddr);
+    if (g == Group::AIK) row.Notes = "the ai channels, read as raw words";
+    if (g == Group::MI && st.MemoryInBlockRead) row.Notes = "ARRAY: read as one block";
+    if (g == Group::BO && Reach(st, g) < row.Count) {
+      row.Notes += std::string(row.Notes.empty() ? "" : "; ") + "outputs " +
+                   std::to_string(Reach(st, g) + 1) + "-" + std::to_string(row.Count) +
+                   " are never sent: the driver writes whole groups of eight";
+    }
+    // Why a group can never be read as configured.
+    if (!limit.Why.empty() && g != Group::BO && !(g == Group::MO && !st.DialFlag))
+      row.Notes += (row.Notes.empty() ? "" : "; ") + limit.Why;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
 void PrintStation(const Station &st, int n, const Style &out) {
   PrintLine(out.Bold("station " + std::to_string(n) + "  " + Utf8FromCp1250(st.Name.view())) +
             "  address " + std::to_string(st.Address) + "  retranslation " +
@@ -71,16 +138,12 @@ void PrintStation(const Station &st, int n, const Style &out) {
             (st.Phone.empty()
                  ? ""
                  : "  phone " + Utf8FromCp1250(st.Phone.view()) + (st.DialFlag ? " (dials)" : "")));
-  Table groups({"group", "objects", "channels", "notes"});
+  Table groups({"group", "objects", "channels", "read", "write", "notes"});
   groups.AlignRight(1);
-  for (const GroupRow &g : GroupRows(st)) {
-    std::string notes;
-    const std::string name = g.Name;
-    if (name == "bi") notes = Inverted(st.BinarInXor, st.NumBinarIn);
-    if (name == "bo") notes = Inverted(st.BinarOutXor, st.NumBinarOut);
-    if (name == "ai") notes = "analog block at " + std::to_string(st.AnalogInAddr);
-    if (name == "mi" && st.MemoryInBlockRead) notes = "ARRAY: read as one block";
-    groups.Add({out.Cyan(g.Name), std::to_string(g.Count), Range(g.First, g.Count), notes});
+  for (const GroupRow &g : GroupRows(st, n)) {
+    const std::string read = g.Read;
+    groups.Add({out.Cyan(GroupName(g.Id)), std::to_string(g.Count), Ranges(g.Channels),
+                read == "yes" ? read : out.Yellow(read), g.Write ? "yes" : "-", g.Notes});
   }
   for (const std::string &line : groups.Lines(out, "  ")) PrintLine(line);
 
@@ -128,10 +191,15 @@ void PrintStation(const Station &st, int n, const Style &out) {
 
 std::string StationJson(const Station &st, int n) {
   JsonObject groups;
-  for (const GroupRow &g : GroupRows(st)) {
+  for (const GroupRow &g : GroupRows(st, n)) {
     JsonObject x;
-    x.Number("count", g.Count).Number("first", g.First);
-    groups.Raw(g.Name, x.Str());
+    x.Number("count", g.Count)
+        .Number("first", g.Channels.empty() ? 0 : g.Channels[0])
+        .Text("channels", Ranges(g.Channels))
+        .Text("read", g.Read)
+        .Bool("write", g.Write);
+    if (!g.Notes.empty()) x.Text("notes", g.Notes);
+    groups.Raw(GroupName(g.Id), x.Str());
   }
   JsonObject status;
   for (int k = 0; k < kStatusChannelCount; ++k)
@@ -196,6 +264,7 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
         .Number("sleepTime", FromReal6(g.SleepTime))
         .Number("sleepCount", g.SleepCount)
         .Number("numTolvinError", g.NumTolvinError)
+        .Bool("stayInQueueOnTimeout", g.StayInQueueOnTimeout)
         .Number("idleTime", g.IdleTime)
         .Text("cucPath", Utf8FromCp1250(g.CucPath.view()));
     JsonObject o;
@@ -211,8 +280,9 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
             " s, SILENCE_WAIT " + std::to_string(g.SilenceWait) + " ms");
   PrintLine("      SLEEP_TIME " + Number(FromReal6(g.SleepTime)) + " s after SLEEP_COUNT " +
             std::to_string(g.SleepCount) + " time-outs, NUM_TOLVIN_ERROR " +
-            std::to_string(g.NumTolvinError) + ", IDLE_TIME " + std::to_string(g.IdleTime) +
-            " ms, CUC_PATH " + Utf8FromCp1250(g.CucPath.view()));
+            std::to_string(g.NumTolvinError) +
+            (g.StayInQueueOnTimeout ? " (STAY_IN_QUEUE_ON_TIMEOUT)" : "") + ", IDLE_TIME " +
+            std::to_string(g.IdleTime) + " ms, CUC_PATH " + Utf8FromCp1250(g.CucPath.view()));
   PrintLine("");
   for (int n = 1; n <= file.StationCount(); ++n) PrintStation(*file.At(n), n, out);
   return kExitOk;

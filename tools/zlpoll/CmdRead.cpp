@@ -56,8 +56,7 @@ Reading Turn(Context &ctx, const Selection &sel, int number) {
 bool PlanRead(const Options &opt, const ParamFile &file, Job &job, std::string &error) {
   if (opt.Args.size() < 2) {
     error =
-        "read needs a station and groups: read STATION GROUP... (GROUP: bi bo ai aik ct mi "
-        "ki mb qq all)";
+        "read needs a station and groups: read STATION GROUP... (GROUP: " + GroupList() + " all)";
     return false;
   }
   Selection sel;

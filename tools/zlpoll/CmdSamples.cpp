@@ -72,6 +72,18 @@ SampleTransfer RunSampleTransfer(Context &ctx, SampleBuffer &buffer, int station
         d.PutBool(kChStartTransfer, true);
       },
       progress);
+  // The last block may still wait in the driver's store behind an active
+  // message when the queues are empty: the transfer is complete when the
+  // buffer says so.
+  if (t.Result.Ok()) {
+    auto complete = [&] {
+      progress();
+      return buffer.Status() == kComplete;
+    };
+    if (ctx.Loop.PumpUntil(complete, After(ctx.Poll.TimeoutSeconds())) ==
+        EventLoop::Wait::Interrupted)
+      t.Result = {kExitInterrupted, "interrupted"};
+  }
   progress();
   t.Rows = buffer.RowsReceived();
   if (!t.Result.Ok()) return t;

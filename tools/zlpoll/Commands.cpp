@@ -83,8 +83,9 @@ Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups)
   const Station &st = *ctx.File.At(station);
   r.Name = Utf8FromCp1250(st.Name.view());
   r.Result = ctx.Poll.Read(station, groups);
-  if (r.Result.Exit == kExitInterrupted || r.Result.Exit == kExitUsage) return r;
-  // The values the driver holds; fresh when the reading succeeded.
+  // Without an answer the driver holds no values of the controller's: none
+  // are shown, so that none is taken for one.
+  if (!r.Result.Ok()) return r;
   for (Group g : groups) {
     for (Item &item : ItemsOf(st, g)) {
       r.Values.push_back(ReadValue(ctx.Driver, item.Channel, item.Type));
@@ -98,6 +99,7 @@ std::vector<std::string> ReadingLines(const Reading &r, const Style &style) {
   std::vector<std::string> lines;
   lines.push_back(style.Bold(r.Name) + " (station " + std::to_string(r.Station) + ")  reading " +
                   std::to_string(r.Number) + "  " + LocalTime(kClockTime));
+  if (r.Items.empty()) return lines;
   Table table({"group", "object", "channel", "value", "kind"});
   table.AlignRight(1);
   table.AlignRight(2);
@@ -120,6 +122,8 @@ std::string ReadingJson(const Reading &r, const std::string &status) {
       .Text("time", LocalTime(kIsoTime))
       .Bool("ok", r.Result.Ok());
   if (!r.Result.Ok()) o.Text("error", r.Result.Message);
+  if (!status.empty()) o.Raw("status", status);
+  if (!r.Result.Ok()) return o.Str();
   std::vector<std::string> objects;
   for (std::size_t i = 0; i < r.Items.size(); ++i) {
     const Item &item = r.Items[i];
@@ -132,9 +136,7 @@ std::string ReadingJson(const Reading &r, const std::string &status) {
     if (!item.Kind.empty()) x.Text("kind", item.Kind);
     objects.push_back(x.Str());
   }
-  o.Raw("objects", JsonArray(objects));
-  if (!status.empty()) o.Raw("status", status);
-  return o.Str();
+  return o.Raw("objects", JsonArray(objects)).Str();
 }
 
 int Repeat(Context &ctx, const std::function<int()> &turn) {

@@ -174,8 +174,12 @@ class Demo {
     ReadLoop(station);
   }
 
-  // Reads until the station sleeps; then the sleep counts down on the screen.
+  // Reads twice (its values move), then until the station sleeps; then the
+  // sleep counts down on the screen.
   void Silence(int station) {
+    ReadOnce(station);
+    Wait(std::min(stepEnd_, After(0.5)));
+    if (StepOver()) return;
     ReadOnce(station);
     if (StepOver()) return;
     sim_.SetDead(station, true);

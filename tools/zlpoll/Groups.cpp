@@ -1,9 +1,11 @@
 #include "zlpoll/Groups.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "exchange/HostValueIo.h"
 #include "port/Text.h"
+#include "protocol/RequestFrames.h"
 
 namespace zl::poll {
 
@@ -12,12 +14,29 @@ namespace {
 struct GroupEntry {
   Group Id;
   const char *Name;
+  const char *Title;
+  const char *CountKeyword;  // of the fixed groups
+  bool Writable;
 };
 
+// The one list of groups: info shows it, read, watch and write take its names.
 constexpr GroupEntry kGroups[] = {
-    {Group::BI, "bi"}, {Group::BO, "bo"}, {Group::AI, "ai"}, {Group::AIK, "aik"}, {Group::CT, "ct"},
-    {Group::MI, "mi"}, {Group::KI, "ki"}, {Group::MB, "mb"}, {Group::QQ, "qq"},
+    {Group::BI, "bi", "binary inputs", "NUM_BINAR_IN", false},
+    {Group::BO, "bo", "binary outputs", "NUM_BINAR_OUT", true},
+    {Group::AI, "ai", "analog inputs", "NUM_ANALOG_IN", false},
+    {Group::AIK, "aik", "analog inputs as raw words", "NUM_ANALOG_IN", false},
+    {Group::CT, "ct", "counters", "NUM_COUNTER_IN", false},
+    {Group::MO, "mo", "memory outputs", "NUM_MEMORY_OUT", true},
+    {Group::MI, "mi", "memory inputs", "NUM_MEMORY_IN", false},
+    {Group::MB, "mb", "memory block items", "MEMORY_BLOCK", true},
+    {Group::QQ, "qq", "QQ variables", "QQ", true},
 };
+
+const GroupEntry &EntryOf(Group g) {
+  for (const GroupEntry &e : kGroups)
+    if (e.Id == g) return e;
+  return kGroups[0];
+}
 
 // The status channel keywords in the order of the StatusChannel numbers.
 constexpr const char *kStatusKeywords[kStatusChannelCount] = {
@@ -74,6 +93,14 @@ void AddRange(std::vector<Item> &out, Group g, uint16_t base, int count, uint32_
   }
 }
 
+// The objects of count that a mask of whole groups of eight covers; binary:
+// a mask of 0 (below eight, or above 64) carries all twelve groups.
+int MaskReach(int count, bool binary) {
+  const uint8_t mask = binary && count > 64 ? 0 : GroupMask(static_cast<unsigned>(count));
+  if (mask == 0) return binary ? count : 0;
+  return std::min(count, 8 * std::popcount(mask));
+}
+
 bool Readable(const QqVariable &v) {
   return v.Direction == kQqRead || v.Direction == kQqBidir;
 }
@@ -96,9 +123,67 @@ std::string QqAddressText(const QqVariable &v) {
 }
 
 const char *GroupName(Group g) {
+  return EntryOf(g).Name;
+}
+
+const char *GroupTitle(Group g) {
+  return EntryOf(g).Title;
+}
+
+bool Writable(Group g) {
+  return EntryOf(g).Writable;
+}
+
+bool GroupNamed(const std::string &name, Group &g) {
+  if (EqualsIgnoreAsciiCase(name, "ki")) {
+    g = Group::MO;
+    return true;
+  }
+  for (const GroupEntry &e : kGroups) {
+    if (!EqualsIgnoreAsciiCase(name, e.Name)) continue;
+    g = e.Id;
+    return true;
+  }
+  return false;
+}
+
+std::vector<Group> AllGroups() {
+  std::vector<Group> out;
+  for (const GroupEntry &e : kGroups) out.push_back(e.Id);
+  return out;
+}
+
+std::string GroupList(bool writableOnly) {
+  std::string out;
   for (const GroupEntry &e : kGroups)
-    if (e.Id == g) return e.Name;
-  return "?";
+    if (e.Writable || !writableOnly) out += (out.empty() ? "" : " ") + std::string(e.Name);
+  return out;
+}
+
+int ConfiguredCount(const Station &st, Group g) {
+  switch (g) {
+    case Group::BI:
+      return st.NumBinarIn;
+    case Group::BO:
+      return st.NumBinarOut;
+    case Group::AI:
+    case Group::AIK:
+      return st.NumAnalogIn;
+    case Group::CT:
+      return st.NumCounterIn;
+    case Group::MO:
+      return st.NumMemoryOut;
+    case Group::MI:
+      return st.NumMemoryIn;
+    case Group::MB: {
+      std::size_t n = 0;
+      for (const MemoryBlock &b : st.MemoryBlocks) n += b.ItemCount();
+      return static_cast<int>(n);
+    }
+    case Group::QQ:
+      return static_cast<int>(st.QqVariables.size());
+  }
+  return 0;
 }
 
 const char *StatusKeyword(StatusChannel which) {
@@ -127,23 +212,24 @@ std::vector<Item> ItemsOf(const Station &st, Group g) {
   std::vector<Item> out;
   switch (g) {
     case Group::BI:
-      AddRange(out, g, st.GroupChannels[kGroupBI], st.NumBinarIn, kTypeBool);
-      break;
     case Group::BO:
-      AddRange(out, g, st.GroupChannels[kGroupBO], st.NumBinarOut, kTypeBool);
+      AddRange(out, g, st.GroupChannels[g == Group::BI ? kGroupBI : kGroupBO], Reach(st, g),
+               kTypeBool);
       break;
     case Group::AI:
-    case Group::AIK:
       AddRange(out, g, st.GroupChannels[kGroupAI], st.NumAnalogIn, kTypeDouble);
       break;
+    case Group::AIK:
+      AddRange(out, g, st.GroupChannels[kGroupAI], Reach(st, g), kTypeDouble);
+      break;
     case Group::CT:
-      AddRange(out, g, st.GroupChannels[kGroupCT], st.NumCounterIn, kTypeDouble);
+      AddRange(out, g, st.GroupChannels[kGroupCT], Reach(st, g), kTypeDouble);
+      break;
+    case Group::MO:  // a "K" answer carries memory outputs 1..8
+      AddRange(out, g, st.GroupChannels[kGroupMO], std::min<int>(st.NumMemoryOut, 8), kTypeDouble);
       break;
     case Group::MI:
       AddRange(out, g, st.GroupChannels[kGroupMI], st.NumMemoryIn, kTypeDouble);
-      break;
-    case Group::KI:  // a "K" answer carries memory outputs 1..8
-      AddRange(out, g, st.GroupChannels[kGroupMO], std::min<int>(st.NumMemoryOut, 8), kTypeDouble);
       break;
     case Group::MB:
       for (std::size_t b = 0; b < st.MemoryBlocks.size(); ++b) {
@@ -178,6 +264,21 @@ std::vector<Item> ItemsOf(const Station &st, Group g) {
   return out;
 }
 
+int Reach(const Station &st, Group g) {
+  switch (g) {
+    case Group::BI:
+      return MaskReach(st.NumBinarIn, true);
+    case Group::BO:
+      return MaskReach(st.NumBinarOut, true);
+    case Group::AIK:
+      return MaskReach(st.NumAnalogIn, false);
+    case Group::CT:
+      return MaskReach(st.NumCounterIn, false);
+    default:
+      return static_cast<int>(ItemsOf(st, g).size());
+  }
+}
+
 ReadPlan PlanOf(const Station &st, Group g) {
   ReadPlan plan;
   const uint16_t *s = st.StatusChannels;
@@ -187,6 +288,12 @@ ReadPlan PlanOf(const Station &st, Group g) {
       plan.Flag = s[kBiNewBI];
       break;
     case Group::BO:
+      break;
+    case Group::MO:
+      if (st.DialFlag) {
+        plan.Commands = {s[kOutReadKI]};
+        plan.Flag = s[kBiNewMI];
+      }
       break;
     case Group::AI:
       plan.Commands = {s[kOutReadAI]};
@@ -200,7 +307,6 @@ ReadPlan PlanOf(const Station &st, Group g) {
       plan.Commands = {s[kOutReadCT]};
       break;
     case Group::MI:
-    case Group::KI:
       plan.Commands = {s[kOutReadKI]};
       plan.Flag = s[kBiNewMI];
       break;
@@ -215,6 +321,81 @@ ReadPlan PlanOf(const Station &st, Group g) {
   return plan;
 }
 
+ReadLimit LimitOf(const Station &st, int n, Group g) {
+  const GroupEntry &e = EntryOf(g);
+  const int count = ConfiguredCount(st, g);
+  const std::string title = e.Title;
+  if (g == Group::MI && st.DialFlag) {
+    return {true,
+            "it dials (PHONE D...): its out_read_KI reads memory outputs 1-8 instead of "
+            "the memory inputs; use mo"};
+  }
+  if (count == 0) return {true, "it has no " + title + " (" + e.CountKeyword + ")"};
+  switch (g) {
+    case Group::BO:
+      return {true,
+              "binary outputs are not read back: the driver holds only what this zlpoll "
+              "writes (write " +
+                  std::to_string(n) + " bo N=0|1 ...)"};
+    case Group::MO:
+      if (!st.DialFlag) {
+        return {true,
+                "memory outputs of a station that does not dial are not read back (its "
+                "out_read_KI reads the memory inputs): write " +
+                    std::to_string(n) + " mo N=VALUE ... writes them"};
+      }
+      break;
+    case Group::CT:
+      if (st.Phone.empty()) {
+        return {true,
+                "counts never settled: the driver turns the counts it reads into counter "
+                "values only for a station with a PHONE number; these stay at their "
+                "start values"};
+      }
+      break;
+    case Group::QQ:
+      if (ItemsOf(st, g).empty()) return {true, "none of its QQ variables is READ or BIDIR"};
+      break;
+    default:
+      break;
+  }
+  for (uint16_t c : PlanOf(st, g).Commands) {
+    if (c != 0) continue;
+    return {true,
+            "it has no channel to trigger the read: add ORIGINAL_CHANNELS or the command "
+            "channel (zlpoll FILE info lists them)"};
+  }
+  // Binary inputs, raw analog readings and counters are read in whole groups
+  // of eight; a dialling station's "K" carries memory outputs 1-8.
+  const bool eights = g == Group::BI || g == Group::AIK || g == Group::CT;
+  const int reach = eights || g == Group::MO ? Reach(st, g) : count;
+  const std::string counted = "its " + std::to_string(count) + " (" + e.CountKeyword + ")";
+  if (reach == 0) return {true, "read in whole groups of eight: " + counted + " are never read"};
+  if (reach < count) {
+    const std::string rest = std::to_string(reach + 1) + "-" + std::to_string(count);
+    if (!eights) return {false, "memory outputs " + rest + " are never read: \"K\" carries 1-8"};
+    return {false, title + " " + rest + " of " + counted +
+                       " are never read: the driver reads whole groups of eight"};
+  }
+  if (g == Group::MI && st.MemoryInBlockRead) {
+    // ARRAY: one read of 3-byte reals from entry 1's address on.
+    std::string apart;
+    for (int i = 1; i <= count; ++i) {
+      const MemoryItemDef &m = st.MemoryIn[i];
+      if (m.Address != static_cast<uint16_t>(st.MemoryIn[1].Address + 3 * (i - 1)) ||
+          m.Type != kMemReal)
+        apart += " " + std::to_string(i);
+    }
+    if (!apart.empty()) {
+      return {false,
+              "ARRAY reads the memory inputs as 3-byte reals one after another from "
+              "entry 1's address: entries" +
+                  apart + " are not read as the file puts them"};
+    }
+  }
+  return {};
+}
+
 bool SelectGroups(const Station &st, int n, const std::vector<std::string> &names,
                   std::vector<Group> &out, std::string &error) {
   out.clear();
@@ -222,47 +403,27 @@ bool SelectGroups(const Station &st, int n, const std::vector<std::string> &name
     if (std::find(out.begin(), out.end(), g) == out.end()) out.push_back(g);
   };
   if (names.empty()) {
-    error = "name the groups to read: bi bo ai aik ct mi ki mb qq, or all";
+    error = "name the groups to read: " + GroupList() + ", or all";
     return false;
   }
   for (const std::string &name : names) {
     if (EqualsIgnoreAsciiCase(name, "all")) {
-      if (st.NumBinarIn) add(Group::BI);
-      if (st.NumBinarOut) add(Group::BO);
-      if (st.NumAnalogIn) add(Group::AI);
-      if (st.NumCounterIn) add(Group::CT);
-      if (!st.DialFlag && st.NumMemoryIn) add(Group::MI);
-      if (st.DialFlag && st.NumMemoryOut) add(Group::KI);
-      if (!st.MemoryBlocks.empty()) add(Group::MB);
-      if (!ItemsOf(st, Group::QQ).empty()) add(Group::QQ);
+      for (const GroupEntry &e : kGroups)
+        if (e.Id != Group::AIK && !LimitOf(st, n, e.Id).Unreadable) add(e.Id);
       continue;
     }
-    const GroupEntry *found = nullptr;
-    for (const GroupEntry &e : kGroups)
-      if (EqualsIgnoreAsciiCase(name, e.Name)) found = &e;
-    if (!found) {
-      error = "unknown group \"" + name + "\": use bi bo ai aik ct mi ki mb qq, or all";
+    Group g;
+    if (!GroupNamed(name, g)) {
+      error = "unknown group \"" + name + "\": use " + GroupList() + ", or all";
       return false;
     }
-    if (found->Id == Group::MI && st.DialFlag) {
-      error = Describe(st, n) + " dials (PHONE D...): its out_read_KI reads memory outputs; use ki";
+    const ReadLimit limit = LimitOf(st, n, g);
+    if (limit.Unreadable) {
+      error =
+          std::string(GroupName(g)) + " of " + Describe(st, n) + " cannot be read: " + limit.Why;
       return false;
     }
-    if (found->Id == Group::KI && !st.DialFlag) {
-      error = Describe(st, n) + " does not dial: its out_read_KI reads memory inputs; use mi";
-      return false;
-    }
-    add(found->Id);
-  }
-  // Every channel the reads need must be in the file.
-  for (Group g : out) {
-    const ReadPlan plan = PlanOf(st, g);
-    for (uint16_t c : plan.Commands) {
-      if (c != 0) continue;
-      error = Describe(st, n) + " has no channel to trigger the " + GroupName(g) +
-              " read: add ORIGINAL_CHANNELS or its command channel (zlpoll FILE info lists them)";
-      return false;
-    }
+    add(g);
   }
   return true;
 }

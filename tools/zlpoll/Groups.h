@@ -1,6 +1,8 @@
-// The object groups of a station as zlpoll reads them: which channels hold
-// the objects, which command channel triggers their read, and which status
-// flag the answer raises.
+// The object groups of a station, one list for every command: which
+// channels hold the objects, whether and how the driver reads them (the
+// command channel that triggers the read, the status flag the answer
+// raises), whether zlpoll writes them, and why a group the file configures
+// can never be read as configured.
 #ifndef ZL_ZLPOLL_GROUPS_H
 #define ZL_ZLPOLL_GROUPS_H
 
@@ -14,17 +16,32 @@ namespace zl::poll {
 
 enum class Group {
   BI,   // binary inputs, out_read_BI
-  BO,   // binary outputs: the values the driver holds (nothing reads them back)
+  BO,   // binary outputs: written; nothing reads them back
   AI,   // analog inputs through the "N" analog block, out_read_AI
-  AIK,  // analog inputs as "A" raw readings, out_read_AItolvin
+  AIK,  // the same analog inputs as "A" raw readings, out_read_AItolvin
   CT,   // counters, out_read_CT
+  MO,   // memory outputs: written; 1..8 read through "K" (out_read_KI) of a
+        // dialling station
   MI,   // memory inputs, out_read_KI of a station that does not dial
-  KI,   // memory outputs 1..8 through "K", out_read_KI of a dialling station
-  MB,   // memory blocks, each block's CHANNEL_READ
-  QQ,   // QQ variables that can be read, InputRequest
+  MB,   // memory blocks, each block's CHANNEL_READ; OUTPUT and BIDIR items written
+  QQ,   // QQ variables: READ and BIDIR ones read (InputRequest), WRITE and
+        // BIDIR ones written
 };
 
 const char *GroupName(Group g);
+// The group of a name ("ki", the older name of mo as a dialling station
+// reads it, is taken too); false for none.
+bool GroupNamed(const std::string &name, Group &g);
+// Every group, in the list's order.
+std::vector<Group> AllGroups();
+// "bi bo ai aik ct mo mi mb qq" (writable: "bo mo qq mb"), for messages.
+std::string GroupList(bool writableOnly = false);
+// A short description: "binary inputs".
+const char *GroupTitle(Group g);
+// Whether write takes the group.
+bool Writable(Group g);
+// Every object of the group as the file configures it (every QQ variable).
+int ConfiguredCount(const Station &st, Group g);
 
 // One object of a reading.
 struct Item {
@@ -35,7 +52,24 @@ struct Item {
   std::string Kind;   // "WORD BIDIR" (mb, qq); empty for the fixed groups
 };
 
+// The objects of a group that a reading shows: those the driver reads.
 std::vector<Item> ItemsOf(const Station &st, Group g);
+
+// How many objects of the group, counted from 1, the driver's exchanges
+// carry. The binary, counter and raw analog exchanges name whole groups of
+// eight in a mask (a binary mask of 0 carries all twelve groups, a counter or
+// analog mask of 0 nothing), so objects after the last whole group of eight
+// are never read or written.
+int Reach(const Station &st, Group g);
+
+// Why the driver can never read the group of the station as the file
+// configures it, or which of its objects it never reads; empty when it reads
+// them all. Unreadable tells the two apart: nothing of the group is read.
+struct ReadLimit {
+  bool Unreadable = false;
+  std::string Why;
+};
+ReadLimit LimitOf(const Station &st, int n, Group g);
 
 // How a group is read: commands (written 1, type bool), InputRequests, and the
 // bi_new flag an answer sets (0: the group has none).
@@ -48,8 +82,8 @@ struct ReadPlan {
 ReadPlan PlanOf(const Station &st, Group g);
 
 // The groups named on the command line for station number n ("all": every
-// group the station has objects in). Errors are usage errors and say which
-// group or channel to use instead.
+// group of the station that the driver reads). Errors are usage errors and
+// say why the group cannot be read, or which group or channel to use instead.
 bool SelectGroups(const Station &st, int n, const std::vector<std::string> &names,
                   std::vector<Group> &out, std::string &error);
 

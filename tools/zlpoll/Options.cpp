@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "zlpoll/Groups.h"
+
 namespace zl::poll {
 
 bool ParseInt(const std::string &text, long long lo, long long hi, long long &value) {
@@ -35,10 +37,13 @@ std::string UsageText() {
          "commands (STATION: 1 = the first [STATION] section of the file):\n"
          "  info                           the stations, groups, channels, QQ variables\n"
          "                                 and memory blocks of the file (the default)\n"
-         "  read STATION GROUP...          connect, read and print; GROUP: bi bo ai aik ct\n"
-         "                                 mi ki mb qq all\n"
-         "  write STATION bo N=0|1 ...     binary outputs; also: mo N=VALUE ...,\n"
-         "                                 qq CHANNEL=VALUE ..., mb CHANNEL=VALUE ...\n"
+         "  read STATION GROUP...          connect, read and print; GROUP, one of\n"
+         "                                 " +
+         GroupList() +
+         " all\n"
+         "  write STATION bo N=0|1 ...     binary outputs, every one the driver sends\n"
+         "                                 with them (or --others-off); also: mo N=VALUE\n"
+         "                                 ..., qq CHANNEL=VALUE ..., mb CHANNEL=VALUE ...\n"
          "  get CHANNEL[:TYPE] ...         any channel; TYPE: bool u8 u16 u32 i8 i16 i32\n"
          "                                 single double text buffer (default double)\n"
          "  set CHANNEL=VALUE[:TYPE] ...   write any channel (default double)\n"
@@ -52,6 +57,7 @@ std::string UsageText() {
          "  --timeout S         longest wait for a connection or an answer (default 10)\n"
          "  --json              one JSON object per reading\n"
          "  --station N         get, set: connect station N first\n"
+         "  --others-off        write, set: the binary outputs not named go off (0)\n"
          "  --driver PATH       the driver library (else $ZLNETDRV_LIBRARY, else beside\n"
          "                      zlpoll, else libzlnetdrv.so.1 from the system)\n"
          "  --drive-c DIR       where the driver's drive C: lies (ZLNETDRV_DRIVE_C)\n"
@@ -143,6 +149,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, Options &out, std::s
       if (!integer(1, 3, out.Block)) return false;
     } else if (arg == "--alt") {
       out.Alt = true;
+    } else if (arg == "--others-off") {
+      out.OthersOff = true;
     } else if (arg == "--out") {
       if (!needValue()) return false;
       out.OutDir = value;

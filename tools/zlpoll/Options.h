@@ -29,6 +29,7 @@ struct Options {
   int ConnectStation = 0;  // --station, for get and set
   int Block = 0;           // --block, for samples (1..3)
   bool Alt = false;        // --alt
+  bool OthersOff = false;  // --others-off: binary outputs not named are sent as 0
   std::string OutDir;      // --out
   std::string ParameterFile;
   std::string Command;            // empty: info

@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "config/ParameterFile.h"
-#include "driver/DriverInstance.h"
 
 namespace zl::poll {
 
@@ -36,6 +35,14 @@ const Station *ParamFile::At(int n) const {
 const GlobalSettings &ParamFile::Global() const {
   static const GlobalSettings none;
   return di_ ? di_->Global : none;
+}
+
+VariableMatch ParamFile::VariableOn(uint16_t channel) const {
+  return di_ ? FindVariable(*di_, channel) : VariableMatch{};
+}
+
+StationMatch ParamFile::StationChannel(uint16_t channel) const {
+  return di_ ? ResolveStationChannel(*di_, channel) : StationMatch{};
 }
 
 }  // namespace zl::poll

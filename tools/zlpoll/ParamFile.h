@@ -10,6 +10,7 @@
 
 #include "config/GlobalSettings.h"
 #include "config/Station.h"
+#include "exchange/ChannelMap.h"
 
 namespace zl {
 struct DriverInstance;
@@ -34,6 +35,12 @@ class ParamFile {
   // Station n, 1 = the first [STATION] section; nullptr out of range.
   const Station *At(int n) const;
   const GlobalSettings &Global() const;
+
+  // What a channel stands for to the driver, found by the driver's own
+  // channel map in its order: a QQ variable (Variable set) comes first, then
+  // the stations' objects and status channels.
+  VariableMatch VariableOn(uint16_t channel) const;
+  StationMatch StationChannel(uint16_t channel) const;
 
  private:
   std::unique_ptr<DriverInstance> di_;

@@ -141,11 +141,21 @@ Outcome Poller::Exchange(int station, const std::vector<uint16_t> &flags, bool a
                   "\n  the controller could not carry the request out: check the parameter "
                   "file's addresses and counts for this station");
   }
-  const bool flagsUp =
-      std::all_of(flags.begin(), flags.end(), [&](uint16_t f) { return driver_.GetBool(f) == 1; });
-  const bool givenUp = (fault && driver_.GetBool(fault) == 1) || !flagsUp;
+  // The driver's thread decodes one stored answer per pass: an active message
+  // stored before the last answer delays its decoding past the moment the
+  // queues are empty, so the flags are waited for, unless a request failed.
+  auto flagsUp = [&] {
+    return std::all_of(flags.begin(), flags.end(),
+                       [&](uint16_t f) { return driver_.GetBool(f) == 1; });
+  };
+  const bool failed = (fault && driver_.GetBool(fault) == 1) ||
+                      (timeouts && driver_.GetDouble(timeouts) > timeouts0);
+  if (!failed && loop_.PumpUntil(flagsUp, After(timeout_)) == EventLoop::Wait::Interrupted)
+    return {kExitInterrupted, "interrupted"};
+  const bool givenUp = (fault && driver_.GetBool(fault) == 1) || !flagsUp();
   const bool timedOut = timeouts && driver_.GetDouble(timeouts) > timeouts0;
-  if (givenUp || (timedOut && !allFlagged && !st->Phone.empty())) {
+  const bool mayGiveUp = !st->Phone.empty() && !file_.Global().StayInQueueOnTimeout;
+  if (givenUp || (timedOut && !allFlagged && mayGiveUp)) {
     return Failed(who + " did not answer: a request was given up after " +
                   std::to_string(file_.Global().NumTolvinError) + " failure(s)" + LastEvents(2) +
                   "\n  check the controller and its line to the gateway");

@@ -4,7 +4,8 @@
 // How an answer is known to have arrived. The driver keeps every request in
 // its queues until the answer to it has been received (a station without a
 // PHONE number is retried until it answers; one with a number gives a request
-// up after NUM_TOLVIN_ERROR failures and sets in_last_com_err). So after
+// up after NUM_TOLVIN_ERROR failures and sets in_last_com_err, unless
+// STAY_IN_QUEUE_ON_TIMEOUT keeps it queued). So after
 // zlpoll has queued its requests it waits, within --timeout, until
 //   - both queues are empty (diagnostic channel 490 reads 0; 497 counts the
 //     writes alone) and the polling cycle is idle (495 reads 0), by which
@@ -14,7 +15,7 @@
 //     the flags before it triggers the reads), and for the groups without a
 //     flag (counters, memory blocks, QQ variables, writes) the station's
 //     ErrorNoAnswer count did not grow where a request could have been given up
-//     (a station with a PHONE number);
+//     (a station with a PHONE number, without STAY_IN_QUEUE_ON_TIMEOUT);
 //   - no error item came ("E": ErrorInMess did not grow) and in_last_com_err
 //     reads 0;
 //   - the connection is still up (488 and in_connected_modem read 1).
