@@ -16,7 +16,8 @@ target_sources(zlnetdrv PRIVATE ${PROJECT_SOURCE_DIR}/src/driver/zlnetdrv.def)
 target_link_libraries(zlnetdrv PRIVATE wsock32 user32 gdi32)
 target_link_options(zlnetdrv PRIVATE
   -static -static-libgcc -static-libstdc++
-  -Wl,--no-undefined)
+  -Wl,--no-undefined
+  $<$<CONFIG:Release,MinSizeRel>:-s>)
 
 if(ZL_TESTS AND EXISTS ${PROJECT_SOURCE_DIR}/tests/win32/CMakeLists.txt)
   add_subdirectory(tests/win32)

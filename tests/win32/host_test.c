@@ -88,7 +88,8 @@ enum {
   SAMPLE_START = 60003,
   SAMPLE_BUSY = 60018,
   SAMPLE_FILE = 60021,
-  SAMPLE_FILE_WRITTEN = 60022
+  SAMPLE_FILE_WRITTEN = 60022,
+  STATION3_CONNECT = 1000 + CONNECT /* its gateway: a port where nothing listens */
 };
 
 static void *h;
@@ -152,11 +153,32 @@ static void put_double(uint16_t channel, double d) {
   put(channel, ZL_TYPE_DOUBLE, bits);
 }
 
-/* Runs the loop until the channel reads 1; 0 after 60 seconds. */
-static int wait_bool(uint16_t channel, uint8_t want) {
+/* Runs the loop (or, as a host without a loop of its own does, the driver's
+ * PumpMessages) until the channel reads want; 0 after 60 seconds. */
+static int wait_bool_pumping(uint16_t channel, uint8_t want, int pump) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < 60000) {
     if (get_bool(channel) == want) return 1;
+    if (pump) {
+      drv.PumpMessages(h, 5);
+    } else {
+      run_loop(5);
+    }
+  }
+  return 0;
+}
+
+static int wait_bool(uint16_t channel, uint8_t want) {
+  return wait_bool_pumping(channel, want, 0);
+}
+
+/* Runs the loop until the status window's JSON holds text; 0 after 60 s. */
+static int wait_status(const char *text) {
+  static char json[16384];
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 60000) {
+    drv.GetStatusWindow(h, json, sizeof json);
+    if (strstr(json, text)) return 1;
     run_loop(5);
   }
   return 0;
@@ -285,6 +307,20 @@ int main(int argc, char **argv) {
   buffer = (uint8_t *)calloc(1, ZL_SAMPLE_BUFFER_SIZE);
   drv.SetBufferAddr(h, ZL_SAMPLE_BUFFER, buffer);
 
+  {
+    char json[16384];
+    const char *events;
+    drv.GetStatusWindow(h, json, sizeof json);
+    events = strstr(json, "\"events\"");
+    printf("status after Init: %.*s\n", events ? 600 : 0, events ? events : "");
+  }
+
+  /* Station 3's gateway refuses: WinSock reports it through FD_CONNECT. */
+  put(STATION3_CONNECT, ZL_TYPE_BOOL, 1);
+  check(wait_status("Chyba TCP 10061: Spojen\xc3\xad zam\xc3\xadtnuto"),
+        "a refused connect is reported as error 10061");
+  check(get_bool(STATION3_CONNECT + 2) == 0, "station 3 is not connected");
+
   /* Connect station 1: the connect and the answers arrive as window messages. */
   put(CONNECT, ZL_TYPE_BOOL, 1);
   check(wait_bool(CONNECTED, 1), "station 1 connects");
@@ -333,7 +369,7 @@ int main(int argc, char **argv) {
   put(SAMPLE_BLOCK, ZL_TYPE_U8, 1);
   put(SAMPLE_START, ZL_TYPE_BOOL, 1);
   check(get_bool(SAMPLE_BUSY) == 1, "the sample transfer runs");
-  check(wait_bool(SAMPLE_BUSY, 0), "the sample transfer ends");
+  check(wait_bool_pumping(SAMPLE_BUSY, 0, 1), "the sample transfer ends (PumpMessages)");
   memcpy(&field, buffer + 8, 4);
   check(field == 528, "the buffer holds 528 sample rows");
   memcpy(&field, buffer + 24, 4);
@@ -342,6 +378,8 @@ int main(int argc, char **argv) {
   check(get_bool(SAMPLE_FILE_WRITTEN) == 1, "the sample file was written");
 
   status_window();
+  put(CONNECT, ZL_TYPE_BOOL, 0);
+  check(wait_bool(CONNECTED, 0) && get_double(LINK_UP) == 0.0, "station 1 disconnects");
   drv.DriverProc(h, 1, 0, 0);
   drv.QueryProc(h, 8, 0);
 

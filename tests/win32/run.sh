@@ -80,9 +80,11 @@ run_host() { # build-dir wine-loader arch-name
     sleep 0.1
   done
   cp "$work/sim.par" "$drive/ZLTEST.PAR"
-  for port in $(sed -n 's/^PORT \([0-9]*\) \([0-9]*\)$/\1:\2/p' "$work/zlsim.log"); do
-    sed -i "s/PORT           ${port%%:*}/PORT           ${port#*:}/" "$drive/ZLTEST.PAR"
-  done
+  # Station 1's line goes to zlsim; station 3's to a port where nothing
+  # listens (the refused connect).
+  port=$(sed -n 's/^PORT 4001 \([0-9]*\)$/\1/p' "$work/zlsim.log")
+  sed -i -e "s/PORT           4001/PORT           $port/" -e "s/PORT           4002/PORT           1/" \
+    "$drive/ZLTEST.PAR"
 
   start=$(date +%s)
   timeout 300 "$wine" 'C:\zltest\zlhost_test.exe' 'C:\zltest\zlnetdrv.dll' 'C:\ZLTEST.PAR' \
