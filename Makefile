@@ -10,11 +10,13 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux
 
 # The Windows library: Debian's mingw-w64 cross compilers (posix threads),
-# and Wine to run its host test.
+# Wine and a virtual display to run its host test, and what takes its picture.
 WIN32_PACKAGES := cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-WINE_PACKAGES  := wine64
+WINE_PACKAGES  := wine64 xvfb
+SHOT_PACKAGES  := x11-apps imagemagick
 
-.PHONY: all deps configure build test demo bench install memcheck clean win32 win32-test
+.PHONY: all deps configure build test demo bench install memcheck clean win32 win32-test \
+	win32-screenshot
 
 all: build
 
@@ -98,6 +100,14 @@ win32-test: win32
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) --target zlsim -j $(JOBS)
 	tests/win32/run.sh $(BUILD)
+
+# The status window under Xvfb with Wine, after a connect, with its event
+# lines: docs/status-window.png.
+win32-screenshot: win32
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINE_PACKAGES) $(SHOT_PACKAGES)"
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) --target zlsim -j $(JOBS)
+	SCREENSHOT=docs/status-window.png tests/win32/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -6,14 +6,14 @@
 # linked in, so the file needs nothing beside it.
 target_compile_definitions(zlcore_obj PUBLIC
   WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0501 WINVER=0x0501)
-target_link_libraries(zlcore_obj PUBLIC wsock32 user32 gdi32)
+target_link_libraries(zlcore_obj PUBLIC wsock32 user32 gdi32 comctl32)
 
 set_target_properties(zlnetdrv PROPERTIES
   PREFIX ""
   OUTPUT_NAME zlnetdrv
   LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/driver/zlnetdrv.def)
 target_sources(zlnetdrv PRIVATE ${PROJECT_SOURCE_DIR}/src/driver/zlnetdrv.def)
-target_link_libraries(zlnetdrv PRIVATE wsock32 user32 gdi32)
+target_link_libraries(zlnetdrv PRIVATE wsock32 user32 gdi32 comctl32)
 target_link_options(zlnetdrv PRIVATE
   -static -static-libgcc -static-libstdc++
   -Wl,--no-undefined

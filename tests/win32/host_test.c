@@ -4,7 +4,13 @@
  * message loop, and drives station 1 of a parameter file whose gateway is a
  * simulator on this machine.
  *
- *   zlhost_test DLL PARAMFILE
+ *   zlhost_test DLL PARAMFILE [--window | --show MS]
+ *
+ * --window: the status window must be a real window (a display is there);
+ * without it, where no display is, the window is checked as the model only.
+ * --show MS: as --window, and before Done the window is shown with its event
+ * lines at the top left corner of the screen for MS milliseconds (for a
+ * screenshot; its place and size are printed).
  *
  * Prints one line per check ("ok" or "FAIL") and, last, the values written,
  * for the script that checks them at the simulator. Exit status: 0 when every
@@ -15,6 +21,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "zlnetdrv.h"
 
@@ -94,6 +101,8 @@ enum {
 
 static void *h;
 static int failures;
+static int need_window; /* --window or --show */
+static DWORD show_ms;   /* --show */
 
 static void check(int ok, const char *what) {
   printf("%s - %s\n", ok ? "ok" : "FAIL", what);
@@ -251,23 +260,73 @@ static int file_contains(const char *path, const char *text, long *size) {
   return found;
 }
 
+/* The window as the model says it is (JSON) and as the system shows it. */
 static void status_window(void) {
-  char json[16384];
+  static char json[16384];
+  wchar_t wide[4096];
   int32_t n = drv.GetStatusWindow(h, json, sizeof json);
+  HWND window = FindWindowA(NULL, "ZLNETDRV"), list, info, minimize;
+  RECT r;
+  LONG style;
   check(n > 0 && n < (int32_t)sizeof json, "GetStatusWindow answers the JSON's length");
   check(strstr(json, "\"caption\":\"ZLNETDRV\"") != NULL, "status window caption");
-  drv.ClickButton(h, "About");
+  if (!window && !need_window) {
+    printf("skip - no display: the status window is checked as the model only\n");
+    return;
+  }
+  check(window != NULL, "the status window is a real window captioned ZLNETDRV");
+  if (!window) return;
+  style = GetWindowLongA(window, GWL_STYLE);
+  check((style & (WS_SYSMENU | WS_MINIMIZEBOX)) == (WS_SYSMENU | WS_MINIMIZEBOX) &&
+            !(style & (WS_MAXIMIZEBOX | WS_THICKFRAME)),
+        "fixed size, system menu and minimize box only");
+  GetClientRect(window, &r);
+  check(r.right == 336 && r.bottom == 239, "client area 336 x 239");
+  check(!IsWindowVisible(window), "hidden until the host shows it");
+  list = FindWindowExA(window, NULL, "Edit", NULL);
+  info = FindWindowExA(window, NULL, "Button", "&Info");
+  minimize = FindWindowExA(window, NULL, "Button", "Mi&nimalizovat");
+  check(list && info && minimize, "the event list and both buttons are real controls");
+  if (!list || !info || !minimize) return;
+
+  drv.DriverProc(h, 1, 0, 0);
+  check(IsWindowVisible(window) != 0, "DriverProc 1 shows it");
+  /* A click on the real button: About adds its Czech lines to the list. */
+  SendMessageA(info, BM_CLICK, 0, 0);
   n = drv.GetStatusWindow(h, json, sizeof json);
-  /* "Komunikační ovladač ..." and "Verze ovladače: ...", Windows-1250 in the
-     driver, UTF-8 in the JSON. */
   check(strstr(json, "Komunika\xc4\x8dn\xc3\xad ovlada\xc4\x8d pro") != NULL &&
             strstr(json,
                    "Verze ovlada\xc4\x8d"
                    "e: 1.101 - 2007/08/20") != NULL,
-        "About adds its Czech lines");
+        "the Info button adds the About lines (UTF-8 in the JSON)");
+  GetWindowTextW(list, wide, 4096);
+  check(wcsstr(wide,
+               L"Verze ovlada\x010d"
+               L"e: 1.101 - 2007/08/20") != NULL,
+        "the event list control shows them in Czech");
   drv.DriverProc(h, 5, 100, 50);
+  GetWindowRect(window, &r);
   n = drv.GetStatusWindow(h, json, sizeof json);
-  check(strstr(json, "\"left\":100,\"top\":50") != NULL, "DriverProc 5 moves the window");
+  check(strstr(json, "\"left\":100,\"top\":50") != NULL && r.left == 100 && r.top == 50,
+        "DriverProc 5 moves the window");
+  SendMessageA(minimize, BM_CLICK, 0, 0);
+  n = drv.GetStatusWindow(h, json, sizeof json);
+  check(strstr(json, "\"state\":\"minimized\"") != NULL && IsIconic(window),
+        "the Minimize button minimizes it");
+  drv.DriverProc(h, 3, 0, 0);
+  check(!IsIconic(window) && IsWindowVisible(window), "DriverProc 3 restores it");
+  drv.QueryProc(h, 8, 2);
+  check(!IsWindowVisible(window), "QueryProc 8 with 2 hides it");
+  if (show_ms) {
+    drv.DriverProc(h, 5, 0, 0);
+    drv.DriverProc(h, 1, 0, 0);
+    run_loop(show_ms / 2);
+    GetWindowRect(window, &r);
+    printf("window at %ld %ld size %ld %ld\n", (long)r.left, (long)r.top, (long)(r.right - r.left),
+           (long)(r.bottom - r.top));
+    fflush(stdout);
+    run_loop(show_ms - show_ms / 2);
+  }
 }
 
 int main(int argc, char **argv) {
@@ -282,8 +341,13 @@ int main(int argc, char **argv) {
   int i;
   long size;
 
-  if (argc != 3) {
-    fprintf(stderr, "usage: zlhost_test DLL PARAMFILE\n");
+  if (argc == 4 && strcmp(argv[3], "--window") == 0) {
+    need_window = 1;
+  } else if (argc == 5 && strcmp(argv[3], "--show") == 0) {
+    need_window = 1;
+    show_ms = (DWORD)atol(argv[4]);
+  } else if (argc != 3) {
+    fprintf(stderr, "usage: zlhost_test DLL PARAMFILE [--window | --show MS]\n");
     return 2;
   }
   if (!load(argv[1])) return 2;
@@ -380,9 +444,6 @@ int main(int argc, char **argv) {
   status_window();
   put(CONNECT, ZL_TYPE_BOOL, 0);
   check(wait_bool(CONNECTED, 0) && get_double(LINK_UP) == 0.0, "station 1 disconnects");
-  drv.DriverProc(h, 1, 0, 0);
-  drv.QueryProc(h, 8, 0);
-
   drv.Done(h);
   check(file_contains("C:\\ZLNETDRV.LOG", "done : end", &size),
         "C:\\ZLNETDRV.LOG ends with done : end");

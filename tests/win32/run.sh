@@ -3,13 +3,17 @@
 # its gateway zlsim running natively on 127.0.0.1.
 #
 #   tests/win32/run.sh [NATIVE_BUILD]      (default: build)
+#   SCREENSHOT=docs/status-window.png tests/win32/run.sh [NATIVE_BUILD]
 #
 # For each library: its PE header, export table and imports are checked with
 # objdump; then, in a Wine prefix of its own under its build folder, the host
 # test runs against a fresh zlsim, and the script checks at the simulator
 # that the writes arrived, and in the prefix's drive C: the debug log and the
 # sample file. build-win64 runs under wine64 always; build-win32 under 32-bit
-# Wine where that is installed, else one line says so.
+# Wine where that is installed, else one line says so. With Xvfb installed the
+# host runs on a virtual display and the status window is checked as a real
+# window; without it, as the model only. With SCREENSHOT set, only the x86_64
+# host runs, and the status window is photographed into that file.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 native=${1:-build}
@@ -17,7 +21,33 @@ case $native in /*) ;; *) native=$root/$native ;; esac
 zlsim=$native/tools/zlsim/zlsim
 failed=0
 
+screenshot=${SCREENSHOT:-}
+case $screenshot in "" | /*) ;; *) screenshot=$(pwd)/$screenshot ;; esac
+xvfb=
+display_args=
+
 say() { printf '%s\n' "$*"; }
+
+# A virtual display of our own, when Xvfb is there.
+start_display() {
+  command -v Xvfb >/dev/null 2>&1 || return 1
+  n=90
+  while [ -e /tmp/.X$n-lock ] && [ $n -lt 200 ]; do n=$((n + 1)); done
+  Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  i=0
+  while [ ! -e /tmp/.X11-unix/X$n ]; do
+    i=$((i + 1))
+    if [ $i -gt 100 ] || ! kill -0 $xvfb 2>/dev/null; then xvfb=; return 1; fi
+    sleep 0.1
+  done
+  export DISPLAY=:$n
+}
+stop_display() {
+  [ -n "$xvfb" ] && kill $xvfb 2>/dev/null && wait $xvfb 2>/dev/null
+  xvfb=
+}
+trap stop_display EXIT
 fail() { say "FAIL - $*"; failed=1; }
 
 [ -x "$zlsim" ] || { say "no $zlsim: build the zlsim target first"; exit 1; }
@@ -50,7 +80,6 @@ run_host() { # build-dir wine-loader arch-name
   rm -rf "$work"
   mkdir -p "$work" "$prefix"
   export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  unset DISPLAY
   if [ ! -f "$prefix/system.reg" ]; then
     [ "$3" = win32 ] && export WINEARCH=win32
     "$wine" wineboot -i >"$work/wineboot.log" 2>&1
@@ -87,8 +116,30 @@ run_host() { # build-dir wine-loader arch-name
     "$drive/ZLTEST.PAR"
 
   start=$(date +%s)
-  timeout 300 "$wine" 'C:\zltest\zlhost_test.exe' 'C:\zltest\zlnetdrv.dll' 'C:\ZLTEST.PAR' \
-    >"$work/host.log" 2>&1
+  # For the picture, Wine draws the window's frame and title itself, on a
+  # desktop of its own (Xvfb has no window manager to draw them).
+  desktop=
+  [ -n "$screenshot" ] && desktop="explorer /desktop=zlnetdrv,800x600"
+  # shellcheck disable=SC2086
+  timeout 300 "$wine" $desktop 'C:\zltest\zlhost_test.exe' 'C:\zltest\zlnetdrv.dll' \
+    'C:\ZLTEST.PAR' $display_args >"$work/host.log" 2>&1 &
+  host=$!
+  if [ -n "$screenshot" ]; then
+    i=0
+    while ! grep -q '^window at' "$work/host.log" && kill -0 $host 2>/dev/null && [ $i -lt 600 ]; do
+      i=$((i + 1))
+      sleep 0.1
+    done
+    geometry=$(sed -n 's/^window at \(-*[0-9]*\) \(-*[0-9]*\) size \([0-9]*\) \([0-9]*\).*/\3x\4+\1+\2/p' \
+      "$work/host.log")
+    if [ -n "$geometry" ] && xwd -root -silent -display "$DISPLAY" >"$work/screen.xwd" &&
+      convert "xwd:$work/screen.xwd" -crop "$geometry" +repage "$screenshot"; then
+      say "ok - the status window photographed into $screenshot ($geometry)"
+    else
+      fail "no screenshot of the status window"
+    fi
+  fi
+  wait $host
   rc=$?
   took=$(($(date +%s) - start))
   kill -TERM $sim 2>/dev/null
@@ -115,6 +166,15 @@ run_host() { # build-dir wine-loader arch-name
   grep '^station 1 \|^line .*4001' "$trace" | sed "s/^/  $3 zlsim: /"
 }
 
+if start_display; then
+  display_args=--window
+  say "display: Xvfb $DISPLAY (the status window is a real window)"
+else
+  unset DISPLAY
+  say "display: none (no Xvfb): the status window is checked as the model only"
+fi
+[ -n "$screenshot" ] && display_args="--show 4000"
+
 for spec in build-win32:i686-w64-mingw32-objdump:PE32 build-win64:x86_64-w64-mingw32-objdump:PE32+; do
   dir=${spec%%:*}
   rest=${spec#*:}
@@ -130,7 +190,9 @@ if [ -x /usr/lib/wine/wine64 ] && [ -f "$root/build-win64/tests/win32/zlhost_tes
 else
   fail "wine64 or build-win64/tests/win32/zlhost_test.exe missing"
 fi
-if [ -x /usr/lib/wine/wine ]; then
+if [ -n "$screenshot" ]; then
+  :
+elif [ -x /usr/lib/wine/wine ]; then
   run_host build-win32 /usr/lib/wine/wine win32
 else
   say "wine32 is not installed: the i686 library was checked with objdump only"

@@ -17,6 +17,8 @@
 
 #include <chrono>
 
+#include "port/win32/DriverWindows.h"
+
 namespace zl {
 namespace {
 
@@ -214,12 +216,22 @@ int MessageLoop::Pump(int timeoutMs) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   const int before = dispatched_;
-  for (;;) {
-    // Sent messages (synchronised calls) are delivered inside PeekMessage;
-    // posted ones are taken for the driver's window only, so that a host's
-    // own messages stay for its own loop.
+  // Sent messages (synchronised calls) are delivered inside PeekMessage;
+  // posted ones are taken for the driver's windows only, so that a host's
+  // own messages stay for its own loop.
+  auto drain = [&] {
     MSG msg;
     while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    for (HWND other : DriverWindows()) {
+      while (PeekMessageW(&msg, other, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+  };
+  for (;;) {
+    MSG msg;
+    drain();
     if (dispatched_ != before || timeoutMs == 0) break;
     DWORD wait = INFINITE;
     if (timeoutMs >= 0) {
@@ -229,8 +241,7 @@ int MessageLoop::Pump(int timeoutMs) {
     }
     DWORD rc = MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (rc == WAIT_TIMEOUT) {
-      PeekMessageA(&msg, window, 0, 0, PM_NOREMOVE);  // a sent message that came last
-      while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      drain();  // a sent message that came last
       break;
     }
     // Input for the host's other windows wakes the wait at once; give the
