@@ -17,7 +17,7 @@ apt-get update >"$log" 2>&1
 if DEBIAN_FRONTEND=noninteractive apt-get install -y wine32:i386 >>"$log" 2>&1; then
   echo "wine32: installed"
 else
-  echo "wine32: does not install here (apt: $(grep -E '^E:' "$log" | tail -n 1 | cut -c4-100)); the i686 library is checked with objdump only"
+  echo "wine32: does not install here: its i386 packages are out of step with the amd64 ones (apt: $(grep -E '^E:' "$log" | head -n 1 | cut -c4-90)); the i686 library is checked with objdump only"
 fi
 rm -f "$log"
 exit 0

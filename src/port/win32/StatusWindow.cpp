@@ -16,6 +16,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -136,7 +137,9 @@ class StatusWindow : public FormView {
   HICON icon_ = nullptr;
   std::vector<HWND> controls_;  // by component index
   std::vector<HFONT> fonts_;
-  bool applying_ = false;  // the window is being made to follow the model
+  bool applying_ = false;                    // the window is being made to follow the model
+  static constexpr std::size_t kSlots = 32;  // the form, then its components
+  std::atomic<bool> refreshPending_[kSlots] = {};
 };
 
 HINSTANCE ThisModule() {
@@ -277,7 +280,13 @@ void StatusWindow::Show(const Component *c) {
     }
     return;
   }
-  PostMessageW(window_, kRefreshMessage, c ? index + 1 : 0, 0);
+  // One refresh waiting per component is enough: a label that changes every
+  // 100 ms does not fill the queue of a host that is slow to dispatch.
+  const std::size_t slot = c ? index + 1 : 0;
+  if (slot < kSlots && refreshPending_[slot].exchange(true)) return;
+  if (!PostMessageW(window_, kRefreshMessage, slot, 0) && slot < kSlots) {
+    refreshPending_[slot].store(false);
+  }
 }
 
 void StatusWindow::ApplyComponent(std::size_t index) {
@@ -377,6 +386,7 @@ LRESULT CALLBACK StatusWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
 LRESULT StatusWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kRefreshMessage:
+      if (wParam < kSlots) refreshPending_[wParam].store(false);
       if (wParam == 0) {
         ApplyForm();
       } else {
