@@ -22,3 +22,8 @@ target_link_options(zlnetdrv PRIVATE
 if(ZL_TESTS AND EXISTS ${PROJECT_SOURCE_DIR}/tests/win32/CMakeLists.txt)
   add_subdirectory(tests/win32)
 endif()
+# The standard headers most sources include, compiled once: the cross build
+# has no compiler cache, and this saves about a third of its time.
+target_precompile_headers(zlcore_obj PRIVATE
+  <algorithm> <atomic> <chrono> <cstdint> <cstring> <deque> <functional> <map> <memory> <mutex>
+  <string> <string_view> <thread> <vector>)

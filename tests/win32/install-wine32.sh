@@ -13,11 +13,17 @@ log=$(mktemp)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update >"$log" 2>&1
-if DEBIAN_FRONTEND=noninteractive apt-get install -y wine32:i386 >>"$log" 2>&1; then
+# The network steps have a time limit: a stalled mirror must not stall the
+# run. The packages are fetched first, so a limit never interrupts dpkg.
+install="apt-get install -y --no-install-recommends wine32:i386"
+timeout 300 apt-get update >"$log" 2>&1
+if timeout 600 $install --download-only >>"$log" 2>&1 &&
+  DEBIAN_FRONTEND=noninteractive $install >>"$log" 2>&1; then
   echo "wine32: installed"
 else
-  echo "wine32: does not install here: its i386 packages are out of step with the amd64 ones (apt: $(grep -E '^E:' "$log" | head -n 1 | cut -c4-90)); the i686 library is checked with objdump only"
+  # Usually its i386 packages are out of step with the amd64 ones; apt's
+  # first error says what it was.
+  echo "wine32: does not install here (apt: $(grep -E '^E:' "$log" | head -n 1 | cut -c4-100)); the i686 library is checked with objdump only"
 fi
 rm -f "$log"
 exit 0

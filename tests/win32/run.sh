@@ -20,6 +20,9 @@ native=${1:-build}
 case $native in /*) ;; *) native=$root/$native ;; esac
 zlsim=$native/tools/zlsim/zlsim
 failed=0
+# The longest any Wine step may take (seconds): a hung Wine fails the run
+# instead of stalling it.
+WINE_TIMEOUT=${WINE_TIMEOUT:-240}
 
 screenshot=${SCREENSHOT:-}
 case $screenshot in "" | /*) ;; *) screenshot=$(pwd)/$screenshot ;; esac
@@ -58,9 +61,10 @@ GetInput GetStatusWindow Init InputFinalized InputRequest InputRequestCompleted 
 OutputFinalized OutputRequest OutputRequestCompleted PumpMessages QueryProc SetBufferAddr Version"
 SYSTEM_DLLS="KERNEL32.DLL USER32.DLL GDI32.DLL WSOCK32.DLL MSVCRT.DLL COMCTL32.DLL"
 
-check_pe() { # dll objdump magic
+check_pe() { # dll objdump magic format
   dump=$($2 -p "$1") || { fail "$2 cannot read $1"; return; }
   printf '%s\n' "$dump" | grep -q "^Magic.*($3)" || fail "$1 is not $3"
+  printf '%s\n' "$dump" | grep -q "file format $4\$" || fail "$1 is not for machine $4"
   exports=$(printf '%s\n' "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
     sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
   want=$(printf '%s\n' $EXPORTS | sort | tr '\n' ' ')
@@ -68,7 +72,7 @@ check_pe() { # dll objdump magic
   for dll in $(printf '%s\n' "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z'); do
     case " $SYSTEM_DLLS " in *" $dll "*) ;; *) fail "$1 imports $dll" ;; esac
   done
-  say "ok - $1: $3, $(printf '%s\n' $EXPORTS | wc -l) exports, imports $(printf '%s\n' "$dump" |
+  say "ok - $1: $3 $4, $(printf '%s\n' $EXPORTS | wc -l) exports, imports $(printf '%s\n' "$dump" |
     sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
 }
 
@@ -82,7 +86,9 @@ run_host() { # build-dir wine-loader arch-name
   export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$prefix/system.reg" ]; then
     [ "$3" = win32 ] && export WINEARCH=win32
-    "$wine" wineboot -i >"$work/wineboot.log" 2>&1
+    # A first start that hangs must not stall the run.
+    timeout -k 10 "$WINE_TIMEOUT" "$wine" wineboot -i >"$work/wineboot.log" 2>&1 ||
+      say "$3: wineboot ended with $? (the test says whether the prefix serves)"
     unset WINEARCH
   fi
   drive=$prefix/drive_c
@@ -121,7 +127,7 @@ run_host() { # build-dir wine-loader arch-name
   desktop=
   [ -n "$screenshot" ] && desktop="explorer /desktop=zlnetdrv,800x600"
   # shellcheck disable=SC2086
-  timeout 300 "$wine" $desktop 'C:\zltest\zlhost_test.exe' 'C:\zltest\zlnetdrv.dll' \
+  timeout -k 10 "$WINE_TIMEOUT" "$wine" $desktop 'C:\zltest\zlhost_test.exe' 'C:\zltest\zlnetdrv.dll' \
     'C:\ZLTEST.PAR' $display_args >"$work/host.log" 2>&1 &
   host=$!
   if [ -n "$screenshot" ]; then
@@ -144,6 +150,8 @@ run_host() { # build-dir wine-loader arch-name
   took=$(($(date +%s) - start))
   kill -TERM $sim 2>/dev/null
   wait $sim 2>/dev/null
+  # No Wine process of this prefix outlives the run.
+  timeout -k 5 20 "${wine%/*}/wineserver" -k 2>/dev/null
   sed "s/^/  $3: /" "$work/host.log"
   [ $rc -eq 0 ] || fail "$3: the host test ended with $rc"
 
@@ -175,11 +183,12 @@ else
 fi
 [ -n "$screenshot" ] && display_args="--show 4000"
 
-for spec in build-win32:i686-w64-mingw32-objdump:PE32 build-win64:x86_64-w64-mingw32-objdump:PE32+; do
+for spec in build-win32:i686-w64-mingw32-objdump:PE32:pei-i386 \
+  build-win64:x86_64-w64-mingw32-objdump:PE32+:pei-x86-64; do
   dir=${spec%%:*}
-  rest=${spec#*:}
   if [ -f "$root/$dir/zlnetdrv.dll" ]; then
-    check_pe "$root/$dir/zlnetdrv.dll" "${rest%%:*}" "${rest#*:}"
+    # shellcheck disable=SC2046
+    check_pe "$root/$dir/zlnetdrv.dll" $(printf '%s\n' "${spec#*:}" | tr : ' ')
   else
     fail "no $dir/zlnetdrv.dll (make win32)"
   fi
