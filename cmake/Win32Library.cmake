@@ -12,7 +12,10 @@ set_target_properties(zlnetdrv PROPERTIES
   PREFIX ""
   OUTPUT_NAME zlnetdrv
   LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/driver/zlnetdrv.def)
-target_sources(zlnetdrv PRIVATE ${PROJECT_SOURCE_DIR}/src/driver/zlnetdrv.def)
+# The status window's icon and logo are resources of the library.
+enable_language(RC)
+target_sources(zlnetdrv PRIVATE ${PROJECT_SOURCE_DIR}/src/driver/zlnetdrv.def
+                                ${PROJECT_SOURCE_DIR}/src/port/win32/zlnetdrv.rc)
 target_link_libraries(zlnetdrv PRIVATE wsock32 user32 gdi32 comctl32)
 target_link_options(zlnetdrv PRIVATE
   -static -static-libgcc -static-libstdc++

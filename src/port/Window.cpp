@@ -116,6 +116,40 @@ void Form::AddComponent(const Component &c) {
   if (view_) view_->Added(c);
 }
 
+bool Form::Click(std::string_view name) {
+  for (const Component *c : components_) {
+    if (c->Kind != ComponentKind::Button || c->Name != name) continue;
+    if (!(view_ && view_->Click(*c)) && ButtonClicked) ButtonClicked(name);
+    return true;
+  }
+  return false;
+}
+
+Displayed Form::Display() const {
+  Displayed shown;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown.Caption = caption_;
+    shown.Visible = visible_;
+    shown.Focused = focused_;
+    shown.Minimized = state_ == WindowState::Minimized;
+    shown.Left = left_;
+    shown.Top = top_;
+  }
+  shown.ClientWidth = clientWidth_;
+  shown.ClientHeight = clientHeight_;
+  for (const Component *c : components_) {
+    Displayed::Text &text = shown.Components.emplace_back();
+    if (c->Kind == ComponentKind::Memo) {
+      text.Lines = static_cast<const Memo *>(c)->Lines();
+    } else {
+      text.Caption = c->Caption();
+    }
+  }
+  if (view_) view_->Read(shown);
+  return shown;
+}
+
 std::string Form::Caption() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return caption_;

@@ -33,6 +33,23 @@ enum class ComponentKind { Label, Image, Memo, Button };
 class Component;
 class Form;
 
+// What the status window shows: its state and every component's text. Read
+// from the real window where there is one, so a host checks what the user
+// sees; else it is the model's.
+struct Displayed {
+  struct Text {
+    std::string Caption;             // Windows-1250
+    std::vector<std::string> Lines;  // a memo's lines
+  };
+  std::string Caption;
+  bool Visible = false;
+  bool Focused = false;
+  bool Minimized = false;
+  int Left = 0, Top = 0;
+  int ClientWidth = 0, ClientHeight = 0;
+  std::vector<Text> Components;  // in the form's order
+};
+
 // A native window showing a form (Windows). Created with the form, on the
 // thread that will own the window; told of every change, on any thread.
 class FormView {
@@ -41,6 +58,11 @@ class FormView {
   virtual void Added(const Component &c) = 0;
   // c: the component whose content changed, or null for the form itself.
   virtual void Changed(const Component *c) = 0;
+  // Reads the real window into shown; false when it cannot (no window, or
+  // not on the thread that owns it): the model's state then serves.
+  virtual bool Read(Displayed &shown) = 0;
+  // Clicks the button's real control; false when there is none.
+  virtual bool Click(const Component &button) = 0;
 };
 
 // The platform's view of a form: a real window on Windows, none on Linux.
@@ -159,8 +181,14 @@ class Form {
   // The components in declaration order.
   const std::vector<const Component *> &Components() const { return components_; }
 
-  // What a click on a real button does (by the button's name).
+  // What a click on a button does (by the button's name).
   std::function<void(std::string_view)> ButtonClicked;
+  // A click on the named button as the user makes it: through the real
+  // control where there is a window, else straight to ButtonClicked. False:
+  // the form has no button of that name.
+  bool Click(std::string_view name);
+  // What the window shows (see Displayed).
+  Displayed Display() const;
   // The form or one of its components changed (c null: the form).
   void Changed(const Component *c) const {
     if (view_) view_->Changed(c);

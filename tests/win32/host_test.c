@@ -304,6 +304,18 @@ static void status_window(void) {
                L"Verze ovlada\x010d"
                L"e: 1.101 - 2007/08/20") != NULL,
         "the event list control shows them in Czech");
+  /* GetStatusWindow reads the real window: a caption set on it shows. */
+  SetWindowTextA(window, "ZLNETDRV *");
+  n = drv.GetStatusWindow(h, json, sizeof json);
+  check(strncmp(json, "{\"caption\":\"ZLNETDRV *\"", strlen("{\"caption\":\"ZLNETDRV *\"")) == 0,
+        "GetStatusWindow reads the real window's caption");
+  SetWindowTextA(window, "ZLNETDRV");
+  /* ClickButton clicks the real button. */
+  drv.ClickButton(h, "ButtonMin");
+  n = drv.GetStatusWindow(h, json, sizeof json);
+  check(strstr(json, "\"state\":\"minimized\"") != NULL && IsIconic(window),
+        "ClickButton(ButtonMin) minimizes the real window");
+  drv.DriverProc(h, 3, 0, 0);
   drv.DriverProc(h, 5, 100, 50);
   GetWindowRect(window, &r);
   n = drv.GetStatusWindow(h, json, sizeof json);

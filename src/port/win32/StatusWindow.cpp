@@ -10,7 +10,7 @@
 // The window is a fixed-size dialog frame with system menu and minimize box;
 // components are standard controls: labels and images are static controls,
 // the event list a read-only multi-line edit, the buttons push buttons; hints
-// are tooltips. The icon and the logo are drawn here.
+// are tooltips. The icon and the logo are the library's resources.
 #include <windows.h>
 // Then the common controls, which need the types above.
 #include <commctrl.h>
@@ -22,6 +22,7 @@
 
 #include "port/Window.h"
 #include "port/win32/DriverWindows.h"
+#include "port/win32/Resources.h"
 #include "port/win32/WideText.h"
 
 namespace zl {
@@ -33,82 +34,27 @@ const wchar_t kClassName[] = L"ZLNETDRV.TDrvForm";
 
 HINSTANCE ThisModule();
 
-// The driver's icon: a blue tile with "ZL" on it, on the button face.
-void DrawIcon(HDC dc, const RECT &r) {
+// The picture of a resource, drawn into r (the icon over the button face).
+void DrawIcon(HDC dc, const RECT &r, HICON icon) {
   FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-  HBRUSH tile = CreateSolidBrush(RGB(0, 70, 140));
-  HPEN edge = CreatePen(PS_SOLID, 1, RGB(0, 35, 80));
-  HGDIOBJ oldBrush = SelectObject(dc, tile);
-  HGDIOBJ oldPen = SelectObject(dc, edge);
-  RoundRect(dc, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1, 8, 8);
-  HFONT font = CreateFontW(-(r.bottom - r.top) / 2, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial");
-  HGDIOBJ oldFont = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(255, 255, 255));
-  RECT text = r;
-  DrawTextW(dc, L"ZL", 2, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, oldFont);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(font);
-  DeleteObject(edge);
-  DeleteObject(tile);
+  if (icon)
+    DrawIconEx(dc, r.left, r.top, icon, r.right - r.left, r.bottom - r.top, 0, nullptr, DI_NORMAL);
 }
 
-// The logo: the line's name over a rule, white on blue.
-void DrawLogo(HDC dc, const RECT &r) {
-  HBRUSH back = CreateSolidBrush(RGB(0, 70, 140));
-  FillRect(dc, &r, back);
-  DeleteObject(back);
-  RECT rule = {r.left + 4, r.top + (r.bottom - r.top) / 2, r.right - 4,
-               r.top + (r.bottom - r.top) / 2 + 2};
-  HBRUSH orange = CreateSolidBrush(RGB(240, 150, 20));
-  FillRect(dc, &rule, orange);
-  DeleteObject(orange);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(255, 255, 255));
-  HFONT big =
-      CreateFontW(-14, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial");
-  HFONT small =
-      CreateFontW(-9, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial");
-  HGDIOBJ old = SelectObject(dc, big);
-  RECT top = {r.left, r.top, r.right, rule.top};
-  DrawTextW(dc, L"ZL2 LINE", -1, &top, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, small);
-  RECT bottom = {r.left, rule.bottom, r.right, r.bottom};
-  DrawTextW(dc, L"TCP/IP gateway", -1, &bottom, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, old);
-  DeleteObject(big);
-  DeleteObject(small);
+void DrawBitmap(HDC dc, const RECT &r, HBITMAP bitmap) {
+  BITMAP size = {};
+  if (!bitmap || !GetObjectW(bitmap, sizeof size, &size)) return;
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(source, bitmap);
+  StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0, size.bmWidth,
+             size.bmHeight, SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
 }
 
-// The icon drawing as a window icon.
-HICON MakeWindowIcon() {
-  const int size = 32;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP color = CreateCompatibleBitmap(screen, size, size);
-  HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-  HGDIOBJ old = SelectObject(dc, color);
-  RECT r = {0, 0, size, size};
-  DrawIcon(dc, r);
-  SelectObject(dc, mask);
-  PatBlt(dc, 0, 0, size, size, BLACKNESS);  // every pixel opaque
-  SelectObject(dc, old);
-  ICONINFO info = {};
-  info.fIcon = TRUE;
-  info.hbmColor = color;
-  info.hbmMask = mask;
-  HICON icon = CreateIconIndirect(&info);
-  DeleteObject(color);
-  DeleteObject(mask);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return icon;
+HICON LoadIconOfSize(int size) {
+  return static_cast<HICON>(
+      LoadImageW(ThisModule(), MAKEINTRESOURCEW(ZL_IDI_DRIVER), IMAGE_ICON, size, size, 0));
 }
 
 class StatusWindow : public FormView {
@@ -118,6 +64,8 @@ class StatusWindow : public FormView {
 
   void Added(const Component &c) override;
   void Changed(const Component *c) override;
+  bool Read(Displayed &shown) override;
+  bool Click(const Component &button) override;
 
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -134,7 +82,8 @@ class StatusWindow : public FormView {
   const DWORD ownerThread_;
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;
-  HICON icon_ = nullptr;
+  HICON icon_ = nullptr, smallIcon_ = nullptr;
+  HBITMAP logo_ = nullptr;
   std::vector<HWND> controls_;  // by component index
   std::vector<HFONT> fonts_;
   bool applying_ = false;                    // the window is being made to follow the model
@@ -170,10 +119,13 @@ StatusWindow::StatusWindow(Form &form) : form_(form), ownerThread_(GetCurrentThr
                             form.Left(), form.Top(), r.right - r.left, r.bottom - r.top, nullptr,
                             nullptr, wc.hInstance, this);
   if (!window_) return;  // no window station: the model alone serves
-  icon_ = MakeWindowIcon();
-  if (icon_) {
-    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  icon_ = LoadIconOfSize(32);
+  smallIcon_ = LoadIconOfSize(16);
+  logo_ = static_cast<HBITMAP>(
+      LoadImageW(ThisModule(), MAKEINTRESOURCEW(ZL_IDB_LOGO), IMAGE_BITMAP, 0, 0, 0));
+  if (icon_) SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (smallIcon_) {
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   }
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -195,6 +147,8 @@ StatusWindow::~StatusWindow() {
   }
   for (HFONT f : fonts_) DeleteObject(f);
   if (icon_) DestroyIcon(icon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  if (logo_) DeleteObject(logo_);
   UnregisterClassW(kClassName, ThisModule());  // fails while another driver's window lives
 }
 
@@ -358,6 +312,76 @@ void StatusWindow::ApplyForm() {
   applying_ = false;
 }
 
+// A window's text, as the driver's Windows-1250.
+std::string TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(std::max(GetWindowTextLengthW(window), 0)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      std::max(GetWindowTextW(window, text.data(), static_cast<int>(text.size())), 0)));
+  return Cp1250FromWide(text);
+}
+
+bool StatusWindow::Read(Displayed &shown) {
+  // Another thread would wait here for the owner's loop: it reads the model.
+  if (!window_ || GetCurrentThreadId() != ownerThread_) return false;
+  // Changes from the communication thread that wait for the host's loop are
+  // shown first: the window is read as the user is about to see it.
+  for (std::size_t slot = 0; slot < kSlots; ++slot) {
+    if (!refreshPending_[slot].exchange(false)) continue;
+    if (slot == 0) {
+      ApplyForm();
+    } else {
+      ApplyComponent(slot - 1);
+    }
+  }
+  shown.Caption = TextOf(window_);
+  shown.Visible = IsWindowVisible(window_) != FALSE;
+  // A hidden window shows no state: the model's stays.
+  if (shown.Visible) shown.Minimized = IsIconic(window_) != FALSE;
+  const HWND focus = GetFocus();
+  shown.Focused = focus && (focus == window_ || IsChild(window_, focus));
+  WINDOWPLACEMENT place = {};
+  place.length = sizeof place;
+  if (GetWindowPlacement(window_, &place)) {  // where it stands when not minimized
+    shown.Left = place.rcNormalPosition.left;
+    shown.Top = place.rcNormalPosition.top;
+  }
+  RECT client;
+  if (!IsIconic(window_) && GetClientRect(window_, &client)) {
+    shown.ClientWidth = client.right - client.left;
+    shown.ClientHeight = client.bottom - client.top;
+  }
+  const auto &all = form_.Components();
+  for (std::size_t i = 0; i < controls_.size() && i < shown.Components.size(); ++i) {
+    if (!controls_[i] || all[i]->Kind == ComponentKind::Image) continue;
+    const std::string text = TextOf(controls_[i]);
+    if (all[i]->Kind != ComponentKind::Memo) {
+      shown.Components[i].Caption = text;
+      continue;
+    }
+    std::vector<std::string> &lines = shown.Components[i].Lines;
+    lines.clear();
+    for (std::size_t at = 0; at < text.size();) {  // no text: no lines
+      const std::size_t end = std::min(text.find("\r\n", at), text.size());
+      lines.push_back(text.substr(at, end - at));
+      at = end + 2;
+    }
+  }
+  return true;
+}
+
+bool StatusWindow::Click(const Component &button) {
+  if (!window_ || GetCurrentThreadId() != ownerThread_) return false;
+  const std::size_t index = IndexOf(&button);
+  if (index >= controls_.size() || !controls_[index]) return false;
+  // What the button tells its window when the user clicks it. (BM_CLICK
+  // would also leave the focus and the mouse capture on the button, which a
+  // host's check would then see and Linux has no counterpart of.)
+  HWND control = controls_[index];
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+               reinterpret_cast<LPARAM>(control));
+  return true;
+}
+
 bool StatusWindow::IsMemo(HWND control) const {
   const auto &all = form_.Components();
   for (std::size_t i = 0; i < controls_.size() && i < all.size(); ++i) {
@@ -419,9 +443,9 @@ LRESULT StatusWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const auto &all = form_.Components();
       if (index < all.size()) {
         if (all[index]->Name == "ImageIcon") {
-          DrawIcon(item->hDC, item->rcItem);
+          DrawIcon(item->hDC, item->rcItem, icon_);
         } else {
-          DrawLogo(item->hDC, item->rcItem);
+          DrawBitmap(item->hDC, item->rcItem, logo_);
         }
       }
       return TRUE;
