@@ -2,8 +2,9 @@
  * zlnetdrv.h - host interface of ZLNETDRV, the Zavro ZL2 communication driver
  * (ZL2 line reached through a TCP/IP line gateway).
  *
- * A host loads libzlnetdrv.so, calls MakeDriver once, Init with its parameter
- * file, then reads and writes numbered channels until Done and DisposeDriver.
+ * A host loads libzlnetdrv.so (zlnetdrv.dll on Windows), calls MakeDriver
+ * once, Init with its parameter file, then reads and writes numbered channels
+ * until Done and DisposeDriver.
  * Every call but Version, Check, GetDriverInfo and MakeDriver takes the handle
  * that MakeDriver returned. All calls are made from one thread, the host's
  * thread, which must also pump the driver's messages (PumpMessages, or poll
@@ -24,7 +25,9 @@
 extern "C" {
 #endif
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define ZLNETDRV_API /* zlnetdrv.dll exports through its module-definition file */
+#elif defined(__GNUC__)
 #define ZLNETDRV_API __attribute__((visibility("default")))
 #else
 #define ZLNETDRV_API
@@ -112,7 +115,9 @@ ZLNETDRV_API void QueryProc(void *handle, int32_t code, int32_t param);
 /* Stops the communication thread, disconnects, frees what Init built. */
 ZLNETDRV_API void Done(void *handle);
 
-/* Linux platform: what the Windows message queue and window gave the host. */
+/* Additions: what the Windows message queue and window give a host. On
+ * Windows the host's own message loop dispatches the driver's messages;
+ * PumpMessages serves a host without a loop, and MessageFd is not there. */
 
 /* Waits up to timeoutMs (0: do not wait, -1: until a message arrives) for the
  * first message, dispatches every message then waiting, answers how many. */

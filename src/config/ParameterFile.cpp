@@ -2,11 +2,6 @@
 // around it (defaults before, the station reset after).
 #include "config/ParameterFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,12 +10,13 @@
 #include "config/Messages.h"
 #include "config/ParameterReader.h"
 #include "port/DrivePath.h"
+#include "port/File.h"
 
 namespace zl {
 namespace {
 
 // A parameter file is a few kilobytes; anything beyond this is not one.
-constexpr off_t kMaxFileSize = off_t{256} << 20;
+constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
 
 constexpr int kRequiredGlobal[] = {kGPrefix,  kGSuffix,     kGPreSuffix,
                                    kGAddress, kGAnswerTime, kGDefAnalogInAddr};
@@ -28,30 +24,6 @@ constexpr int kRequiredStation[] = {
     kSAddress,      kSRetranslation, kSName,         kSNumBinarIn, kSNumBinarOut, kSNumAnalogIn,
     kSNumCounterIn, kSNumMemoryIn,   kSNumMemoryOut, kSBinarInXor, kSBinarOutXor, kSDefAnalogInAddr,
     kSDefMemoryIn,  kSDefMemoryOut,  kSDefCounterIn, kSIp,         kSPort};
-
-// Reads a whole regular file. A directory, a device, a pipe or a file that
-// cannot be opened or read gives false; nothing blocks.
-bool ReadWholeFile(const std::string &path, std::string &out) {
-  if (path.empty()) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize;
-  if (ok) {
-    out.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t got = 0;
-    while (got < out.size()) {
-      ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) ok = false;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    out.resize(got);
-  }
-  ::close(fd);
-  return ok;
-}
 
 // Before a section is read: every keyword not required counts as defined.
 template <std::size_t N>
@@ -227,7 +199,7 @@ bool LoadParameterFile(DriverInstance &di) {
   di.Debug("LoadParameterFile", di.ParameterFileName.view());
   try {
     std::string text;
-    if (ReadWholeFile(MapDrivePath(di.ParameterFileName.view()), text))
+    if (ReadRegularFile(MapDrivePath(di.ParameterFileName.view()), text, kMaxFileSize))
       return LoadParameterText(di, text);
   } catch (...) {  // no memory for the file: reported like an unreadable one
   }

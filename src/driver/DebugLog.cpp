@@ -1,12 +1,8 @@
 #include "driver/DebugLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "port/Clock.h"
 #include "port/DrivePath.h"
+#include "port/File.h"
 
 namespace zl {
 
@@ -40,16 +36,9 @@ void DebugLog::Write(std::string_view label, std::string_view text) {
   if (busy_.test_and_set(std::memory_order_acquire)) return;  // another writer: line lost
   std::string path = MapDrivePath(kDefaultFileName);
   if (!path.empty()) {
-    // The name is fixed and known: a symbolic link planted under it must not
-    // turn a log line into a write to another file.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      std::string line = FormatLine(DateTimeText(), label, text);
-      line += "\r\n";
-      [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
-      ::close(fd);
-    }
+    std::string line = FormatLine(DateTimeText(), label, text);
+    line += "\r\n";
+    AppendToFile(path, line);
   }
   busy_.clear(std::memory_order_release);
 }

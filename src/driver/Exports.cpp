@@ -200,7 +200,7 @@ int32_t GetStatusWindow(void *handle, char *buffer, int32_t size) {
 void ClickButton(void *handle, const char *name) {
   TDrvForm *form = FormOfHandle(handle);
   if (!form || !name) return;
-  Guarded([&] { form->ClickButton(name); });
+  Guarded([&] { form->Click(name); });
 }
 
 }  // extern "C"

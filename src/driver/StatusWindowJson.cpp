@@ -1,6 +1,7 @@
 // The status window as JSON for the host (GetStatusWindow): the window's
 // state, the captions, the event lines and every component's place, font and
 // hint. The driver's texts are Windows-1250; the JSON is UTF-8.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -66,15 +67,18 @@ const char *KindName(ComponentKind kind) {
   return "";
 }
 
-// "name":"caption" for each component, as one object.
-void AppendCaptions(std::string &out, std::initializer_list<const Component *> components) {
+// "name":"caption" for each component as shown, as one object.
+void AppendCaptions(std::string &out, const Form &form, const Displayed &shown,
+                    std::initializer_list<const Component *> components) {
   out += '{';
   bool first = true;
   for (const Component *c : components) {
     if (!first) out += ',';
     first = false;
     AppendKey(out, c->Name);
-    AppendString(out, c->Caption());
+    const auto &all = form.Components();
+    const auto at = static_cast<std::size_t>(std::find(all.begin(), all.end(), c) - all.begin());
+    AppendString(out, at < shown.Components.size() ? shown.Components[at].Caption : c->Caption());
   }
   out += '}';
 }
@@ -107,28 +111,32 @@ void AppendComponent(std::string &out, const Component &c) {
 }  // namespace
 
 std::string TDrvForm::StatusJson() const {
+  const Displayed shown = Display();
   std::string out = "{";
   AppendKey(out, "caption");
-  AppendString(out, Caption());
+  AppendString(out, shown.Caption);
   out += ",\"visible\":";
-  AppendBool(out, Visible());
+  AppendBool(out, shown.Visible);
   out += ",\"state\":";
-  out += State() == WindowState::Minimized ? "\"minimized\"" : "\"normal\"";
+  out += shown.Minimized ? "\"minimized\"" : "\"normal\"";
   out += ",\"focused\":";
-  AppendBool(out, Focused());
-  out += ",\"left\":" + std::to_string(Left()) + ",\"top\":" + std::to_string(Top()) +
-         ",\"width\":" + std::to_string(ClientWidth()) +
-         ",\"height\":" + std::to_string(ClientHeight());
+  AppendBool(out, shown.Focused);
+  out += ",\"left\":" + std::to_string(shown.Left) + ",\"top\":" + std::to_string(shown.Top) +
+         ",\"width\":" + std::to_string(shown.ClientWidth) +
+         ",\"height\":" + std::to_string(shown.ClientHeight);
 
   out += ",\"labels\":";
-  AppendCaptions(out,
+  AppendCaptions(out, *this, shown,
                  {&LabelName, &LabelTitleVersion, &LabelVersion, &Label1, &Label2, &LabelCredit});
   out += ",\"buttons\":";
-  AppendCaptions(out, {&About, &ButtonMin});
+  AppendCaptions(out, *this, shown, {&About, &ButtonMin});
 
+  const auto &all = Components();
+  const auto memo =
+      static_cast<std::size_t>(std::find(all.begin(), all.end(), &EventList) - all.begin());
   out += ",\"events\":[";
   bool first = true;
-  for (const std::string &line : EventList.Lines()) {
+  for (const std::string &line : shown.Components.at(memo).Lines) {
     if (!first) out += ',';
     first = false;
     AppendString(out, line);

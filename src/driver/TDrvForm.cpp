@@ -34,6 +34,7 @@ TDrvForm::TDrvForm()
       &Label2,    &EventList,         &About,        &ButtonMin};
   for (const Component *c : components) AddComponent(*c);
   Di.Services = this;
+  ButtonClicked = [this](std::string_view name) { ClickButton(name); };
   // The creation handler.
   LabelName.SetCaption(text::kDriverInfo);
   LabelVersion.SetCaption(text::kVersionDate);

@@ -1,8 +1,5 @@
 #include "exchange/SampleMemory.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -12,6 +9,7 @@
 #include "exchange/Encodings.h"
 #include "exchange/SampleBuffer.h"
 #include "port/DrivePath.h"
+#include "port/File.h"
 #include "protocol/RequestQueues.h"
 
 namespace zl {
@@ -89,27 +87,9 @@ void WriteSampleFile(DriverInstance &di) {
     }
   }
 
-  // The name is predictable: the rows go to a new file of a name of its own
-  // (never through a link planted there) that then takes the sample file's
-  // name, so a link under that name is replaced, not followed.
-  bool written = false;
-  const std::string path = MapDrivePath(di.Global.CucPath.str() + name);
-  std::string partial;
-  int fd = -1;
-  if (!path.empty()) {
-    partial = path + ".XXXXXX";
-    fd = ::mkstemp(partial.data());
-  }
-  if (fd >= 0) {
-    written = ::fchmod(fd, 0644) == 0;
-    for (int r = 0; r < kSampleRows && written; ++r) {
-      written = ::write(fd, rows.data() + std::size_t{kSampleFileRowBytes} * r,
-                        kSampleFileRowBytes) == kSampleFileRowBytes;
-    }
-    if (::close(fd) != 0) written = false;
-    if (written) written = std::rename(partial.c_str(), path.c_str()) == 0;
-    if (!written) ::unlink(partial.c_str());
-  }
+  // The name is predictable: the file is replaced whole, never written
+  // through a link planted under its name.
+  const bool written = WriteFileAnew(MapDrivePath(di.Global.CucPath.str() + name), rows);
   std::lock_guard<std::mutex> lock(di.DataLock);
   di.SampleFileWritten = written ? 1 : 0;
 }

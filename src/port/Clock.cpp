@@ -1,9 +1,11 @@
 #include "port/Clock.h"
 
+#ifndef _WIN32
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/time.h>
 #include <time.h>
+#endif
 
 #include <atomic>
 #include <string_view>
@@ -11,10 +13,18 @@
 #include "port/Text.h"
 
 namespace zl {
+
+#ifdef _WIN32
+// The system's local time (port/win32/SystemClock.cpp, beside the Windows
+// DateTimeText).
+LocalDateTime SystemNow();
+#endif
+
 namespace {
 
 std::atomic<const Clock *> g_clock{nullptr};
 
+#ifndef _WIN32
 LocalDateTime SystemNow() {
   struct timespec ts;
   clock_gettime(CLOCK_REALTIME, &ts);
@@ -49,6 +59,7 @@ locale_t TimeLocale() {
   }();
   return loc;
 }
+#endif
 
 int DaysInMonth(int year, int month) {
   static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -57,6 +68,7 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : days[month - 1];
 }
 
+#ifndef _WIN32
 // True when text holds bytes above 0x7F and all of them form well-formed
 // UTF-8 sequences (what a UTF-8 locale produces; 8-bit code pages rarely do).
 bool IsNonAsciiUtf8(std::string_view text) {
@@ -78,6 +90,7 @@ bool IsNonAsciiUtf8(std::string_view text) {
   }
   return high;
 }
+#endif
 
 }  // namespace
 
@@ -136,6 +149,7 @@ int32_t DayCentiseconds() {
   return DayCentiseconds(Now());
 }
 
+#ifndef _WIN32
 std::string DateTimeText(const LocalDateTime &t) {
   struct tm tm = {};
   tm.tm_year = t.Year - 1900;
@@ -171,6 +185,7 @@ std::string DateTimeText(const LocalDateTime &t) {
   // AM/PM markers) are converted.
   return IsNonAsciiUtf8(text) ? Cp1250(text) : text;
 }
+#endif
 
 std::string DateTimeText() {
   return DateTimeText(Now());

@@ -53,7 +53,8 @@ int32_t DayCentiseconds();
 int32_t DayCentiseconds(const LocalDateTime &t);
 
 // The local date and time in the user's short date and long time formats
-// (LC_TIME, without touching the process's locale), separated by one blank,
+// (LC_TIME, without touching the process's locale; on Windows the user's
+// regional settings), separated by one blank,
 // in Windows-1250 like every text of the driver. At exactly midnight the time
 // part is left out.
 std::string DateTimeText();

@@ -16,7 +16,9 @@
 // Errors are WinSock numbers (port/WinSockErrors.h).
 //
 // Fd() is an epoll descriptor that is readable while messages wait, so a host
-// can poll it with its own descriptors.
+// can poll it with its own descriptors. On Windows the loop is a hidden window
+// whose messages the host's own loop dispatches; Fd() is 0 there once that
+// window exists (-1 when it could not be made) and names nothing to poll.
 #ifndef ZL_PORT_MESSAGELOOP_H
 #define ZL_PORT_MESSAGELOOP_H
 
@@ -25,6 +27,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -45,12 +48,22 @@ class MessageLoop {
   MessageLoop(const MessageLoop &) = delete;
   MessageLoop &operator=(const MessageLoop &) = delete;
 
-  int Fd() const { return epoll_; }
+#ifdef _WIN32
+  int Fd() const {
+    return window_ ? 0 : -1;
+  }
+#else
+  int Fd() const {
+    return epoll_;
+  }
+#endif
   // Owner thread, while no other thread uses the loop: creates the
   // descriptors the constructor could not (a process out of descriptors).
   // Answers whether the loop can work.
   bool Open();
-  bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
+  bool IsOwnerThread() const {
+    return std::this_thread::get_id() == owner_;
+  }
 
   // Queues a task for the owner thread (any thread).
   void Post(Task task);
@@ -96,6 +109,39 @@ class MessageLoop {
   // here moves on only once the owner thread pumps or the send is cancelled).
   std::size_t WaitingSends() const;
 
+#ifdef _WIN32
+  // The hidden window's procedure hands each message here; answers false for
+  // a message that is not the loop's own.
+  bool Dispatch(unsigned message, uintptr_t wParam, intptr_t lParam);
+
+ private:
+  struct SendCall;
+  struct Watch {
+    int mask = 0;
+    unsigned message = 0;  // the watch's own notification message
+    SocketHandler handler;
+  };
+  void RunPostedTask();
+
+  const std::thread::id owner_;
+  void *window_ = nullptr;  // HWND
+  bool socketsStarted_ = false;
+
+  mutable std::mutex mutex_;  // guards tasks_, posted_, calls_, shutdown_, cancelEpoch_
+  std::condition_variable sendDone_;
+  std::deque<Task> tasks_;
+  std::size_t posted_ = 0;  // task messages in the window's queue
+  std::map<uint64_t, std::shared_ptr<SendCall>> calls_;
+  uint64_t nextCall_ = 1;
+  bool shutdown_ = false;
+  uint64_t cancelEpoch_ = 0;
+  std::size_t waitingSends_ = 0;
+
+  // Owner thread only.
+  std::map<int, Watch> watches_;
+  unsigned nextSocketMessage_ = 0;
+  int dispatched_ = 0;
+#else
  private:
   struct Watch {
     int mask = 0;
@@ -136,6 +182,7 @@ class MessageLoop {
   // Owner thread only.
   std::map<int, Watch> watches_;
   uint64_t nextGeneration_ = 1;
+#endif
 };
 
 }  // namespace zl

@@ -83,20 +83,6 @@ int SocketConnect(int fd, const Ipv4Endpoint &to) {
   return LastSocketError();  // EINPROGRESS gives kWsaEwouldblock
 }
 
-bool IsDeferredConnectError(int wsaError) {
-  switch (wsaError) {
-    case kWsaEconnrefused:
-    case kWsaEtimedout:
-    case kWsaEnetunreach:
-    case kWsaEhostunreach:
-    case kWsaEhostdown:
-    case kWsaEconnreset:
-      return true;
-    default:
-      return false;
-  }
-}
-
 int SocketSend(int fd, const char *data, std::size_t size, std::size_t &sent) {
   sent = 0;
   ssize_t n;

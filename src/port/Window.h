@@ -6,10 +6,14 @@
 // state can change at run time; they are guarded by a mutex per object,
 // because two of the labels are updated from the communication thread.
 // Texts are Windows-1250 bytes.
+//
+// On Windows a FormView shows the form as a real window: every change of the
+// model is passed to it, and it passes the user's clicks back.
 #ifndef ZL_PORT_WINDOW_H
 #define ZL_PORT_WINDOW_H
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -25,6 +29,44 @@ struct Font {
 };
 
 enum class ComponentKind { Label, Image, Memo, Button };
+
+class Component;
+class Form;
+
+// What the status window shows: its state and every component's text. Read
+// from the real window where there is one, so a host checks what the user
+// sees; else it is the model's.
+struct Displayed {
+  struct Text {
+    std::string Caption;             // Windows-1250
+    std::vector<std::string> Lines;  // a memo's lines
+  };
+  std::string Caption;
+  bool Visible = false;
+  bool Focused = false;
+  bool Minimized = false;
+  int Left = 0, Top = 0;
+  int ClientWidth = 0, ClientHeight = 0;
+  std::vector<Text> Components;  // in the form's order
+};
+
+// A native window showing a form (Windows). Created with the form, on the
+// thread that will own the window; told of every change, on any thread.
+class FormView {
+ public:
+  virtual ~FormView() = default;
+  virtual void Added(const Component &c) = 0;
+  // c: the component whose content changed, or null for the form itself.
+  virtual void Changed(const Component *c) = 0;
+  // Reads the real window into shown; false when it cannot (no window, or
+  // not on the thread that owns it): the model's state then serves.
+  virtual bool Read(Displayed &shown) = 0;
+  // Clicks the button's real control; false when there is none.
+  virtual bool Click(const Component &button) = 0;
+};
+
+// The platform's view of a form: a real window on Windows, none on Linux.
+std::unique_ptr<FormView> MakeFormView(Form &form);
 
 class Component {
  public:
@@ -52,8 +94,19 @@ class Component {
   void UpdateCaption(const std::function<std::string(std::string_view)> &next);
 
  protected:
+  // Tells the form's view, once the caller's lock is released (declare
+  // before the lock).
+  struct ChangeNote {
+    const Component *c;
+    ~ChangeNote();
+  };
+
   mutable std::mutex mutex_;
   std::string caption_;
+
+ private:
+  friend class Form;
+  mutable const Form *owner_ = nullptr;  // set when the form adds it
 };
 
 class Label : public Component {
@@ -128,10 +181,28 @@ class Form {
   // The components in declaration order.
   const std::vector<const Component *> &Components() const { return components_; }
 
+  // What a click on a button does (by the button's name).
+  std::function<void(std::string_view)> ButtonClicked;
+  // A click on the named button as the user makes it: through the real
+  // control where there is a window, else straight to ButtonClicked. False:
+  // the form has no button of that name.
+  bool Click(std::string_view name);
+  // What the window shows (see Displayed).
+  Displayed Display() const;
+  // The form or one of its components changed (c null: the form).
+  void Changed(const Component *c) const {
+    if (view_) view_->Changed(c);
+  }
+
  protected:
-  void AddComponent(const Component &c) { components_.push_back(&c); }
+  void AddComponent(const Component &c);
 
  private:
+  struct ChangeNote {
+    const Form *form;
+    ~ChangeNote() { form->Changed(nullptr); }
+  };
+
   mutable std::mutex mutex_;
   std::string caption_;
   int left_, top_;
@@ -141,6 +212,7 @@ class Form {
   bool focused_ = false;
   WindowState state_ = WindowState::Normal;
   std::vector<const Component *> components_;
+  std::unique_ptr<FormView> view_;  // last: made once the fields above exist
 };
 
 }  // namespace zl
