@@ -23,8 +23,8 @@ struct Idle {
   bench::ConfiguredDriver driver;
   DriverInstance &di = driver.di;
   bench::QuietClient client;
-  Label label1{"Label1", 0, 0, Font{}};
-  Label label2{"Label2", 0, 0, Font{}};
+  Label queueStatusLabel{"Label1", 0, 0, Font{}};
+  Label activityLabel{"Label2", 0, 0, Font{}};
   Memo memo{"EventList", 0, 0, 1, 1, Font{}};
 };
 
@@ -35,12 +35,12 @@ Idle &TheDriver() {
 
 void BM_Housekeeping(benchmark::State &state) {
   Idle &d = TheDriver();
-  for (auto _ : state) Housekeeping(d.di, d.label1, d.label2);
+  for (auto _ : state) Housekeeping(d.di, d.queueStatusLabel, d.activityLabel);
 }
 
 void BM_IdlePass(benchmark::State &state) {
   Idle &d = TheDriver();
-  PassContext ctx{d.di, &d.client, d.label1, d.label2, d.memo};
+  PassContext ctx{d.di, &d.client, d.queueStatusLabel, d.activityLabel, d.memo};
   for (auto _ : state) RunPass(ctx);
 }
 

@@ -16,7 +16,7 @@ void HandOverPendingEvent(PassContext &ctx) {
 
 void RunPass(PassContext &ctx) {
   DriverInstance &di = ctx.Di;
-  Housekeeping(di, ctx.Label1, ctx.Label2);
+  Housekeeping(di, ctx.QueueStatusLabel, ctx.ActivityLabel);
   HandOverPendingEvent(ctx);
   if (ctx.Client && ctx.Client->PollEnabled()) ConnectionPass(di, *ctx.Client);
   ExtractStep(di);

@@ -1,6 +1,6 @@
-// One pass of the communication thread: the work TIdleThread does each time
+// One pass of the communication thread: the work CommThread does each time
 // round its loop while IdleGO is 1. The loop itself (flags, sleep,
-// termination) is TIdleThread's; everything a pass does is here.
+// termination) is CommThread's; everything a pass does is here.
 //
 // A pass, in order:
 //   1. housekeeping: clocks, timers, status labels, station sleep countdowns;
@@ -18,12 +18,12 @@ namespace zl {
 struct DriverInstance;
 class LineClient;
 
-// What a pass works on: the values TIdleThread was built with.
+// What a pass works on: the values CommThread was built with.
 struct PassContext {
   DriverInstance &Di;
-  LineClient *Client;  // null until the driver has a client
-  Label &Label1;       // queue status text
-  Label &Label2;       // activity indicator
+  LineClient *Client;       // null until the driver has a client
+  Label &QueueStatusLabel;  // queue status text
+  Label &ActivityLabel;     // activity indicator
   Memo &EventList;
 };
 

@@ -1,5 +1,5 @@
 // DriverInstance: everything the driver knows at run time, one record per
-// loaded driver, embedded in its TDrvForm.
+// loaded driver, embedded in its Driver.
 //
 // Two threads share it: the host's thread (entry points, window, socket
 // notifications, synchronised calls) and the communication thread. The rules:

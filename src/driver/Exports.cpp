@@ -1,7 +1,7 @@
 // The host's entry points (include/zlnetdrv.h).
 //
 // The handle is the address of one process-wide variable that holds the
-// driver's TDrvForm. Every entry point that takes a handle checks it against
+// driver's Driver. Every entry point that takes a handle checks it against
 // that address and the variable against null, and checks its pointers, so a
 // null or foreign handle or a null pointer makes it do nothing.
 #include "zlnetdrv.h"
@@ -13,15 +13,15 @@
 #include <cstring>
 #include <string>
 
+#include "driver/Driver.h"
 #include "driver/DriverTexts.h"
 #include "driver/Exports.h"
 #include "driver/HostData.h"
-#include "driver/TDrvForm.h"
 
 namespace zl {
 namespace {
 
-std::atomic<TDrvForm *> g_driver{nullptr};
+std::atomic<Driver *> g_driver{nullptr};
 
 // Runs an entry point's body; a failure inside (memory, a thread that cannot
 // be created) is never raised to the host: the call answers fallback.
@@ -56,16 +56,16 @@ int32_t CopyOut(const std::string &text, char *buffer, int32_t size) {
 
 }  // namespace
 
-TDrvForm *FormOfHandle(const void *handle) {
+Driver *FormOfHandle(const void *handle) {
   if (handle != static_cast<const void *>(&g_driver)) return nullptr;
   return g_driver.load();
 }
 
 }  // namespace zl
 
+using zl::Driver;
 using zl::FormOfHandle;
 using zl::Guarded;
-using zl::TDrvForm;
 
 extern "C" {
 
@@ -90,21 +90,21 @@ void *MakeDriver(void) {
   return Guarded<void *>(nullptr, []() -> void * {
     // One driver per library: a second MakeDriver replaces the first, which no
     // handle can reach any more, so it is stopped and freed here.
-    TDrvForm *previous = zl::g_driver.exchange(nullptr);
+    Driver *previous = zl::g_driver.exchange(nullptr);
     delete previous;
-    zl::g_driver.store(new TDrvForm());
+    zl::g_driver.store(new Driver());
     return &zl::g_driver;
   });
 }
 
 void DisposeDriver(void *handle) {
   if (!FormOfHandle(handle)) return;
-  TDrvForm *form = zl::g_driver.exchange(nullptr);
+  Driver *form = zl::g_driver.exchange(nullptr);
   delete form;  // stops the thread first when Done was not called
 }
 
 int32_t DriverCallBack(void *handle, int32_t code) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form) return 0;
   Guarded([&] {
     char digits[8];
@@ -116,27 +116,27 @@ int32_t DriverCallBack(void *handle, int32_t code) {
 
 uint8_t Init(void *handle, int32_t charLimit, const char *fileName, uint32_t, char *text,
              int32_t loginLevel) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form || !fileName || !text) return 0;
   return Guarded<uint8_t>(
       0, [&]() -> uint8_t { return form->Init(charLimit, fileName, text, loginLevel) ? 1 : 0; });
 }
 
 uint8_t BufferInfo(void *handle, uint32_t number, uint8_t type, uint16_t size) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form) return 0;
   return Guarded<uint8_t>(
       0, [&]() -> uint8_t { return zl::HostBufferInfo(form->Di, number, type, size) ? 1 : 0; });
 }
 
 void SetBufferAddr(void *handle, uint32_t number, void *block) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form) return;
   Guarded([&] { zl::HostSetBufferAddr(form->Di, number, block); });
 }
 
 void InputRequest(void *handle, uint16_t channel) {
-  if (TDrvForm *form = FormOfHandle(handle))
+  if (Driver *form = FormOfHandle(handle))
     Guarded([&] { zl::HostInputRequest(form->Di, channel); });
 }
 
@@ -149,13 +149,13 @@ uint8_t InputFinalized(void *handle, uint32_t, int32_t *result) {
 }
 
 void GetInput(void *handle, uint16_t channel, HostValue *value) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form || !value) return;
   Guarded([&] { zl::HostGetInput(form->Di, channel, *value); });
 }
 
 void OutputRequest(void *handle, uint16_t channel, uint32_t type, uint64_t value) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form) return;
   Guarded([&] { zl::HostOutputRequest(form->Di, channel, type, value); });
 }
@@ -169,36 +169,36 @@ uint8_t OutputFinalized(void *handle, uint32_t, int32_t *result) {
 }
 
 void DriverProc(void *handle, int32_t code, int32_t p1, int32_t p2) {
-  if (TDrvForm *form = FormOfHandle(handle)) Guarded([&] { form->DriverProc(code, p1, p2); });
+  if (Driver *form = FormOfHandle(handle)) Guarded([&] { form->DriverProc(code, p1, p2); });
 }
 
 void QueryProc(void *handle, int32_t code, int32_t param) {
-  if (TDrvForm *form = FormOfHandle(handle)) Guarded([&] { form->QueryProc(code, param); });
+  if (Driver *form = FormOfHandle(handle)) Guarded([&] { form->QueryProc(code, param); });
 }
 
 void Done(void *handle) {
-  if (TDrvForm *form = FormOfHandle(handle)) Guarded([&] { form->Done(); });
+  if (Driver *form = FormOfHandle(handle)) Guarded([&] { form->Done(); });
 }
 
 int32_t PumpMessages(void *handle, int32_t timeoutMs) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form) return 0;
   return Guarded<int32_t>(0, [&] { return static_cast<int32_t>(form->Loop.Pump(timeoutMs)); });
 }
 
 int32_t MessageFd(void *handle) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   return form ? form->Loop.Fd() : -1;
 }
 
 int32_t GetStatusWindow(void *handle, char *buffer, int32_t size) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form || !buffer) return 0;
   return Guarded<int32_t>(0, [&] { return zl::CopyOut(form->StatusJson(), buffer, size); });
 }
 
 void ClickButton(void *handle, const char *name) {
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   if (!form || !name) return;
   Guarded([&] { form->Click(name); });
 }

@@ -5,11 +5,11 @@
 
 namespace zl {
 
-class TDrvForm;
+class Driver;
 
 // The driver the handle stands for; null for a null or foreign handle, or
 // when no driver exists.
-TDrvForm *FormOfHandle(const void *handle);
+Driver *FormOfHandle(const void *handle);
 
 }  // namespace zl
 

@@ -20,8 +20,8 @@ const std::string &SleepEndText() {
   return text;
 }
 
-constexpr int kStatusTimer = 10;   // Label1, once a second
-constexpr int kActivityTimer = 9;  // Label2, every 100 ms
+constexpr int kStatusTimer = 10;   // QueueStatusLabel, once a second
+constexpr int kActivityTimer = 9;  // ActivityLabel, every 100 ms
 constexpr double kStatusPeriodMs = 1000.0;
 constexpr double kActivityPeriodMs = 100.0;
 
@@ -34,7 +34,7 @@ bool TimerDue(Real6 &timer, double periodMs) {
 
 }  // namespace
 
-void Housekeeping(DriverInstance &di, Label &label1, Label &label2) {
+void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLabel) {
   di.PendingEvent.clear();
   const int32_t now = DayCentiseconds();
   bool statusDue, activityDue;
@@ -64,9 +64,10 @@ void Housekeeping(DriverInstance &di, Label &label1, Label &label2) {
     }
     di.LastTick = now;
   }
-  if (statusDue) ShowQueueStatus(label1, QueueStatusText(di).view());
+  if (statusDue) ShowQueueStatus(queueStatusLabel, QueueStatusText(di).view());
   if (activityDue) {
-    StepActivityIndicator(label2, Count(di, QueueId::Primary), Count(di, QueueId::Secondary));
+    StepActivityIndicator(activityLabel, Count(di, QueueId::Primary),
+                          Count(di, QueueId::Secondary));
   }
   for (const std::string &line : sleepEnded) PostEventFromThread(di, line);
 }

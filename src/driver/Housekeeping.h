@@ -14,11 +14,11 @@ namespace zl {
 
 // Once per pass. Empties PendingEvent; advances the clocks (driver-wide and
 // per station, in seconds) and the 12 MsTimers by the time since the last
-// pass (0 across midnight); refreshes Label1 with the queue status text once
-// a second, when it changed, and steps the activity indicator in Label2
+// pass (0 across midnight); refreshes QueueStatusLabel with the queue status text once
+// a second, when it changed, and steps the activity indicator in ActivityLabel
 // every 100 ms; counts down the stations' sleep periods and reports each
 // one that ends (" - konec módu "sleep"").
-void Housekeeping(DriverInstance &di, Label &label1, Label &label2);
+void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLabel);
 
 // Once per pass while the client's polling is enabled. Connected: stations
 // that asked for this connection (their IP and PORT are the client's) go

@@ -1,12 +1,12 @@
-// Init and Done of TDrvForm: bringing the driver up and taking it down, step
+// Init and Done of Driver: bringing the driver up and taking it down, step
 // by step.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "config/ParameterFile.h"
+#include "driver/Driver.h"
 #include "driver/DriverTexts.h"
-#include "driver/TDrvForm.h"
 #include "exchange/ChannelMap.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
@@ -15,7 +15,7 @@
 
 namespace zl {
 
-bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t loginLevel) {
+bool Driver::Init(int32_t charLimit, const char *fileName, char *text, int32_t loginLevel) {
   if (!fileName || !text) return false;
   // A driver already running is stopped first, as Done would, so that a second
   // Init starts from a clean state instead of leaving a thread behind.
@@ -80,7 +80,7 @@ bool TDrvForm::Init(int32_t charLimit, const char *fileName, char *text, int32_t
   return true;
 }
 
-void TDrvForm::ResetRuntimeState() {
+void Driver::ResetRuntimeState() {
   Di.OnDone.store(0);
   ClearStore(Di);
   Clear(Di, QueueId::Primary);
@@ -104,7 +104,7 @@ void TDrvForm::ResetRuntimeState() {
   Di.SampleAltKinds = 0;
 }
 
-void TDrvForm::StartCommunication() {
+void Driver::StartCommunication() {
   // 10. The work switch, 0 until the thread may start.
   if (!IdleGO) IdleGO = std::make_unique<std::atomic<uint8_t>>(0);
   IdleGO->store(0);
@@ -115,8 +115,8 @@ void TDrvForm::StartCommunication() {
   Di.Client = Client.get();
 
   // 12. The thread, suspended.
-  Thread = std::make_unique<TIdleThread>(Label1, Label2, EventList, &Di, Client.get(), IdleGO.get(),
-                                         Di.Global.IdleTime, &Loop);
+  Thread = std::make_unique<CommThread>(QueueStatusLabel, ActivityLabel, EventList, &Di,
+                                        Client.get(), IdleGO.get(), Di.Global.IdleTime, &Loop);
 
   // 13. Only now, with everything in place, may it run.
   IdleGO->store(1);
@@ -127,7 +127,7 @@ void TDrvForm::StartCommunication() {
 
   // 15.
   if (Thread) {
-    AddEvent(text::ThreadClassLine() + TIdleThread::ClassName);
+    AddEvent(text::ThreadClassLine() + CommThread::ClassName);
   } else {
     AddEvent(text::NoThreadLine());
   }
@@ -136,7 +136,7 @@ void TDrvForm::StartCommunication() {
   ShowInitialQueueStatus();
 }
 
-void TDrvForm::StopThread() {
+void Driver::StopThread() {
   if (!Thread) return;
   if (IdleGO) IdleGO->store(0);
   Di.OnDone.store(1);
@@ -144,7 +144,7 @@ void TDrvForm::StopThread() {
   Thread.reset();
 }
 
-void TDrvForm::Done() {
+void Driver::Done() {
   // 1.
   Beep(1000, 100);
   // 2.

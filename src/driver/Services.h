@@ -1,5 +1,5 @@
 // What the driver's logic needs from the status window and the communication
-// thread. TDrvForm provides it in the running driver; tests provide fakes that
+// thread. Driver provides it in the running driver; tests provide fakes that
 // run everything on one thread.
 #ifndef ZL_DRIVER_SERVICES_H
 #define ZL_DRIVER_SERVICES_H

@@ -6,17 +6,18 @@
 
 namespace zl {
 
-void StepActivityIndicator(Label &label2, std::size_t primaryCount, std::size_t secondaryCount) {
+void StepActivityIndicator(Label &activityLabel, std::size_t primaryCount,
+                           std::size_t secondaryCount) {
   const bool queued = primaryCount > 0 || secondaryCount > 0;
-  label2.UpdateCaption([queued](std::string_view caption) {
+  activityLabel.UpdateCaption([queued](std::string_view caption) {
     if (!queued) return std::string(text::kActivityIdle);
     if (caption.size() < 10) return std::string(caption) + ".";
     return std::string(".");
   });
 }
 
-bool ShowQueueStatus(Label &label1, std::string_view statusText) {
-  return label1.SetCaptionIfDifferent(statusText);
+bool ShowQueueStatus(Label &queueStatusLabel, std::string_view statusText) {
+  return queueStatusLabel.SetCaptionIfDifferent(statusText);
 }
 
 }  // namespace zl

@@ -10,14 +10,15 @@
 
 namespace zl {
 
-// Label2, every 100 ms: while either queue holds a request, one dot more
+// ActivityLabel, every 100 ms: while either queue holds a request, one dot more
 // (appended to whatever the caption holds) until the caption has 10
 // characters, then a single dot again; with both queues empty, "klid".
-void StepActivityIndicator(Label &label2, std::size_t primaryCount, std::size_t secondaryCount);
+void StepActivityIndicator(Label &activityLabel, std::size_t primaryCount,
+                           std::size_t secondaryCount);
 
-// Label1: shows the queue status text; the caption changes only when the text
+// QueueStatusLabel: shows the queue status text; the caption changes only when the text
 // differs. Answers whether it changed.
-bool ShowQueueStatus(Label &label1, std::string_view statusText);
+bool ShowQueueStatus(Label &queueStatusLabel, std::string_view statusText);
 
 }  // namespace zl
 

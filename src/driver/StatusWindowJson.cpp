@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/TDrvForm.h"
+#include "driver/Driver.h"
 #include "port/Text.h"
 
 namespace zl {
@@ -110,7 +110,7 @@ void AppendComponent(std::string &out, const Component &c) {
 
 }  // namespace
 
-std::string TDrvForm::StatusJson() const {
+std::string Driver::StatusJson() const {
   const Displayed shown = Display();
   std::string out = "{";
   AppendKey(out, "caption");
@@ -127,7 +127,8 @@ std::string TDrvForm::StatusJson() const {
 
   out += ",\"labels\":";
   AppendCaptions(out, *this, shown,
-                 {&LabelName, &LabelTitleVersion, &LabelVersion, &Label1, &Label2, &LabelCredit});
+                 {&LabelName, &LabelTitleVersion, &LabelVersion, &QueueStatusLabel, &ActivityLabel,
+                  &LabelCredit});
   out += ",\"buttons\":";
   AppendCaptions(out, *this, shown, {&About, &ButtonMin});
 

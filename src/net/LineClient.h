@@ -1,5 +1,5 @@
 // The line as the rest of the driver sees it: a serial-port-like byte
-// interface to the ZL2 line gateway. TMyTCPClient implements it over TCP;
+// interface to the ZL2 line gateway. GatewayClient implements it over TCP;
 // tests use fakes.
 //
 // Threads: the receive side (ReceivedCount, ReadByte, ReadBytes,

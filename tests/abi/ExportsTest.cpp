@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "driver/Driver.h"
 #include "driver/Exports.h"
-#include "driver/TDrvForm.h"
 #include "support/Json.h"
 #include "support/TestSupport.h"
 
@@ -82,7 +82,7 @@ TEST(Exports, NullOrForeignHandlesAndNullPointersDoNothing) {
   ASSERT_NE(handle, nullptr);
   CallEverything(&foreign, false);
   CallEverything(handle, true);
-  TDrvForm *form = FormOfHandle(handle);
+  Driver *form = FormOfHandle(handle);
   ASSERT_NE(form, nullptr);
   EXPECT_FALSE(form->Visible());
   EXPECT_EQ(form->EventList.Count(), 0u);
@@ -94,7 +94,7 @@ TEST(Exports, NullOrForeignHandlesAndNullPointersDoNothing) {
 
 TEST(Exports, ASecondMakeDriverReplacesTheFirstAtTheSameHandle) {
   void *first = MakeDriver();
-  TDrvForm *old = FormOfHandle(first);
+  Driver *old = FormOfHandle(first);
   void *second = MakeDriver();
   EXPECT_EQ(first, second);  // the address of the one process-wide variable
   EXPECT_NE(FormOfHandle(second), nullptr);

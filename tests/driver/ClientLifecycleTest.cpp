@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "driver/Driver.h"
 #include "driver/EventLines.h"
-#include "driver/TDrvForm.h"
 #include "support/ConfigFixture.h"
 #include "support/TestSupport.h"
 
@@ -48,7 +48,7 @@ TEST(ClientLifecycle, InitShowsTheClientsStatusLinesAndDoneLeavesNothingBehind) 
   int fdsBefore = OpenDescriptors();
   int threadsBefore = Threads();
   {
-    TDrvForm form;
+    Driver form;
     char text[256] = "Host";
     ASSERT_TRUE(form.Init(255, file.c_str(), text, 0)) << text;
     ASSERT_NE(form.Client, nullptr);
@@ -74,7 +74,7 @@ TEST(ClientLifecycle, InitShowsTheClientsStatusLinesAndDoneLeavesNothingBehind) 
 }
 
 TEST(ClientLifecycle, StatusLinesOfManyReconnectsStopAtACeiling) {
-  TDrvForm form;
+  Driver form;
   for (int i = 0; i < 1000; ++i) form.AddStatusLine("line " + std::to_string(i));
   auto lines = form.EventList.Lines();
   ASSERT_EQ(lines.size(), kStatusLineCeiling);

@@ -1,4 +1,4 @@
-// Init, Done and the stop of a running communication thread, on a TDrvForm.
+// Init, Done and the stop of a running communication thread, on a Driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "config/ParameterFile.h"
-#include "driver/TDrvForm.h"
+#include "driver/Driver.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
 #include "support/ConfigFixture.h"
@@ -46,7 +46,7 @@ class Lifecycle : public ::testing::Test {
 };
 
 TEST_F(Lifecycle, AFailingInitGivesItsMessageAndLeavesNoThread) {
-  TDrvForm form;
+  Driver form;
   char text[256];
   std::memset(text, 'x', sizeof text);
   std::strcpy(text, "HostName");
@@ -77,7 +77,7 @@ TEST_F(Lifecycle, AFailingInitGivesItsMessageAndLeavesNoThread) {
 TEST_F(Lifecycle, ASuccessfulInitStartsTheThreadAndDoneStopsIt) {
   std::string file =
       dir_.Write("GOOD.PAR", test::GlobalSection(" $DIAGS") + test::StationSection());
-  TDrvForm form;
+  Driver form;
   char text[256] = "Host";
   ASSERT_TRUE(form.Init(255, file.c_str(), text, 1)) << text;
   ASSERT_NE(form.Thread, nullptr);
@@ -100,7 +100,7 @@ TEST_F(Lifecycle, ASuccessfulInitStartsTheThreadAndDoneStopsIt) {
 }
 
 TEST_F(Lifecycle, TheFileNameStopsAtItsNulAndTheHostNameAtTheBufferEnd) {
-  TDrvForm form;
+  Driver form;
   char text[256];
   std::memset(text, 'N', sizeof text);  // no NUL at all: only the 256 bytes are read
   const char name[] = {'A', 'B', '\0', 'C', 'D', 'E'};
@@ -111,7 +111,7 @@ TEST_F(Lifecycle, TheFileNameStopsAtItsNulAndTheHostNameAtTheBufferEnd) {
 }
 
 TEST_F(Lifecycle, DoneLeavesItsEndLineWhetherTheLogWasOnOrOff) {
-  TDrvForm form;
+  Driver form;
   g_beeps = 0;
   form.Done();  // log off: only the final line
   EXPECT_EQ(g_beeps.load(), 1);
@@ -134,7 +134,7 @@ TEST_F(Lifecycle, DoneLeavesItsEndLineWhetherTheLogWasOnOrOff) {
 
 // The configuration steps of Init with a stand-in for the file: defaults and
 // station records, then the communication starts.
-void StartWithStandInConfiguration(TDrvForm &form, int idleTime) {
+void StartWithStandInConfiguration(Driver &form, int idleTime) {
   InitZavro(form.Di);
   form.Di.Global.IdleTime = idleTime;
   form.Di.LastTick = DayCentiseconds();
@@ -149,7 +149,7 @@ class BlockedThread : public Lifecycle {
   BlockedThread() : clock_(test::At(12)) { SetClock(&clock_); }
   ~BlockedThread() override { SetClock(nullptr); }
 
-  void StartBlocked(TDrvForm &form) {
+  void StartBlocked(Driver &form) {
     InitZavro(form.Di);
     form.Di.StationCount = 1;
     form.Di.Stations[1]->Name = "ST1";
@@ -167,7 +167,7 @@ class BlockedThread : public Lifecycle {
 };
 
 TEST_F(Lifecycle, StartingTheCommunicationRunsTheThreadAndNamesItsClass) {
-  TDrvForm form;
+  Driver form;
   StartWithStandInConfiguration(form, 1);
   ASSERT_NE(form.Thread, nullptr);
   EXPECT_EQ(form.IdleGO->load(), 1);
@@ -189,7 +189,7 @@ TEST_F(Lifecycle, StartingTheCommunicationRunsTheThreadAndNamesItsClass) {
 }
 
 TEST_F(BlockedThread, DoneServesTheCallTheThreadWaitsInAndEndsIt) {
-  TDrvForm form;
+  Driver form;
   form.Di.Log.Enable();
   StartBlocked(form);
   EXPECT_EQ(form.EventList.Lines().back(), Cp("Třída threadu = TIdleThread"));
@@ -201,14 +201,14 @@ TEST_F(BlockedThread, DoneServesTheCallTheThreadWaitsInAndEndsIt) {
 }
 
 TEST_F(BlockedThread, DestroyingARunningDriverStopsItsThreadFirst) {
-  auto form = std::make_unique<TDrvForm>();
+  auto form = std::make_unique<Driver>();
   StartBlocked(*form);
   form.reset();  // DisposeDriver without Done: no hang, no use after free
   SUCCEED();
 }
 
 TEST_F(BlockedThread, DoneFromAThreadThatCannotPumpDoesNotHang) {
-  TDrvForm form;
+  Driver form;
   StartBlocked(form);
   std::thread other([&] { form.Done(); });
   other.join();
@@ -216,7 +216,7 @@ TEST_F(BlockedThread, DoneFromAThreadThatCannotPumpDoesNotHang) {
 }
 
 TEST_F(Lifecycle, ASecondInitStopsTheRunningThreadFirst) {
-  TDrvForm form;
+  Driver form;
   StartWithStandInConfiguration(form, 1);
   ASSERT_NE(form.Thread, nullptr);
   char text[256] = "Host";

@@ -89,8 +89,8 @@ class EngineTest : public ::testing::Test {
   ConfigFixture cfg_;
   FakeLine line_;
   ManualClock clock_;
-  Label label1_{"Label1", 0, 0, Font{}};
-  Label label2_{"Label2", 0, 0, Font{}};
+  Label queueStatusLabel_{"Label1", 0, 0, Font{}};
+  Label activityLabel_{"Label2", 0, 0, Font{}};
   Memo memo_{"EventList", 0, 0, 1, 1, Font{}};
 };
 

@@ -18,7 +18,7 @@ class Pass : public EngineTest {
   void SetUp() override { Load(); }
   void Tick(int ms) {
     clock_.Advance(ms);
-    Housekeeping(Di(), label1_, label2_);
+    Housekeeping(Di(), queueStatusLabel_, activityLabel_);
   }
   double Timer(int i) { return FromReal6(Di().MsTimers[i]); }
 };
@@ -70,29 +70,29 @@ TEST_F(Pass, ASleepOfTwoSecondsEndsOnTheFourthPassHalfASecondApart) {
 TEST_F(Pass, TheQueueStatusIsShownAtMostOnceASecond) {
   Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
   for (int i = 0; i < 9; ++i) Tick(100);
-  EXPECT_EQ(label1_.Caption(), "");
+  EXPECT_EQ(queueStatusLabel_.Caption(), "");
   Tick(100);
-  EXPECT_EQ(label1_.Caption(), QueueStatusText(Di()).str());
+  EXPECT_EQ(queueStatusLabel_.Caption(), QueueStatusText(Di()).str());
   Enqueue(Di(), QueueId::Primary, 1, kWriteBinaryOutputs, 0);
   for (int i = 0; i < 9; ++i) {
     Tick(100);
-    EXPECT_NE(label1_.Caption(), QueueStatusText(Di()).str());
+    EXPECT_NE(queueStatusLabel_.Caption(), QueueStatusText(Di()).str());
   }
   Tick(100);
-  EXPECT_EQ(label1_.Caption(), QueueStatusText(Di()).str());
+  EXPECT_EQ(queueStatusLabel_.Caption(), QueueStatusText(Di()).str());
 }
 
 TEST_F(Pass, TheActivityIndicatorStepsEvery100Milliseconds) {
-  label2_.SetCaption("klid");
+  activityLabel_.SetCaption("klid");
   Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
   const std::vector<std::string> expected = {"klid", "klid", "klid.", "klid.", "klid.."};
   for (const std::string &caption : expected) {
-    EXPECT_EQ(label2_.Caption(), caption);
+    EXPECT_EQ(activityLabel_.Caption(), caption);
     Tick(50);
   }
   Clear(Di(), QueueId::Secondary);
   Tick(100);
-  EXPECT_EQ(label2_.Caption(), "klid");
+  EXPECT_EQ(activityLabel_.Caption(), "klid");
 }
 
 TEST_F(Pass, ConnectionConfirmsOnlyStationsThatAskedForThisEndpoint) {
@@ -153,7 +153,7 @@ TEST_F(Pass, ALostConnectionDropsEverythingQueuedAndReceived) {
 }
 
 TEST_F(Pass, APassDecodesOneAnswerAndShowsItsEventLine) {
-  PassContext ctx{Di(), &line_, label1_, label2_, memo_};
+  PassContext ctx{Di(), &line_, queueStatusLabel_, activityLabel_, memo_};
   StoreMessage(Di(), Answer(kKotelna, "B\x01\x01"));
   StoreMessage(Di(), Answer(kKotelna, "H"));
   clock_.Advance(10);

@@ -24,7 +24,7 @@ class PollingCycle : public EngineTest {
   // Lets ms milliseconds pass and runs the housekeeping that counts them.
   void Tick(int ms) {
     clock_.Advance(ms);
-    Housekeeping(Di(), label1_, label2_);
+    Housekeeping(Di(), queueStatusLabel_, activityLabel_);
   }
   // Steps until the cycle reaches the state (at most limit steps).
   bool StepUntil(uint8_t state, int limit = 400) {

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/CommThread.h"
 #include "driver/DriverInstance.h"
 #include "driver/EventLines.h"
-#include "driver/TIdleThread.h"
 #include "exchange/Encodings.h"
-#include "net/TMyTCPClient.h"
+#include "net/GatewayClient.h"
 #include "port/Clock.h"
 #include "port/MessageLoop.h"
 #include "protocol/Reception.h"
@@ -42,7 +42,7 @@ constexpr std::string_view kSteadyTimings =
 constexpr std::string_view kQuickTimings =
     " ANSWER_TIME 0.3\n SILENCE_WAIT 5\n SLEEP_TIME 0.6\n SLEEP_COUNT 2\n IDLE_TIME 1\n";
 
-// What TDrvForm gives the driver, on a loop the test pumps: event lines (all
+// What Driver gives the driver, on a loop the test pumps: event lines (all
 // of them kept), the synchronised call, the wake-up.
 class HostServices : public DriverServices {
  public:
@@ -101,10 +101,10 @@ class EngineE2E : public ::testing::Test {
       di_.Stations[n]->Port = sim_->ActualPort(di_.Stations[n]->Port);
     }
     di_.LastTick = DayCentiseconds();
-    client_ = std::make_unique<TMyTCPClient>(loop_, &services_);
+    client_ = std::make_unique<GatewayClient>(loop_, &services_);
     di_.Client = client_.get();
-    thread_ = std::make_unique<TIdleThread>(label1_, label2_, memo_, &di_, client_.get(), &idleGO_,
-                                            di_.Global.IdleTime, &loop_);
+    thread_ = std::make_unique<CommThread>(queueStatusLabel_, activityLabel_, memo_, &di_,
+                                           client_.get(), &idleGO_, di_.Global.IdleTime, &loop_);
     thread_->Resume();
   }
 
@@ -143,12 +143,12 @@ class EngineE2E : public ::testing::Test {
   DriverInstance di_;
   HostServices services_{loop_, di_};
   std::unique_ptr<sim::Simulator> sim_;
-  std::unique_ptr<TMyTCPClient> client_;
+  std::unique_ptr<GatewayClient> client_;
   std::atomic<uint8_t> idleGO_{1};
-  Label label1_{"Label1", 0, 0, Font{}};
-  Label label2_{"Label2", 0, 0, Font{}};
+  Label queueStatusLabel_{"Label1", 0, 0, Font{}};
+  Label activityLabel_{"Label2", 0, 0, Font{}};
   Memo memo_{"EventList", 0, 0, 1, 1, Font{}};
-  std::unique_ptr<TIdleThread> thread_;
+  std::unique_ptr<CommThread> thread_;
 };
 
 TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {

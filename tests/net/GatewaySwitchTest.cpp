@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "net/TMyTCPClient.h"
+#include "net/GatewayClient.h"
 #include "port/Socket.h"
 #include "port/WinSockErrors.h"
 #include "support/Loopback.h"
@@ -21,7 +21,7 @@ using test::PumpUntil;
 TEST(GatewaySwitch, ConnectingToAnotherGatewayClosesTheOldConnectionFirst) {
   MessageLoop loop;
   test::FakeServices memo;
-  TMyTCPClient client(loop, &memo);
+  GatewayClient client(loop, &memo);
   LoopbackListener first, second;
 
   client.SetEndpoint("127.0.0.1", first.port());
@@ -47,7 +47,7 @@ TEST(GatewaySwitch, ConnectingToAnotherGatewayClosesTheOldConnectionFirst) {
 TEST(GatewaySwitch, ConnectingAgainToTheSameGatewayKeepsTheConnection) {
   MessageLoop loop;
   test::FakeServices memo;
-  TMyTCPClient client(loop, &memo);
+  GatewayClient client(loop, &memo);
   LoopbackListener gateway;
   client.SetEndpoint("127.0.0.1", gateway.port());
   ASSERT_TRUE(client.Connect());
@@ -86,7 +86,7 @@ TEST(GatewaySwitch, AGatewaysNameIsLookedUpOffTheHostsThread) {
   LoopbackListener gateway;
   SetHostResolver(&SlowResolver);
   {
-    TMyTCPClient client(loop, &memo);
+    GatewayClient client(loop, &memo);
     client.SetEndpoint("gateway.invalid", gateway.port());
     client.Connect();
     // The connect command came back while the name server still thinks.

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/TMyTCPClient.h"
+#include "net/GatewayClient.h"
 #include "perf/Sleeper.h"
 #include "port/MessageLoop.h"
 #include "port/Thread.h"
@@ -43,7 +43,7 @@ TEST(DataWake, BytesFromTheGatewayEndTheThreadsSleep) {
   Sleeper thread;
   Services services(thread);
   LoopbackListener server;
-  TMyTCPClient client(loop, &services);
+  GatewayClient client(loop, &services);
   client.SetEndpoint("127.0.0.1", server.port());
   ASSERT_TRUE(client.Connect());
   ASSERT_TRUE(PumpUntil(loop, [&] { return client.Connected(); }));

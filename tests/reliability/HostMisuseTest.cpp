@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "driver/Driver.h"
 #include "driver/Exports.h"
-#include "driver/TDrvForm.h"
 #include "support/HostSession.h"
 #include "support/LineWorkload.h"
 #include "support/Timing.h"
@@ -166,7 +166,7 @@ class LiveLine : public ::testing::Test {
     ASSERT_TRUE(work_->KeepConnected());
   }
 
-  TDrvForm &Form() { return *FormOfHandle(s_.Handle()); }
+  Driver &Form() { return *FormOfHandle(s_.Handle()); }
 
   HostSession s_;
   std::unique_ptr<LineWorkload> work_;

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "driver/Driver.h"
 #include "driver/Exports.h"
-#include "driver/TDrvForm.h"
 
 #include "support/Timing.h"
 
@@ -148,7 +148,7 @@ double HostSession::PrefixesSent() {
 
 bool HostSession::AllSentTakenIn() {
   const double sent = PrefixesSent();
-  TDrvForm *form = FormOfHandle(h_);
+  Driver *form = FormOfHandle(h_);
   if (!form) return true;
   std::lock_guard<std::mutex> lock(form->Di.DataLock);
   return FromReal6(form->Di.PrefixCount) >= prefixBase_ + sent && form->Di.MessageBuffer.empty();
@@ -160,7 +160,7 @@ bool HostSession::Quiesce() {
 
 void HostSession::Rebase() {
   const double sent = PrefixesSent();
-  TDrvForm *form = FormOfHandle(h_);
+  Driver *form = FormOfHandle(h_);
   if (!form) return;
   std::lock_guard<std::mutex> lock(form->Di.DataLock);
   prefixBase_ = FromReal6(form->Di.PrefixCount) - sent;
@@ -186,14 +186,14 @@ int HostSession::JumpWithheld() {
 }
 
 uint32_t HostSession::Unpaired() {
-  TDrvForm *form = FormOfHandle(h_);
+  Driver *form = FormOfHandle(h_);
   if (!form) return 0;
   std::lock_guard<std::mutex> lock(form->Di.DataLock);
   return form->Di.UnpairedCount;
 }
 
 uint32_t HostSession::Stray() {
-  TDrvForm *form = FormOfHandle(h_);
+  Driver *form = FormOfHandle(h_);
   if (!form) return 0;
   std::lock_guard<std::mutex> lock(form->Di.DataLock);
   return form->Di.StrayCount;

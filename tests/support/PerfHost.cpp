@@ -15,8 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include "driver/Driver.h"
 #include "driver/Exports.h"
-#include "driver/TDrvForm.h"
 #include "zlnetdrv.h"
 
 namespace zl::test::perf {
@@ -33,7 +33,7 @@ std::set<pid_t> TaskIds() {
   return ids;
 }
 
-TDrvForm *Form(void *handle) {
+Driver *Form(void *handle) {
   return FormOfHandle(handle);
 }
 
@@ -94,7 +94,7 @@ PerfHost::~PerfHost() {
 bool PerfHost::Connect(int station, int timeoutMs) {
   if (!Ok()) return false;
   ::OutputRequest(handle_, ConnectChannel(station), ZL_TYPE_BOOL, 1);
-  TDrvForm *form = Form(handle_);
+  Driver *form = Form(handle_);
   return PumpUntil(
       [&] { return GetDouble(488) == 1.0 && form && form->Di.StationOnline.load() == 1; },
       timeoutMs);
@@ -124,12 +124,12 @@ double PerfHost::GetDouble(uint16_t channel) const {
 }
 
 uint64_t PerfHost::Passes() const {
-  TDrvForm *form = Form(handle_);
+  Driver *form = Form(handle_);
   return form && form->Thread ? form->Thread->PassCount() : 0;
 }
 
 bool PerfHost::InPass() const {
-  TDrvForm *form = Form(handle_);
+  Driver *form = Form(handle_);
   return form && form->Di.CycleBusy.load() != 0;
 }
 

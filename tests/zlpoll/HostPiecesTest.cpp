@@ -136,12 +136,13 @@ TEST(StatusWindowView, TakesLabelsAndEventsFromTheDriversJson) {
       R"("components":{"Label1":{"left":80,"font":{"name":"Small Fonts","size":9}}}})";
   const StatusWindow w = ParseStatusWindow(json);
   EXPECT_EQ(w.Caption, "ZLNETDRV");
-  EXPECT_EQ(w.Label1, "Primární fronta : 0\r\nSekundární : 2");
-  EXPECT_EQ(OneLine(w.Label1), "Primární fronta : 0 Sekundární : 2");
-  EXPECT_EQ(w.Label2, "klid");
+  EXPECT_EQ(w.QueueStatusLabel, "Primární fronta : 0\r\nSekundární : 2");
+  EXPECT_EQ(OneLine(w.QueueStatusLabel), "Primární fronta : 0 Sekundární : 2");
+  EXPECT_EQ(w.ActivityLabel, "klid");
   EXPECT_EQ(w.Events, (std::vector<std::string>{"Inicializace OK", "AB \"q\""}));
   EXPECT_TRUE(ParseStatusWindow(R"({"labels":{"Label1":"x")").Events.empty());
-  EXPECT_EQ(ParseStatusWindow(R"({"labels":{"Label1":)").Label1, "") << "cut text: nothing";
+  EXPECT_EQ(ParseStatusWindow(R"({"labels":{"Label1":)").QueueStatusLabel, "")
+      << "cut text: nothing";
   EXPECT_EQ(OneLine("      <<<-- KOTELNA - BI  "), "<<<-- KOTELNA - BI");
 }
 

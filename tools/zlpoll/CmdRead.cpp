@@ -122,8 +122,8 @@ bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string 
         // that are new since the last reading.
         for (const std::string &line : ReadingLines(r, ctx.Out)) PrintLine(line);
         if (!r.Result.Ok()) PrintLine("no answer: " + r.Result.Message);
-        PrintLine("Label1: " + OneLine(w.Label1));
-        PrintLine("Label2: " + OneLine(w.Label2));
+        PrintLine("Label1: " + OneLine(w.QueueStatusLabel));
+        PrintLine("Label2: " + OneLine(w.ActivityLabel));
         for (const std::string &e : NewEvents(eventsShown, w.Events))
           PrintLine("event: " + OneLine(e));
         eventsShown = w.Events;

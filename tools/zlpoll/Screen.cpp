@@ -73,8 +73,8 @@ std::vector<std::string> CompactLines(const Reading &r, const Style &style) {
 std::vector<std::string> StatusLines(const StatusWindow &w, const Style &style, std::size_t width) {
   std::vector<std::string> lines;
   lines.push_back(style.Bold(Cut("status window " + w.Caption, width)));
-  lines.push_back(Cut("Label1  " + OneLine(w.Label1), width));
-  lines.push_back(Cut("Label2  " + OneLine(w.Label2), width));
+  lines.push_back(Cut("Label1  " + OneLine(w.QueueStatusLabel), width));
+  lines.push_back(Cut("Label2  " + OneLine(w.ActivityLabel), width));
   lines.push_back(style.Bold("events"));
   for (const std::string &e : w.Events) lines.push_back(Cut("  " + OneLine(e), width));
   return lines;
@@ -84,7 +84,9 @@ std::string StatusJson(const StatusWindow &w) {
   std::vector<std::string> events;
   for (const std::string &e : w.Events) events.push_back(JsonString(e));
   JsonObject o;
-  o.Text("label1", w.Label1).Text("label2", w.Label2).Raw("events", JsonArray(events));
+  o.Text("label1", w.QueueStatusLabel)
+      .Text("label2", w.ActivityLabel)
+      .Raw("events", JsonArray(events));
   return o.Str();
 }
 

@@ -160,9 +160,9 @@ StatusWindow ParseStatusWindow(std::string_view json) {
     } else if (key == "labels" && r.Peek() == '{') {
       r.Object([&](const std::string &label) {
         if (label == "Label1" && r.Peek() == '"') {
-          w.Label1 = r.String();
+          w.QueueStatusLabel = r.String();
         } else if (label == "Label2" && r.Peek() == '"') {
-          w.Label2 = r.String();
+          w.ActivityLabel = r.String();
         } else {
           r.Skip();
         }

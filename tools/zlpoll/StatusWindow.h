@@ -11,8 +11,8 @@ namespace zl::poll {
 
 struct StatusWindow {
   std::string Caption;
-  std::string Label1;               // the queue status text
-  std::string Label2;               // the activity indicator
+  std::string QueueStatusLabel;     // the queue status text
+  std::string ActivityLabel;        // the activity indicator
   std::vector<std::string> Events;  // oldest first
 };
 

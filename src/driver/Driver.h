@@ -1,13 +1,14 @@
-// TDrvForm: the driver's status window and the owner of all its run-time
-// state. MakeDriver creates one (hidden) on the host's thread; DisposeDriver
-// destroys it.
+// Driver: the driver object, the handle a host holds. It is the status window
+// (the window model it derives from, with its components) and it owns all of
+// the driver's run-time state. MakeDriver creates one (hidden) on the host's
+// thread; DisposeDriver destroys it.
 //
 // It holds the window's components, the host thread's message loop (created
 // with it, so on the thread that calls MakeDriver), the DriverInstance, the
 // communication thread, the login level and the TCP client, and it gives the
 // rest of the driver its DriverServices (event list, synchronised call, wake).
-#ifndef ZL_DRIVER_TDRVFORM_H
-#define ZL_DRIVER_TDRVFORM_H
+#ifndef ZL_DRIVER_DRIVER_H
+#define ZL_DRIVER_DRIVER_H
 
 #include <atomic>
 #include <cstdint>
@@ -15,21 +16,21 @@
 #include <string>
 #include <string_view>
 
+#include "driver/CommThread.h"
 #include "driver/DriverInstance.h"
 #include "driver/Services.h"
-#include "driver/TIdleThread.h"
 #include "net/LineClient.h"
 #include "port/MessageLoop.h"
 #include "port/Window.h"
 
 namespace zl {
 
-class TDrvForm : public Form, public DriverServices {
+class Driver : public Form, public DriverServices {
  public:
   // The creation handler: captions, empty event list, no thread; hidden.
-  TDrvForm();
+  Driver();
   // Stops a thread still running (DisposeDriver without Done), then frees all.
-  ~TDrvForm() override;
+  ~Driver() override;
 
   MessageLoop Loop;
 
@@ -40,8 +41,8 @@ class TDrvForm : public Form, public DriverServices {
   Image ImageIcon;
   Label LabelCredit;
   Image Image1;
-  Label Label1;  // queue status text
-  Label Label2;  // activity indicator
+  Label QueueStatusLabel;  // queue status text
+  Label ActivityLabel;     // activity indicator
   Memo EventList;
   Button About;
   Button ButtonMin;
@@ -50,7 +51,7 @@ class TDrvForm : public Form, public DriverServices {
   std::unique_ptr<std::atomic<uint8_t>> IdleGO;  // Di.IdleGO points here once Init made it
   std::unique_ptr<LineClient> Client;            // none until Init creates it
   int32_t LoginLevel = 0;
-  std::unique_ptr<TIdleThread> Thread;  // none until Init creates it; last, stopped first
+  std::unique_ptr<CommThread> Thread;  // none until Init creates it; last, stopped first
 
   // --- DriverServices
   void AddEvent(std::string_view text) override;
@@ -98,4 +99,4 @@ class TDrvForm : public Form, public DriverServices {
 
 }  // namespace zl
 
-#endif  // ZL_DRIVER_TDRVFORM_H
+#endif  // ZL_DRIVER_DRIVER_H

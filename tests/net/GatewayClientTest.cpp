@@ -1,4 +1,4 @@
-#include "net/TMyTCPClient.h"
+#include "net/GatewayClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,7 +30,7 @@ struct Connection {
   MessageLoop loop;
   FakeServices memo;
   LoopbackListener server;
-  TMyTCPClient client{loop, &memo};
+  GatewayClient client{loop, &memo};
   LoopbackPeer peer;
 
   bool Open() {
@@ -58,11 +58,11 @@ std::string Pattern(std::size_t n, int seed = 0) {
   return s;
 }
 
-TEST(TMyTCPClient, ConstructionWritesTheFiveStatusLinesAndTheDefaults) {
+TEST(GatewayClient, ConstructionWritesTheFiveStatusLinesAndTheDefaults) {
   MessageLoop loop;
   FakeServices memo;
-  TMyTCPClient client(loop, &memo);
-  TTCPClient &s = client.Socket();
+  GatewayClient client(loop, &memo);
+  ClientSocket &s = client.Socket();
   std::vector<std::string> expected = {
       "WinSocket Verze: 1.1",
       "Popis: " + s.Description,
@@ -81,11 +81,11 @@ TEST(TMyTCPClient, ConstructionWritesTheFiveStatusLinesAndTheDefaults) {
   EXPECT_EQ(client.ReceivedCount(), 0);
   EXPECT_EQ(client.PendingOutput(), 0);
 
-  TMyTCPClient silent(loop, nullptr);  // no memo: no lines, no harm
+  GatewayClient silent(loop, nullptr);  // no memo: no lines, no harm
   EXPECT_EQ(memo.Lines().size(), 5u);
 }
 
-TEST(TMyTCPClient, ConnectWritesItsLinesAndTheLocalPort) {
+TEST(GatewayClient, ConnectWritesItsLinesAndTheLocalPort) {
   Connection c;
   ASSERT_TRUE(c.Open());
   sockaddr_in remote{};
@@ -103,10 +103,10 @@ TEST(TMyTCPClient, ConnectWritesItsLinesAndTheLocalPort) {
   EXPECT_FALSE(c.client.ErrorFlag());
 }
 
-TEST(TMyTCPClient, ARefusedConnectShowsTheErrorLineAndStaysDisconnected) {
+TEST(GatewayClient, ARefusedConnectShowsTheErrorLineAndStaysDisconnected) {
   MessageLoop loop;
   FakeServices memo;
-  TMyTCPClient client(loop, &memo);
+  GatewayClient client(loop, &memo);
   int port = test::ClosedLoopbackPort();
   client.SetEndpoint("127.0.0.1", port);
   memo.ClearAll();
@@ -123,7 +123,7 @@ TEST(TMyTCPClient, ARefusedConnectShowsTheErrorLineAndStaysDisconnected) {
   EXPECT_TRUE(client.Opened());
 }
 
-TEST(TMyTCPClient, ConnectingAgainAfterARefusalReallyConnects) {
+TEST(GatewayClient, ConnectingAgainAfterARefusalReallyConnects) {
   Connection c;
   c.client.SetEndpoint("127.0.0.1", test::ClosedLoopbackPort());
   ASSERT_TRUE(c.client.Connect());
@@ -133,16 +133,16 @@ TEST(TMyTCPClient, ConnectingAgainAfterARefusalReallyConnects) {
   EXPECT_FALSE(c.client.ErrorFlag());
 }
 
-TEST(TMyTCPClient, AServerCloseIsShownAndEndsTheConnection) {
+TEST(GatewayClient, AServerCloseIsShownAndEndsTheConnection) {
   Connection c;
   ASSERT_TRUE(c.Open());
   c.peer.Close();
   ASSERT_TRUE(PumpUntil(c.loop, [&] { return !c.client.Connected(); }));
   EXPECT_EQ(c.memo.Lines().back(), Cp("Spojení přerušeno serverem!"));
-  EXPECT_EQ(c.client.Socket().State(), TCustomWSocket::Ready);
+  EXPECT_EQ(c.client.Socket().State(), AsyncSocket::Ready);
 }
 
-TEST(TMyTCPClient, DisconnectClosesAndSaysSo) {
+TEST(GatewayClient, DisconnectClosesAndSaysSo) {
   Connection c;
   ASSERT_TRUE(c.Open());
   c.client.Disconnect();
@@ -151,13 +151,13 @@ TEST(TMyTCPClient, DisconnectClosesAndSaysSo) {
   EXPECT_EQ(c.peer.Receive(1), "");
 }
 
-TEST(TMyTCPClient, DestructionDisconnectsAConnectedClient) {
+TEST(GatewayClient, DestructionDisconnectsAConnectedClient) {
   MessageLoop loop;
   FakeServices memo;
   LoopbackListener server;
   LoopbackPeer peer;
   {
-    TMyTCPClient client(loop, &memo);
+    GatewayClient client(loop, &memo);
     client.SetEndpoint("127.0.0.1", server.port());
     ASSERT_TRUE(client.Connect());
     ASSERT_TRUE(PumpUntil(loop, [&] { return client.Connected(); }));
@@ -168,7 +168,7 @@ TEST(TMyTCPClient, DestructionDisconnectsAConnectedClient) {
   PumpAWhile(loop);
 }
 
-TEST(TMyTCPClient, CollectsDataInPiecesAndInABurstInOrder) {
+TEST(GatewayClient, CollectsDataInPiecesAndInABurstInOrder) {
   Connection c;
   ASSERT_TRUE(c.Open());
   std::string expected;
@@ -184,7 +184,7 @@ TEST(TMyTCPClient, CollectsDataInPiecesAndInABurstInOrder) {
   EXPECT_EQ(c.client.ReceivedCount(), 0);
 }
 
-TEST(TMyTCPClient, ReadsTakeWhatIsThereAndNoMore) {
+TEST(GatewayClient, ReadsTakeWhatIsThereAndNoMore) {
   Connection c;
   ASSERT_TRUE(c.Open());
 
@@ -211,10 +211,10 @@ TEST(TMyTCPClient, ReadsTakeWhatIsThereAndNoMore) {
   EXPECT_EQ(c.client.ReceivedCount(), 0);
 }
 
-TEST(TMyTCPClient, SendFrameSetsTheModeByteAndSendsOnlyWhenConnected) {
+TEST(GatewayClient, SendFrameSetsTheModeByteAndSendsOnlyWhenConnected) {
   MessageLoop loop;
   FakeServices memo;
-  TMyTCPClient client(loop, &memo);
+  GatewayClient client(loop, &memo);
   LineState line;
   line.CycleState = 3;
   client.SendFrame(line, Str255("\x01\x02"), 5);  // not connected
@@ -237,7 +237,7 @@ TEST(TMyTCPClient, SendFrameSetsTheModeByteAndSendsOnlyWhenConnected) {
 // The communication thread takes bytes while the host's thread appends them:
 // every byte arrives once, in order, and a read never comes back shorter
 // than the count just seen.
-TEST(TMyTCPClient, ReadsOnAnotherThreadNeverLoseOrReorderBytes) {
+TEST(GatewayClient, ReadsOnAnotherThreadNeverLoseOrReorderBytes) {
   Connection c;
   ASSERT_TRUE(c.Open());
   const std::string sent = Pattern(200000, 11);
@@ -282,12 +282,12 @@ TEST(TMyTCPClient, ReadsOnAnotherThreadNeverLoseOrReorderBytes) {
 // A gateway that floods while the cycle takes nothing: the store stops
 // growing at its ceiling (the gateway is held back), and once the store is
 // read everything arrives, in order.
-TEST(TMyTCPClient, AFloodingGatewayIsHeldBackAndNothingIsLost) {
+TEST(GatewayClient, AFloodingGatewayIsHeldBackAndNothingIsLost) {
   Connection c;
   ASSERT_TRUE(c.Open());
   const std::string sent = Pattern(1 << 20, 5);
   std::thread gateway([&] { c.peer.Send(sent); });
-  const int ceiling = static_cast<int>(TMyTCPClient::kReceiveHighWater) + 1024;
+  const int ceiling = static_cast<int>(GatewayClient::kReceiveHighWater) + 1024;
   EXPECT_TRUE(PumpUntil(c.loop, [&] { return c.client.ReadingHeld(); }));
   PumpAWhile(c.loop);
   EXPECT_LE(c.client.ReceivedCount(), ceiling);
@@ -309,7 +309,7 @@ TEST(TMyTCPClient, AFloodingGatewayIsHeldBackAndNothingIsLost) {
 
 // Frames sent from the communication thread while the host's thread
 // disconnects: no send meets a closed handle, nothing is reported.
-TEST(TMyTCPClient, SendingRacesSafelyWithDisconnect) {
+TEST(GatewayClient, SendingRacesSafelyWithDisconnect) {
   Connection c;
   ASSERT_TRUE(c.Open());
   LineState line;

@@ -1,6 +1,6 @@
 // The communication thread's loop, built directly on a DriverInstance with
 // services that run everything on the calling thread.
-#include "driver/TIdleThread.h"
+#include "driver/CommThread.h"
 
 #include <gtest/gtest.h>
 
@@ -38,15 +38,15 @@ class IdleThreadTest : public ::testing::Test {
  protected:
   IdleThreadTest() : services_(di_) { di_.Services = &services_; }
 
-  std::unique_ptr<TIdleThread> Make(int32_t idleTime) {
-    return std::make_unique<TIdleThread>(label1_, label2_, memo_, &di_, nullptr, &idleGO_, idleTime,
-                                         nullptr);
+  std::unique_ptr<CommThread> Make(int32_t idleTime) {
+    return std::make_unique<CommThread>(queueStatusLabel_, activityLabel_, memo_, &di_, nullptr,
+                                        &idleGO_, idleTime, nullptr);
   }
 
   DriverInstance di_;
   ObservingServices services_;
-  Label label1_{"Label1", 0, 0, Font{}};
-  Label label2_{"Label2", 0, 0, Font{}};
+  Label queueStatusLabel_{"Label1", 0, 0, Font{}};
+  Label activityLabel_{"Label2", 0, 0, Font{}};
   Memo memo_{"EventList", 0, 0, 1, 1, Font{}};
   std::atomic<uint8_t> idleGO_{1};
 };

@@ -1,4 +1,4 @@
-#include "driver/TIdleThread.h"
+#include "driver/CommThread.h"
 
 #include <thread>
 
@@ -7,31 +7,31 @@
 
 namespace zl {
 
-TIdleThread::TIdleThread(Label &label1, Label &label2, Memo &eventList,
-                         DriverInstance *driverInstance, LineClient *client,
-                         std::atomic<uint8_t> *idleGO, int32_t idleTime, MessageLoop *syncLoop)
+CommThread::CommThread(Label &queueStatusLabel, Label &activityLabel, Memo &eventList,
+                       DriverInstance *driverInstance, LineClient *client,
+                       std::atomic<uint8_t> *idleGO, int32_t idleTime, MessageLoop *syncLoop)
     : Thread(syncLoop),
       EventList_(eventList),
       DriverInstance_(driverInstance),
       Client_(client),
       IdleGO_(idleGO),
       IdleTime_(idleTime),
-      Label1_(label1),
-      Label2_(label2) {
+      QueueStatusLabel_(queueStatusLabel),
+      ActivityLabel_(activityLabel) {
   if (DriverInstance_) DriverInstance_->OnDone.store(0);
 }
 
-TIdleThread::~TIdleThread() {
+CommThread::~CommThread() {
   Stop();
 }
 
-void TIdleThread::Execute() {
+void CommThread::Execute() {
   if (!DriverInstance_) {
     while (!Terminated()) Pause();
     return;
   }
   DriverInstance *const di = DriverInstance_;
-  PassContext ctx{*di, Client_, Label1_, Label2_, EventList_};
+  PassContext ctx{*di, Client_, QueueStatusLabel_, ActivityLabel_, EventList_};
   while (!Terminated()) {
     if (di->CycleBusy.load() != 0 || di->OnDone.load() != 0) {
       // Stopping (or nothing to work on): wait for the termination request

@@ -1,4 +1,4 @@
-#include "net/TMyTCPClient.h"
+#include "net/GatewayClient.h"
 
 #include <algorithm>
 
@@ -33,17 +33,15 @@ const Lines &L() {
 
 }  // namespace
 
-TMyTCPClient::TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo)
+GatewayClient::GatewayClient(MessageLoop &loop, DriverServices *statusMemo)
     : loop_(loop),
       alive_(std::make_shared<std::atomic<bool>>(true)),
-      socket_(std::make_unique<TTCPClient>(loop)),
+      socket_(std::make_unique<ClientSocket>(loop)),
       statusMemo_(statusMemo) {
-  socket_->OnError = [this](TCustomWSocket &s, int e, const std::string &m) {
-    SocketError(s, e, m);
-  };
-  socket_->OnConnect = [this](TCustomWSocket &s, int fd) { SocketConnect(s, fd); };
-  socket_->OnData = [this](TCustomWSocket &s, int fd) { SocketData(s, fd); };
-  socket_->OnClose = [this](TCustomWSocket &s, int fd) { SocketClose(s, fd); };
+  socket_->OnError = [this](AsyncSocket &s, int e, const std::string &m) { SocketError(s, e, m); };
+  socket_->OnConnect = [this](AsyncSocket &s, int fd) { SocketConnect(s, fd); };
+  socket_->OnData = [this](AsyncSocket &s, int fd) { SocketData(s, fd); };
+  socket_->OnClose = [this](AsyncSocket &s, int fd) { SocketClose(s, fd); };
   AddStatusLine(L().Version + socket_->VersionText);
   AddStatusLine(L().Description + socket_->Description);
   AddStatusLine(L().Status + socket_->SystemStatus);
@@ -52,18 +50,18 @@ TMyTCPClient::TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo)
   ClearReceived();
 }
 
-TMyTCPClient::~TMyTCPClient() {
+GatewayClient::~GatewayClient() {
   alive_->store(false);
   if (Connected()) Disconnect();
   socket_.reset();  // closes a socket still open, while the handlers' object lives
 }
 
-std::string TMyTCPClient::Host() const {
+std::string GatewayClient::Host() const {
   std::lock_guard<std::mutex> lock(endpointLock_);
   return host_;
 }
 
-void TMyTCPClient::SetEndpoint(const std::string &host, int port) {
+void GatewayClient::SetEndpoint(const std::string &host, int port) {
   {
     std::lock_guard<std::mutex> lock(endpointLock_);
     host_ = host;
@@ -71,14 +69,14 @@ void TMyTCPClient::SetEndpoint(const std::string &host, int port) {
   port_.store(port);
 }
 
-bool TMyTCPClient::Connect() {
+bool GatewayClient::Connect() {
   std::string host = Host();
   std::string port = std::to_string(Port());
   // A connection to another gateway is closed first. Left open, it would stay
   // in use while Host and Port named the new gateway, and the new station
   // would be confirmed and polled over the old gateway's line.
   const uint8_t state = socket_->State();
-  if ((state == TCustomWSocket::Connecting || state == TCustomWSocket::Connected) &&
+  if ((state == AsyncSocket::Connecting || state == AsyncSocket::Connected) &&
       (socket_->Host != host || socket_->Port != port)) {
     Disconnect();
   }
@@ -86,24 +84,24 @@ bool TMyTCPClient::Connect() {
   socket_->Port = port;
   AddStatusLine(L().Connecting + host + L().OnPort + port);
   socket_->Open();
-  if (socket_->State() != TCustomWSocket::Connecting) return false;
+  if (socket_->State() != AsyncSocket::Connecting) return false;
   AddStatusLine(L().Opened);
   ClearReceived();
   opened_.store(true);
   return true;
 }
 
-void TMyTCPClient::Disconnect() {
+void GatewayClient::Disconnect() {
   socket_->Close();
   connected_.store(false);
   AddStatusLine(L().Closed);
 }
 
-void TMyTCPClient::AddStatusLine(std::string_view text) {
+void GatewayClient::AddStatusLine(std::string_view text) {
   if (statusMemo_) statusMemo_->AddStatusLine(text);
 }
 
-int TMyTCPClient::ReceivedCount() {
+int GatewayClient::ReceivedCount() {
   std::lock_guard<std::mutex> lock(receivedLock_);
   return static_cast<int>(std::min<std::size_t>(received_.size(), INT32_MAX));
 }
@@ -113,7 +111,7 @@ int TMyTCPClient::ReceivedCount() {
 // again: posting never waits, so the communication thread may ask while it
 // holds its own locks.
 template <class Take>
-void TMyTCPClient::TakeFromStore(Take take) {
+void GatewayClient::TakeFromStore(Take take) {
   {
     std::lock_guard<std::mutex> lock(receivedLock_);
     take();
@@ -121,7 +119,7 @@ void TMyTCPClient::TakeFromStore(Take take) {
     readHeld_ = false;
   }
   loop_.Post([this, alive = alive_] {
-    if (alive->load() && socket_->State() == TCustomWSocket::Connected) {
+    if (alive->load() && socket_->State() == AsyncSocket::Connected) {
       SocketData(*socket_, socket_->Handle());
     }
   });
@@ -129,7 +127,7 @@ void TMyTCPClient::TakeFromStore(Take take) {
 
 // The reads wait for an append under way rather than skipping it: after
 // ReceivedCount has promised n bytes, a read of n always gives n.
-int TMyTCPClient::ReadByte(uint8_t &b) {
+int GatewayClient::ReadByte(uint8_t &b) {
   TakeFromStore([&] {
     if (!received_.empty()) {
       b = received_.front();
@@ -139,7 +137,7 @@ int TMyTCPClient::ReadByte(uint8_t &b) {
   return 0;
 }
 
-Str255 TMyTCPClient::ReadBytes(uint16_t maxCount) {
+Str255 GatewayClient::ReadBytes(uint16_t maxCount) {
   Str255 out;
   TakeFromStore([&] {
     // Only what the text can hold is taken; the rest stays for the next read.
@@ -150,30 +148,30 @@ Str255 TMyTCPClient::ReadBytes(uint16_t maxCount) {
   return out;
 }
 
-void TMyTCPClient::ClearReceived() {
+void GatewayClient::ClearReceived() {
   TakeFromStore([&] { received_.clear(); });
 }
 
-bool TMyTCPClient::ReadingHeld() {
+bool GatewayClient::ReadingHeld() {
   std::lock_guard<std::mutex> lock(receivedLock_);
   return readHeld_;
 }
 
-void TMyTCPClient::SendFrame(LineState &state, const Str255 &frame, uint8_t newMode) {
+void GatewayClient::SendFrame(LineState &state, const Str255 &frame, uint8_t newMode) {
   if (newMode != kKeepMode) state.CycleState.store(newMode);
   if (Connected()) socket_->SendText(frame.view());
 }
 
-bool TMyTCPClient::CanTransmit(const LineState &state) {
+bool GatewayClient::CanTransmit(const LineState &state) {
   return !(state.CycleState.load() == kTransmitting && PendingOutput() > 0);
 }
 
-void TMyTCPClient::SocketError(TCustomWSocket &, int error, const std::string &msg) {
+void GatewayClient::SocketError(AsyncSocket &, int error, const std::string &msg) {
   AddStatusLine(L().Error + std::to_string(error) + ": " + msg);
   errorFlag_.store(true);
 }
 
-void TMyTCPClient::SocketConnect(TCustomWSocket &sender, int socket) {
+void GatewayClient::SocketConnect(AsyncSocket &sender, int socket) {
   AddStatusLine(L().ConnectedOn + sender.LocalPort(socket));
   ClearReceived();
   connected_.store(true);
@@ -181,7 +179,7 @@ void TMyTCPClient::SocketConnect(TCustomWSocket &sender, int socket) {
   errorFlag_.store(false);
 }
 
-void TMyTCPClient::SocketData(TCustomWSocket &, int) {
+void GatewayClient::SocketData(AsyncSocket &, int) {
   {
     // A full store: the socket stays unread (and its next read unarmed)
     // until the cycle has taken enough.
@@ -203,7 +201,7 @@ void TMyTCPClient::SocketData(TCustomWSocket &, int) {
   if (!bytes.empty() && statusMemo_) statusMemo_->Wake();
 }
 
-void TMyTCPClient::SocketClose(TCustomWSocket &, int) {
+void GatewayClient::SocketClose(AsyncSocket &, int) {
   socket_->Close();
   connected_.store(false);
   AddStatusLine(L().ServerClosed);

@@ -1,4 +1,4 @@
-#include "net/WSockets.h"
+#include "net/AsyncSocket.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -33,10 +33,10 @@ struct Reported {
   std::string text;
 };
 
-// A TTCPClient with its events recorded.
+// A ClientSocket with its events recorded.
 struct Recorder {
   MessageLoop &loop;
-  TTCPClient client;
+  ClientSocket client;
   LoopbackListener server;  // the gateway
   LoopbackPeer peer;        // its end of the connection, once linked
   std::vector<Reported> errors;
@@ -46,12 +46,12 @@ struct Recorder {
   std::vector<std::size_t> pieces;  // sizes of each ReceiveText
 
   explicit Recorder(MessageLoop &l) : loop(l), client(l) {
-    client.OnError = [this](TCustomWSocket &, int e, const std::string &m) {
+    client.OnError = [this](AsyncSocket &, int e, const std::string &m) {
       errors.push_back({e, m});
     };
-    client.OnConnect = [this](TCustomWSocket &, int fd) { connects.push_back(fd); };
-    client.OnClose = [this](TCustomWSocket &, int) { ++closes; };
-    client.OnData = [this](TCustomWSocket &, int) {
+    client.OnConnect = [this](AsyncSocket &, int fd) { connects.push_back(fd); };
+    client.OnClose = [this](AsyncSocket &, int) { ++closes; };
+    client.OnData = [this](AsyncSocket &, int) {
       std::string piece = client.ReceiveText();
       pieces.push_back(piece.size());
       data += piece;
@@ -63,7 +63,7 @@ struct Recorder {
     client.Open();
   }
   bool WaitConnected() {
-    return PumpUntil(loop, [&] { return client.State() == TCustomWSocket::Connected; });
+    return PumpUntil(loop, [&] { return client.State() == AsyncSocket::Connected; });
   }
   // Connects to the recorder's own listener and accepts there.
   bool Link() {
@@ -170,10 +170,10 @@ TEST(SocketLayer, ServiceNamesAndProtocolNamesComeFromTheDatabases) {
   EXPECT_FALSE(ServicePort("", "tcp", port));
 }
 
-TEST(TTCPClient, StartsReadyWithTheSocketLayerTexts) {
+TEST(ClientSocket, StartsReadyWithTheSocketLayerTexts) {
   MessageLoop loop;
-  TTCPClient client(loop);
-  EXPECT_EQ(client.State(), TCustomWSocket::Ready);
+  ClientSocket client(loop);
+  EXPECT_EQ(client.State(), AsyncSocket::Ready);
   EXPECT_EQ(client.VersionText, "1.1");
   EXPECT_FALSE(client.Description.empty());
   EXPECT_FALSE(client.SystemStatus.empty());
@@ -185,11 +185,11 @@ TEST(TTCPClient, StartsReadyWithTheSocketLayerTexts) {
   EXPECT_FALSE(client.LocalHostName().empty());
 }
 
-TEST(TTCPClient, ConnectsToANumericAddressAndReportsTheConnectOnce) {
+TEST(ClientSocket, ConnectsToANumericAddressAndReportsTheConnectOnce) {
   MessageLoop loop;
   Recorder r(loop);
   r.OpenTo("127.0.0.1", r.server.port());
-  EXPECT_EQ(r.client.State(), TCustomWSocket::Connecting);
+  EXPECT_EQ(r.client.State(), AsyncSocket::Connecting);
   int fd = r.client.Handle();
   ASSERT_GE(fd, 0);
   EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
@@ -215,7 +215,7 @@ TEST(TTCPClient, ConnectsToANumericAddressAndReportsTheConnectOnce) {
   EXPECT_TRUE(r.errors.empty());
 }
 
-TEST(TTCPClient, ResolvesAHostNameByLookup) {
+TEST(ClientSocket, ResolvesAHostNameByLookup) {
   MessageLoop loop;
   Recorder r(loop);
   r.OpenTo("localhost", r.server.port());
@@ -223,26 +223,26 @@ TEST(TTCPClient, ResolvesAHostNameByLookup) {
   EXPECT_TRUE(r.errors.empty());
 }
 
-TEST(TTCPClient, ARefusedConnectArrivesLaterAsAConnectError) {
+TEST(ClientSocket, ARefusedConnectArrivesLaterAsAConnectError) {
   MessageLoop loop;
   Recorder r(loop);
   r.OpenTo("127.0.0.1", test::ClosedLoopbackPort());
-  EXPECT_EQ(r.client.State(), TCustomWSocket::Connecting);
+  EXPECT_EQ(r.client.State(), AsyncSocket::Connecting);
   EXPECT_TRUE(r.errors.empty());
   ASSERT_TRUE(PumpUntil(loop, [&] { return !r.errors.empty(); }));
   EXPECT_EQ(r.errors[0].error, 10061);
   EXPECT_EQ(r.errors[0].text, Cp("Spojení zamítnuto"));
   EXPECT_EQ(r.client.LastError(), 10061);
   EXPECT_EQ(r.client.SocketErrorText(), Cp("Spojení zamítnuto"));
-  EXPECT_EQ(r.client.State(), TCustomWSocket::Connecting);
+  EXPECT_EQ(r.client.State(), AsyncSocket::Connecting);
   EXPECT_TRUE(r.connects.empty());
 
   r.client.Close();
-  EXPECT_EQ(r.client.State(), TCustomWSocket::Ready);
+  EXPECT_EQ(r.client.State(), AsyncSocket::Ready);
   EXPECT_EQ(r.client.Handle(), -1);
 }
 
-TEST(TTCPClient, OpeningAgainAfterAFailedConnectMakesAFreshAttempt) {
+TEST(ClientSocket, OpeningAgainAfterAFailedConnectMakesAFreshAttempt) {
   MessageLoop loop;
   Recorder r(loop);
   r.OpenTo("127.0.0.1", test::ClosedLoopbackPort());
@@ -252,7 +252,7 @@ TEST(TTCPClient, OpeningAgainAfterAFailedConnectMakesAFreshAttempt) {
   EXPECT_EQ(r.connects.size(), 1u);
 }
 
-TEST(TTCPClient, ABadPortOrHostIsReportedNotThrown) {
+TEST(ClientSocket, ABadPortOrHostIsReportedNotThrown) {
   struct Case {
     const char *host;
     const char *port;
@@ -271,12 +271,12 @@ TEST(TTCPClient, ABadPortOrHostIsReportedNotThrown) {
     EXPECT_NO_THROW(r.client.Open());
     ASSERT_EQ(r.errors.size(), 1u) << c.host << ":" << c.port;
     EXPECT_EQ(r.errors[0].error, c.error) << c.host << ":" << c.port;
-    EXPECT_EQ(r.client.State(), TCustomWSocket::Ready);
+    EXPECT_EQ(r.client.State(), AsyncSocket::Ready);
     EXPECT_EQ(r.client.Handle(), -1);
   }
 }
 
-TEST(TTCPClient, SendsWholeTextsAndNothingForAnEmptyOne) {
+TEST(ClientSocket, SendsWholeTextsAndNothingForAnEmptyOne) {
   MessageLoop loop;
   Recorder r(loop);
   r.client.SendText("no socket yet");  // nothing to send on, nothing to report
@@ -296,7 +296,7 @@ TEST(TTCPClient, SendsWholeTextsAndNothingForAnEmptyOne) {
   EXPECT_TRUE(r.errors.empty());
 }
 
-TEST(TTCPClient, SendingToAPeerThatDoesNotReadGivesUpWithoutWaiting) {
+TEST(ClientSocket, SendingToAPeerThatDoesNotReadGivesUpWithoutWaiting) {
   MessageLoop loop;
   Recorder r(loop);
   ASSERT_TRUE(r.Link());
@@ -308,12 +308,12 @@ TEST(TTCPClient, SendingToAPeerThatDoesNotReadGivesUpWithoutWaiting) {
 
 // The communication thread sends into a connection the peer has reset: no
 // SIGPIPE, the error is stored at once and reported on the host's thread.
-TEST(TTCPClient, ASendFailureOnAnotherThreadIsReportedOnTheHostsThread) {
+TEST(ClientSocket, ASendFailureOnAnotherThreadIsReportedOnTheHostsThread) {
   MessageLoop loop;
   Recorder r(loop);
   ASSERT_TRUE(r.Link());
   std::thread::id reportedOn;
-  r.client.OnError = [&](TCustomWSocket &, int e, const std::string &m) {
+  r.client.OnError = [&](AsyncSocket &, int e, const std::string &m) {
     reportedOn = std::this_thread::get_id();
     r.errors.push_back({e, m});
   };
@@ -331,7 +331,7 @@ TEST(TTCPClient, ASendFailureOnAnotherThreadIsReportedOnTheHostsThread) {
   EXPECT_EQ(reportedOn, std::this_thread::get_id());
 }
 
-TEST(TTCPClient, ReceivesAtMost1024BytesAtATimeUntilAllHaveArrived) {
+TEST(ClientSocket, ReceivesAtMost1024BytesAtATimeUntilAllHaveArrived) {
   MessageLoop loop;
   Recorder r(loop);
   ASSERT_TRUE(r.Link());
@@ -344,7 +344,7 @@ TEST(TTCPClient, ReceivesAtMost1024BytesAtATimeUntilAllHaveArrived) {
   for (std::size_t n : r.pieces) EXPECT_LE(n, 1024u);
 }
 
-TEST(TTCPClient, APeerCloseRunsOnCloseAndClosesTheSocket) {
+TEST(ClientSocket, APeerCloseRunsOnCloseAndClosesTheSocket) {
   MessageLoop loop;
   Recorder r(loop);
   ASSERT_TRUE(r.Link());
@@ -352,12 +352,12 @@ TEST(TTCPClient, APeerCloseRunsOnCloseAndClosesTheSocket) {
   r.peer.Close();
   ASSERT_TRUE(PumpUntil(loop, [&] { return r.closes == 1; }));
   EXPECT_EQ(r.data, "last");  // the data before the close first
-  EXPECT_EQ(r.client.State(), TCustomWSocket::Ready);
+  EXPECT_EQ(r.client.State(), AsyncSocket::Ready);
   EXPECT_EQ(r.client.Handle(), -1);
   EXPECT_TRUE(r.errors.empty());
 }
 
-TEST(TTCPClient, ACloseNotificationWithNetworkDownOnlyReportsIt) {
+TEST(ClientSocket, ACloseNotificationWithNetworkDownOnlyReportsIt) {
   struct Case {
     int error;
     bool reported;
@@ -379,19 +379,19 @@ TEST(TTCPClient, ACloseNotificationWithNetworkDownOnlyReportsIt) {
       EXPECT_EQ(r.errors[0].text, Cp("Síťové spojení spadlo"));
     }
     EXPECT_EQ(r.closes, c.closed ? 1 : 0) << c.error;
-    EXPECT_EQ(r.client.State(), c.closed ? TCustomWSocket::Ready : TCustomWSocket::Connected);
+    EXPECT_EQ(r.client.State(), c.closed ? AsyncSocket::Ready : AsyncSocket::Connected);
     EXPECT_EQ(r.client.Handle() == -1, c.closed) << c.error;
   }
 }
 
-TEST(TTCPClient, CloseShutsTheConnectionAndDestructionReleasesTheSocket) {
+TEST(ClientSocket, CloseShutsTheConnectionAndDestructionReleasesTheSocket) {
   MessageLoop loop;
   int fd;
   {
     Recorder r(loop);
     ASSERT_TRUE(r.Link());
     r.client.Close();
-    EXPECT_EQ(r.client.State(), TCustomWSocket::Ready);
+    EXPECT_EQ(r.client.State(), AsyncSocket::Ready);
     EXPECT_EQ(r.peer.Receive(1), "");  // the peer sees the end of the stream
     r.client.Close();                  // closing again does nothing
     EXPECT_TRUE(r.errors.empty());

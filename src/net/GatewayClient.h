@@ -1,5 +1,7 @@
-// The driver's one connection to the line gateway: the socket component behind
-// the serial-port-like interface the communication cycle uses (LineClient).
+// GatewayClient: the driver's one connection to the line gateway. It owns the
+// asynchronous socket (ClientSocket), the receive store and the gateway's
+// endpoint, behind the serial-port-like interface the communication cycle
+// uses (LineClient).
 // Bytes that arrive are kept in a receive store from which the cycle takes them
 // one at a time or in runs; frames are sent whole. Connection events become
 // lines of the status window's event list.
@@ -11,8 +13,8 @@
 // sends frames and reads Host, Port and Connected. The store has its own lock;
 // the endpoint has another; the flags are atomics; sending and closing meet
 // only under the socket's handle lock.
-#ifndef ZL_NET_TMYTCPCLIENT_H
-#define ZL_NET_TMYTCPCLIENT_H
+#ifndef ZL_NET_GATEWAYCLIENT_H
+#define ZL_NET_GATEWAYCLIENT_H
 
 #include <atomic>
 #include <cstdint>
@@ -23,13 +25,13 @@
 #include <string_view>
 
 #include "driver/Services.h"
+#include "net/AsyncSocket.h"
 #include "net/LineClient.h"
-#include "net/WSockets.h"
 #include "port/MessageLoop.h"
 
 namespace zl {
 
-class TMyTCPClient : public LineClient {
+class GatewayClient : public LineClient {
  public:
   static constexpr const char *kDefaultHost = "127.0.0.1";
   static constexpr int kDefaultPort = 1998;
@@ -43,12 +45,12 @@ class TMyTCPClient : public LineClient {
   // five status lines about the socket layer and this host. statusMemo may
   // be null (no lines are written then); it is also what the arrival of
   // bytes wakes the communication thread through.
-  TMyTCPClient(MessageLoop &loop, DriverServices *statusMemo);
+  GatewayClient(MessageLoop &loop, DriverServices *statusMemo);
   // Disconnects first when connected (with its status line), then closes the
   // socket: the status memo must still be alive.
-  ~TMyTCPClient() override;
-  TMyTCPClient(const TMyTCPClient &) = delete;
-  TMyTCPClient &operator=(const TMyTCPClient &) = delete;
+  ~GatewayClient() override;
+  GatewayClient(const GatewayClient &) = delete;
+  GatewayClient &operator=(const GatewayClient &) = delete;
 
   bool Connected() const override { return connected_.load(); }
   bool PollEnabled() const override { return pollEnabled_.load(); }
@@ -79,14 +81,14 @@ class TMyTCPClient : public LineClient {
   bool Receiving() const { return receiving_.load() != 0; }
   // The store is full and the socket is left unread for now.
   bool ReadingHeld();
-  TTCPClient &Socket() { return *socket_; }
+  ClientSocket &Socket() { return *socket_; }
 
  private:
   // The socket's events (host's thread).
-  void SocketError(TCustomWSocket &sender, int error, const std::string &msg);
-  void SocketConnect(TCustomWSocket &sender, int socket);
-  void SocketData(TCustomWSocket &sender, int socket);
-  void SocketClose(TCustomWSocket &sender, int socket);
+  void SocketError(AsyncSocket &sender, int error, const std::string &msg);
+  void SocketConnect(AsyncSocket &sender, int socket);
+  void SocketData(AsyncSocket &sender, int socket);
+  void SocketClose(AsyncSocket &sender, int socket);
   // Any thread: runs take on the store under its lock, then has a socket left
   // unread read again once the store is down to half.
   template <class Take>
@@ -94,7 +96,7 @@ class TMyTCPClient : public LineClient {
 
   MessageLoop &loop_;
   std::shared_ptr<std::atomic<bool>> alive_;  // false once destroyed (posted reads)
-  std::unique_ptr<TTCPClient> socket_;
+  std::unique_ptr<ClientSocket> socket_;
   std::atomic<bool> errorFlag_{false};  // the socket reported an error
   std::atomic<bool> opened_{false};     // Connect started a connection
   std::atomic<bool> connected_{false};  // between the connect event and a close
@@ -111,4 +113,4 @@ class TMyTCPClient : public LineClient {
 
 }  // namespace zl
 
-#endif  // ZL_NET_TMYTCPCLIENT_H
+#endif  // ZL_NET_GATEWAYCLIENT_H

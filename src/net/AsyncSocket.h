@@ -1,4 +1,6 @@
-// The asynchronous socket component: one IPv4 stream socket that never blocks.
+// AsyncSocket: the asynchronous socket component. It owns one IPv4 stream
+// socket that never blocks, its state and its last error; ClientSocket adds
+// the peer's address and the connect.
 // Its connection, the arrival of data and the peer's close are reported as
 // events on the thread of the MessageLoop it was built on (the host's thread),
 // the way WinSock's asynchronous select reports them through a hidden window.
@@ -13,8 +15,8 @@
 // the loop's thread (MessageLoop::Send). An error met on another thread is
 // stored at once and reported to OnError on the loop's thread. The component
 // must be destroyed on the loop's thread, before the loop.
-#ifndef ZL_NET_WSOCKETS_H
-#define ZL_NET_WSOCKETS_H
+#ifndef ZL_NET_ASYNCSOCKET_H
+#define ZL_NET_ASYNCSOCKET_H
 
 #include <atomic>
 #include <cstdint>
@@ -30,7 +32,7 @@
 
 namespace zl {
 
-class TCustomWSocket {
+class AsyncSocket {
  public:
   // State values.
   static constexpr uint8_t Unready = 0;     // start-up failed
@@ -38,12 +40,12 @@ class TCustomWSocket {
   static constexpr uint8_t Connected = 2;   // connected
   static constexpr uint8_t Connecting = 4;  // a connect is under way (or has failed)
 
-  using ErrorEvent = std::function<void(TCustomWSocket &sender, int error, const std::string &msg)>;
+  using ErrorEvent = std::function<void(AsyncSocket &sender, int error, const std::string &msg)>;
 
-  explicit TCustomWSocket(MessageLoop &loop);
-  virtual ~TCustomWSocket();
-  TCustomWSocket(const TCustomWSocket &) = delete;
-  TCustomWSocket &operator=(const TCustomWSocket &) = delete;
+  explicit AsyncSocket(MessageLoop &loop);
+  virtual ~AsyncSocket();
+  AsyncSocket(const AsyncSocket &) = delete;
+  AsyncSocket &operator=(const AsyncSocket &) = delete;
 
   // Filled at start-up; read-only afterwards.
   std::string VersionText;  // "1.1"
@@ -103,12 +105,15 @@ class TCustomWSocket {
   std::shared_ptr<std::atomic<bool>> alive_;
 };
 
-class TTCPClient : public TCustomWSocket {
+// ClientSocket: an AsyncSocket that connects to one peer (Host:Port) and
+// reports the connect, arriving data and the close; it owns the peer's
+// address and the pending name lookup.
+class ClientSocket : public AsyncSocket {
  public:
-  using SocketEvent = std::function<void(TCustomWSocket &sender, int socket)>;
+  using SocketEvent = std::function<void(AsyncSocket &sender, int socket)>;
 
-  explicit TTCPClient(MessageLoop &loop);
-  ~TTCPClient() override;
+  explicit ClientSocket(MessageLoop &loop);
+  ~ClientSocket() override;
 
   // The peer: a dotted address or a host name, and a decimal port or a
   // service name. Loop's thread.
@@ -148,4 +153,4 @@ bool ParsePortNumber(std::string_view text, uint16_t &port);
 
 }  // namespace zl
 
-#endif  // ZL_NET_WSOCKETS_H
+#endif  // ZL_NET_ASYNCSOCKET_H

@@ -1,4 +1,4 @@
-#include "driver/TDrvForm.h"
+#include "driver/Driver.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@ namespace {
 
 using test::Cp;
 
-TEST(TDrvForm, IsCreatedHiddenWithItsCaptionsAndAnEmptyEventList) {
-  TDrvForm form;
+TEST(Driver, IsCreatedHiddenWithItsCaptionsAndAnEmptyEventList) {
+  Driver form;
   EXPECT_FALSE(form.Visible());
   EXPECT_EQ(form.Caption(), "ZLNETDRV");
   EXPECT_EQ(form.Left(), 308);
@@ -24,15 +24,15 @@ TEST(TDrvForm, IsCreatedHiddenWithItsCaptionsAndAnEmptyEventList) {
   EXPECT_EQ(form.ClientHeight(), 239);
   EXPECT_EQ(form.LabelName.Caption(), "Zavro-RT/ZL2, TCP/IP v.1.101");
   EXPECT_EQ(form.LabelVersion.Caption(), "1.101 - 2007/08/20");
-  EXPECT_EQ(form.Label2.Caption(), ".........");
+  EXPECT_EQ(form.ActivityLabel.Caption(), ".........");
   EXPECT_EQ(form.EventList.Count(), 0u);
   EXPECT_EQ(form.Thread, nullptr);
   EXPECT_EQ(form.Di.Services, &form);
   EXPECT_EQ(form.Components().size(), 11u);
 }
 
-TEST(TDrvForm, AddEventKeepsTheTwelveNewestLines) {
-  TDrvForm form;
+TEST(Driver, AddEventKeepsTheTwelveNewestLines) {
+  Driver form;
   for (int i = 1; i <= 13; ++i) form.AddEvent(std::to_string(i));
   auto lines = form.EventList.Lines();
   ASSERT_EQ(lines.size(), 12u);
@@ -40,8 +40,8 @@ TEST(TDrvForm, AddEventKeepsTheTwelveNewestLines) {
   EXPECT_EQ(lines.back(), "13");
 }
 
-TEST(TDrvForm, AboutAddsItsSixLinesUnderTheRule) {
-  TDrvForm form;
+TEST(Driver, AboutAddsItsSixLinesUnderTheRule) {
+  Driver form;
   for (int i = 0; i < 12; ++i) form.AddEvent("old");
   form.ClickButton("About");
   auto lines = form.EventList.Lines();
@@ -54,7 +54,7 @@ TEST(TDrvForm, AboutAddsItsSixLinesUnderTheRule) {
   EXPECT_FALSE(form.ClickButton("Other"));
 }
 
-TEST(TDrvForm, WindowCommandsOfDriverProcAndQueryProc) {
+TEST(Driver, WindowCommandsOfDriverProcAndQueryProc) {
   struct Step {
     const char *what;
     bool query;
@@ -74,7 +74,7 @@ TEST(TDrvForm, WindowCommandsOfDriverProcAndQueryProc) {
       {"query unknown param", true, 8, 3, 0, true, WindowState::Minimized},
       {"query hide", true, 8, 2, 0, false, WindowState::Minimized},
   };
-  TDrvForm form;
+  Driver form;
   for (const Step &s : steps) {
     if (s.query) {
       form.QueryProc(s.code, s.p1);
@@ -87,8 +87,8 @@ TEST(TDrvForm, WindowCommandsOfDriverProcAndQueryProc) {
   EXPECT_EQ(form.EventList.Count(), 0u);
 }
 
-TEST(TDrvForm, DriverProcMovesFocusesAndSetsTheLoginLevel) {
-  TDrvForm form;
+TEST(Driver, DriverProcMovesFocusesAndSetsTheLoginLevel) {
+  Driver form;
   form.DriverProc(5, 100, 50);
   EXPECT_EQ(form.Left(), 100);
   EXPECT_EQ(form.Top(), 50);
@@ -110,9 +110,9 @@ TEST(TDrvForm, DriverProcMovesFocusesAndSetsTheLoginLevel) {
   EXPECT_EQ(form.State(), WindowState::Minimized);
 }
 
-TEST(TDrvForm, AddToMemoHandsOverThePendingLineOnce) {
+TEST(Driver, AddToMemoHandsOverThePendingLineOnce) {
   test::TempDir dir;
-  TDrvForm form;
+  Driver form;
   form.Di.Log.Enable();
   form.AddToMemo();  // nothing waiting: no line, no debug line
   EXPECT_EQ(form.EventList.Count(), 0u);
@@ -126,34 +126,34 @@ TEST(TDrvForm, AddToMemoHandsOverThePendingLineOnce) {
 }
 
 TEST(StatusLabels, ActivityIndicatorCountsDotsThenStartsAgain) {
-  TDrvForm form;
-  Label &label2 = form.Label2;
-  label2.SetCaption("klid");
+  Driver form;
+  Label &activityLabel = form.ActivityLabel;
+  activityLabel.SetCaption("klid");
   std::vector<std::string> seen;
   for (int tick = 0; tick < 8; ++tick) {
-    StepActivityIndicator(label2, 1, 0);
-    seen.push_back(label2.Caption());
+    StepActivityIndicator(activityLabel, 1, 0);
+    seen.push_back(activityLabel.Caption());
   }
   EXPECT_EQ(seen, (std::vector<std::string>{"klid.", "klid..", "klid...", "klid....", "klid.....",
                                             "klid......", ".", ".."}));
-  StepActivityIndicator(label2, 0, 2);
-  EXPECT_EQ(label2.Caption(), "...");
-  StepActivityIndicator(label2, 0, 0);
-  EXPECT_EQ(label2.Caption(), "klid");
+  StepActivityIndicator(activityLabel, 0, 2);
+  EXPECT_EQ(activityLabel.Caption(), "...");
+  StepActivityIndicator(activityLabel, 0, 0);
+  EXPECT_EQ(activityLabel.Caption(), "klid");
 }
 
 TEST(StatusLabels, QueueStatusChangesTheCaptionOnlyWhenTheTextDiffers) {
-  TDrvForm form;
-  EXPECT_TRUE(ShowQueueStatus(form.Label1, "a\rb"));
-  EXPECT_FALSE(ShowQueueStatus(form.Label1, "a\rb"));
-  EXPECT_EQ(form.Label1.Caption(), "a\rb");
+  Driver form;
+  EXPECT_TRUE(ShowQueueStatus(form.QueueStatusLabel, "a\rb"));
+  EXPECT_FALSE(ShowQueueStatus(form.QueueStatusLabel, "a\rb"));
+  EXPECT_EQ(form.QueueStatusLabel.Caption(), "a\rb");
 }
 
 TEST(StatusWindowJson, DescribesTheWindowInUtf8) {
-  TDrvForm form;
+  Driver form;
   form.DriverProc(6, 3, 0);
   form.AddEvent("quote \" back \\ tab \t");
-  form.Label1.SetCaption("P\rS");
+  form.QueueStatusLabel.SetCaption("P\rS");
   form.DriverProc(1, 0, 0);
 
   test::JsonValue v;

@@ -1,4 +1,4 @@
-#include "net/WSockets.h"
+#include "net/AsyncSocket.h"
 
 #include "net/WSockErrorTexts.h"
 #include "port/WinSockErrors.h"
@@ -25,9 +25,9 @@ bool ParsePortNumber(std::string_view text, uint16_t &port) {
 }
 
 // ---------------------------------------------------------------------------
-// TCustomWSocket
+// AsyncSocket
 
-TCustomWSocket::TCustomWSocket(MessageLoop &loop)
+AsyncSocket::AsyncSocket(MessageLoop &loop)
     : loop_(loop), alive_(std::make_shared<std::atomic<bool>>(true)) {
   // Start-up: nothing to negotiate on this platform; the texts say what the
   // socket layer is. Without its message queue the component cannot work.
@@ -43,12 +43,12 @@ TCustomWSocket::TCustomWSocket(MessageLoop &loop)
   SetState(Ready);
 }
 
-TCustomWSocket::~TCustomWSocket() {
+AsyncSocket::~AsyncSocket() {
   alive_->store(false);
   ReleaseHandle();
 }
 
-void TCustomWSocket::ReleaseHandle() {
+void AsyncSocket::ReleaseHandle() {
   int fd;
   {
     std::lock_guard<std::mutex> lock(handleLock_);
@@ -61,12 +61,12 @@ void TCustomWSocket::ReleaseHandle() {
   SocketCloseHandle(fd);
 }
 
-int TCustomWSocket::Handle() const {
+int AsyncSocket::Handle() const {
   std::lock_guard<std::mutex> lock(handleLock_);
   return handle_;
 }
 
-void TCustomWSocket::SocketError(int code) {
+void AsyncSocket::SocketError(int code) {
   lastError_.store(code, std::memory_order_release);
   if (loop_.IsOwnerThread()) {
     if (OnError) OnError(*this, code, WSockErrorText(code));
@@ -77,11 +77,11 @@ void TCustomWSocket::SocketError(int code) {
   });
 }
 
-const std::string &TCustomWSocket::SocketErrorText() const {
+const std::string &AsyncSocket::SocketErrorText() const {
   return WSockErrorText(LastError());
 }
 
-void TCustomWSocket::SendText(std::string_view data) {
+void AsyncSocket::SendText(std::string_view data) {
   int error = 0;
   {
     std::lock_guard<std::mutex> lock(handleLock_);
@@ -108,7 +108,7 @@ void TCustomWSocket::SendText(std::string_view data) {
   if (error) SocketError(error);
 }
 
-std::string TCustomWSocket::ReceiveText() {
+std::string AsyncSocket::ReceiveText() {
   int fd = Handle();
   std::size_t received = 0;
   int rc = SocketReceive(fd, ReceiveBuffer, sizeof ReceiveBuffer, received);
@@ -120,13 +120,13 @@ std::string TCustomWSocket::ReceiveText() {
   return std::string(ReceiveBuffer, received);
 }
 
-std::string TCustomWSocket::LocalPort(int handle) {
+std::string AsyncSocket::LocalPort(int handle) {
   uint16_t port = 0;
   if (handle < 0 || SocketLocalPort(handle, port) != 0) return std::string();
   return std::to_string(port);
 }
 
-std::string TCustomWSocket::LocalHostName() {
+std::string AsyncSocket::LocalHostName() {
   std::string name;
   if (int rc = LocalHostNameText(name)) SocketError(rc);
   return name;
@@ -135,29 +135,29 @@ std::string TCustomWSocket::LocalHostName() {
 // Taken from the interfaces, not by looking the host's name up: the lookup
 // waits as long as a slow name server makes it, and this runs on the host's
 // thread for a line of the status list only.
-std::string TCustomWSocket::LocalHostAddress() {
+std::string AsyncSocket::LocalHostAddress() {
   uint32_t address = 0;
   if (!LocalInterfaceAddress(address)) return std::string();
   return Ipv4Text(address);
 }
 
 // ---------------------------------------------------------------------------
-// TTCPClient
+// ClientSocket
 
-TTCPClient::TTCPClient(MessageLoop &loop) : TCustomWSocket(loop) {
+ClientSocket::ClientSocket(MessageLoop &loop) : AsyncSocket(loop) {
   Protocol = 6;  // TCP
   SocketType = kSockStream;
 }
 
-TTCPClient::~TTCPClient() {
+ClientSocket::~ClientSocket() {
   Close();
 }
 
-MessageLoop::SocketHandler TTCPClient::Window() {
+MessageLoop::SocketHandler ClientSocket::Window() {
   return [this](int fd, int event, int error) { WindowProc(fd, event, error); };
 }
 
-bool TTCPClient::ResolveEndpoint(Ipv4Endpoint &to, bool &lookUpHost) {
+bool ClientSocket::ResolveEndpoint(Ipv4Endpoint &to, bool &lookUpHost) {
   std::string protocolName;
   if (int rc = ProtocolNameOf(Protocol, protocolName)) {
     SocketError(rc);
@@ -175,7 +175,7 @@ bool TTCPClient::ResolveEndpoint(Ipv4Endpoint &to, bool &lookUpHost) {
   return true;
 }
 
-void TTCPClient::Open() {
+void ClientSocket::Open() {
   if (!loop_.IsOwnerThread()) {
     loop_.Send([this] { Open(); });
     return;
@@ -205,7 +205,7 @@ void TTCPClient::Open() {
   });
 }
 
-void TTCPClient::ConnectTo(const Ipv4Endpoint &to) {
+void ClientSocket::ConnectTo(const Ipv4Endpoint &to) {
   int fd = -1;
   if (int rc = SocketCreate(SocketType, fd)) {
     SocketError(rc);
@@ -242,7 +242,7 @@ void TTCPClient::ConnectTo(const Ipv4Endpoint &to) {
   if (deferred) loop_.PostSocketEvent(fd, MessageLoop::kFdConnect, deferred);
 }
 
-void TTCPClient::Close() {
+void ClientSocket::Close() {
   // A lookup under way connects nothing any more.
   if (loop_.IsOwnerThread()) lookup_.Cancel();
   // Nothing to close: answered on any thread, without waiting for the host's
@@ -283,7 +283,7 @@ void TTCPClient::Close() {
   SetState(Ready);
 }
 
-void TTCPClient::WindowProc(int fd, int event, int error) {
+void ClientSocket::WindowProc(int fd, int event, int error) {
   if (State() == Ready) return;
   switch (event) {
     case MessageLoop::kFdRead:

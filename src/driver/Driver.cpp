@@ -1,4 +1,4 @@
-#include "driver/TDrvForm.h"
+#include "driver/Driver.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@ const Font kArial{"Arial", 11, false};
 
 }  // namespace
 
-TDrvForm::TDrvForm()
+Driver::Driver()
     : Form(text::kWindowCaption, 308, 167, 336, 239),
       LabelName("LabelName", 56, 8, kSansBold, "Right mouse button to Popup"),
       LabelTitleVersion("LabelTitleVersion", 56, 28, kSmallFonts, {}, text::kVersionTitle),
@@ -23,15 +23,15 @@ TDrvForm::TDrvForm()
       ImageIcon("ImageIcon", 8, 8, 32, 32, "Double-click for help", true),
       LabelCredit("LabelCredit", 56, 44, kSmallFonts, {}, text::Credit()),
       Image1("Image1", 251, 2, 80, 37),
-      Label1("Label1", 80, 208, kSmallFonts),
-      Label2("Label2", 304, 48, kSmallFonts, {}, text::kActivityAtStart),
+      QueueStatusLabel("Label1", 80, 208, kSmallFonts),
+      ActivityLabel("Label2", 304, 48, kSmallFonts, {}, text::kActivityAtStart),
       EventList("EventList", 8, 64, 321, 137, kSmallFonts),
       About("About", 8, 208, 57, 25, kArial, "Info about product", text::kAboutCaption),
       ButtonMin("ButtonMin", 256, 208, 73, 25, kArial, "Minimize dialog to icon",
                 text::kMinimizeCaption) {
   const std::initializer_list<const Component *> components = {
-      &LabelName, &LabelTitleVersion, &LabelVersion, &ImageIcon, &LabelCredit, &Image1, &Label1,
-      &Label2,    &EventList,         &About,        &ButtonMin};
+      &LabelName,        &LabelTitleVersion, &LabelVersion, &ImageIcon, &LabelCredit, &Image1,
+      &QueueStatusLabel, &ActivityLabel,     &EventList,    &About,     &ButtonMin};
   for (const Component *c : components) AddComponent(*c);
   Di.Services = this;
   ButtonClicked = [this](std::string_view name) { ClickButton(name); };
@@ -43,42 +43,42 @@ TDrvForm::TDrvForm()
   Thread.reset();
 }
 
-TDrvForm::~TDrvForm() {
+Driver::~Driver() {
   StopThread();
   Di.Client = nullptr;
   Client.reset();
   Di.Services = nullptr;
 }
 
-void TDrvForm::AddEvent(std::string_view line) {
+void Driver::AddEvent(std::string_view line) {
   EventList.AddKeepingNewest(line, kEventListLines);
 }
 
-void TDrvForm::AddStatusLine(std::string_view line) {
+void Driver::AddStatusLine(std::string_view line) {
   // Status lines stand outside the 12-line rule, so the list may grow past 12
   // for a while; the ceiling only keeps a driver that reconnects for months
   // from growing it without end.
   EventList.AddKeepingNewest(line, kStatusLineCeiling);
 }
 
-void TDrvForm::PostEvent(std::string_view line) {
+void Driver::PostEvent(std::string_view line) {
   Di.PendingEvent = line;  // cut to 255
   Synchronize([this] { AddToMemo(); });
 }
 
-void TDrvForm::Synchronize(const std::function<void()> &fn) {
+void Driver::Synchronize(const std::function<void()> &fn) {
   Loop.Send(fn);
 }
 
-void TDrvForm::Wake() {
+void Driver::Wake() {
   if (Thread) Thread->Wake();
 }
 
-void TDrvForm::AddToMemo() {
+void Driver::AddToMemo() {
   zl::AddToMemo(Di);
 }
 
-void TDrvForm::AboutClick() {
+void Driver::AboutClick() {
   AddEvent(" ");
   AddEvent(text::kDriverInfo);
   AddEvent(text::AboutPurpose());
@@ -87,11 +87,11 @@ void TDrvForm::AboutClick() {
   AddEvent(" ");
 }
 
-void TDrvForm::ButtonMinClick() {
+void Driver::ButtonMinClick() {
   Minimize();
 }
 
-bool TDrvForm::ClickButton(std::string_view name) {
+bool Driver::ClickButton(std::string_view name) {
   if (name == About.Name) {
     AboutClick();
   } else if (name == ButtonMin.Name) {
@@ -102,7 +102,7 @@ bool TDrvForm::ClickButton(std::string_view name) {
   return true;
 }
 
-void TDrvForm::DriverProc(int32_t code, int32_t p1, int32_t p2) {
+void Driver::DriverProc(int32_t code, int32_t p1, int32_t p2) {
   switch (code) {
     case 0:
       Hide();
@@ -132,7 +132,7 @@ void TDrvForm::DriverProc(int32_t code, int32_t p1, int32_t p2) {
   }
 }
 
-void TDrvForm::QueryProc(int32_t code, int32_t param) {
+void Driver::QueryProc(int32_t code, int32_t param) {
   if (code != 8) return;
   switch (param) {
     case 0:
