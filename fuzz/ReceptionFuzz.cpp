@@ -20,8 +20,8 @@
 
 #include "FuzzDriver.h"
 #include "driver/HostData.h"
-#include "protocol/Checksum.h"
 #include "protocol/Reception.h"
+#include "util/Checksum.h"
 
 namespace {
 

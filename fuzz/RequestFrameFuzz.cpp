@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "FuzzDriver.h"
-#include "protocol/Checksum.h"
 #include "protocol/RequestFrames.h"
+#include "util/Checksum.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "config/Real6.h"
-#include "port/Text.h"
+#include "util/Real6.h"
+#include "util/Text.h"
 
 namespace zl {
 

@@ -1,6 +1,6 @@
 #include "config/Keywords.h"
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

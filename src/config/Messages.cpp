@@ -1,6 +1,6 @@
 #include "config/Messages.h"
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl::msg {
 

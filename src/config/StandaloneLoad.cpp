@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "config/ParameterFile.h"
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

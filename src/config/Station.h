@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "config/Real6.h"
-#include "port/Text.h"
+#include "util/Real6.h"
+#include "util/Text.h"
 
 namespace zl {
 

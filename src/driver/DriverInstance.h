@@ -31,14 +31,14 @@
 #include <mutex>
 
 #include "config/GlobalSettings.h"
-#include "config/Real6.h"
 #include "config/Station.h"
 #include "driver/DebugLog.h"
 #include "driver/Services.h"
 #include "net/LineClient.h"
-#include "port/Text.h"
 #include "protocol/QueuedRequest.h"
 #include "protocol/RequestIndex.h"
+#include "util/Real6.h"
+#include "util/Text.h"
 
 namespace zl {
 

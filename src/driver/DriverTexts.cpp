@@ -1,6 +1,6 @@
 #include "driver/DriverTexts.h"
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl::text {
 #define ZL_KEPT_TEXT(function, utf8)                        \

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "driver/ThreadCalls.h"
-#include "exchange/Encodings.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
 #include "protocol/RequestQueues.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

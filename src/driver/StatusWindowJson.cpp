@@ -6,7 +6,7 @@
 #include <string>
 
 #include "driver/Driver.h"
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

@@ -11,11 +11,11 @@
 #endif
 
 #include "exchange/ChannelMap.h"
-#include "exchange/Encodings.h"
 #include "exchange/HostNotify.h"
 #include "exchange/HostValueIo.h"
 #include "exchange/VariableRequests.h"
 #include "protocol/RequestQueues.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "exchange/ChannelMap.h"
-#include "exchange/Encodings.h"
 #include "exchange/HostNotify.h"
 #include "exchange/HostValueIo.h"
 #include "exchange/SampleMemory.h"
 #include "exchange/VariableRequests.h"
 #include "protocol/RequestQueues.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "config/Real6.h"
+#include "util/Real6.h"
 
 namespace zl {
 

@@ -6,11 +6,11 @@
 
 #include "config/ParameterFile.h"
 #include "driver/DriverInstance.h"
-#include "exchange/Encodings.h"
 #include "exchange/SampleBuffer.h"
 #include "port/DrivePath.h"
 #include "port/File.h"
 #include "protocol/RequestQueues.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "driver/DriverInstance.h"
-#include "exchange/Encodings.h"
 #include "protocol/RequestQueues.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

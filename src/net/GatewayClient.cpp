@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

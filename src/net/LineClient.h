@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 

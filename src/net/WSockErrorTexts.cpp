@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

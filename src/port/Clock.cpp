@@ -10,7 +10,7 @@
 #include <atomic>
 #include <string_view>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 

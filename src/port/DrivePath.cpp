@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

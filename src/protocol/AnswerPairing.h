@@ -17,7 +17,7 @@
 #define ZL_PROTOCOL_ANSWERPAIRING_H
 
 #include "config/GlobalSettings.h"
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 

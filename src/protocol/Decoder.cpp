@@ -4,10 +4,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "exchange/Encodings.h"
 #include "exchange/SampleBuffer.h"
 #include "protocol/DeferredDebug.h"
 #include "protocol/RequestFrames.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

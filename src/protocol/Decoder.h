@@ -22,7 +22,7 @@
 #include <string>
 
 #include "driver/DriverInstance.h"
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 

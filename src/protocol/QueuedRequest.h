@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "config/Station.h"
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl {
 

@@ -2,11 +2,11 @@
 
 #include <mutex>
 
-#include "exchange/Encodings.h"
 #include "protocol/AnswerPairing.h"
-#include "protocol/Checksum.h"
 #include "protocol/Decoder.h"
 #include "protocol/DeferredDebug.h"
+#include "util/Checksum.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "exchange/Encodings.h"
-#include "protocol/Checksum.h"
+#include "util/Checksum.h"
+#include "util/Encodings.h"
 
 namespace zl {
 

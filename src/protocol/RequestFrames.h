@@ -16,8 +16,8 @@
 
 #include "config/GlobalSettings.h"
 #include "driver/DriverInstance.h"
-#include "port/Text.h"
 #include "protocol/QueuedRequest.h"
+#include "util/Text.h"
 
 namespace zl {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "exchange/Encodings.h"
-#include "port/Text.h"
+#include "util/Encodings.h"
+#include "util/Text.h"
 
 namespace zl {
 

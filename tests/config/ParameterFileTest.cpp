@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <set>
 
-#include "port/Text.h"
 #include "support/ConfigFixture.h"
+#include "util/Text.h"
 
 namespace zl {
 namespace {

@@ -4,10 +4,10 @@
 #include <random>
 
 #include "EngineFixture.h"
-#include "exchange/Encodings.h"
 #include "protocol/Decoder.h"
 #include "protocol/RequestFrames.h"
 #include "support/TestSupport.h"
+#include "util/Encodings.h"
 
 namespace zl::test {
 namespace {

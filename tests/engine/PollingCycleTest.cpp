@@ -5,12 +5,12 @@
 #include "EngineFixture.h"
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
-#include "exchange/Encodings.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
 #include "protocol/RequestQueues.h"
 #include "support/TestSupport.h"
+#include "util/Encodings.h"
 
 namespace zl::test {
 namespace {

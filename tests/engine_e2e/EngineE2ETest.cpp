@@ -16,7 +16,6 @@
 #include "driver/CommThread.h"
 #include "driver/DriverInstance.h"
 #include "driver/EventLines.h"
-#include "exchange/Encodings.h"
 #include "net/GatewayClient.h"
 #include "port/Clock.h"
 #include "port/MessageLoop.h"
@@ -27,6 +26,7 @@
 #include "support/EngineLine.h"
 #include "support/Loopback.h"
 #include "support/TestSupport.h"
+#include "util/Encodings.h"
 #include "zlsim/Simulator.h"
 
 namespace zl::test {

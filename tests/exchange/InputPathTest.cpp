@@ -5,12 +5,12 @@
 #include <bit>
 #include <cmath>
 
-#include "exchange/Encodings.h"
 #include "exchange/InputPath.h"
 #include "exchange/SampleBuffer.h"
 #include "protocol/RequestQueues.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
+#include "util/Encodings.h"
 
 namespace zl {
 namespace {

@@ -5,11 +5,11 @@
 #include <bit>
 #include <cmath>
 
-#include "exchange/Encodings.h"
 #include "exchange/OutputPath.h"
 #include "protocol/RequestQueues.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
+#include "util/Encodings.h"
 
 namespace zl {
 namespace {

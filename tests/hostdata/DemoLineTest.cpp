@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "exchange/Encodings.h"
 #include "support/Bytes.h"
 #include "support/HostCalls.h"
 #include "support/HostSession.h"
 #include "support/TestSupport.h"
+#include "util/Encodings.h"
 #include "zlnetdrv.h"
 #include "zlsim/Simulator.h"
 

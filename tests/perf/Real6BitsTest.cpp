@@ -9,7 +9,7 @@
 #include <limits>
 #include <random>
 
-#include "config/Real6.h"
+#include "util/Real6.h"
 
 namespace zl {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/Checksum.h"
 #include "support/Bytes.h"
 #include "support/ConfigFixture.h"
 #include "support/TestSupport.h"
+#include "util/Checksum.h"
 
 namespace zl {
 namespace {

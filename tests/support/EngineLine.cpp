@@ -1,7 +1,7 @@
 #include "support/EngineLine.h"
 
-#include "protocol/Checksum.h"
 #include "support/ConfigFixture.h"
+#include "util/Checksum.h"
 
 namespace zl::test::engine {
 

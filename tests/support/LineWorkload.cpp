@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "config/Real6.h"
-#include "exchange/Encodings.h"
+#include "util/Encodings.h"
+#include "util/Real6.h"
 
 namespace zl::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl::test {
 

@@ -13,9 +13,9 @@
 #include <sstream>
 
 #include "PollLine.h"
-#include "exchange/Encodings.h"
 #include "support/Bytes.h"
 #include "support/HostSession.h"
+#include "util/Encodings.h"
 
 namespace zl::test {
 namespace {

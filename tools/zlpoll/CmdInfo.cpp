@@ -1,7 +1,7 @@
 // info: what the driver reads in the parameter file, station by station.
 #include <cstdio>
 
-#include "port/Text.h"
+#include "util/Text.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/Options.h"
 #include "zlpoll/ParamFile.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "port/Text.h"
+#include "util/Text.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
 #include "zlpoll/ParamFile.h"

@@ -14,7 +14,7 @@
 #include <memory>
 #include <utility>
 
-#include "port/Text.h"
+#include "util/Text.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"

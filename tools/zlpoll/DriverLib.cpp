@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "port/Text.h"
+#include "util/Text.h"
 
 #ifndef ZLPOLL_LIBDIR
 #define ZLPOLL_LIBDIR "lib"

@@ -4,8 +4,8 @@
 #include <bit>
 
 #include "exchange/HostValueIo.h"
-#include "port/Text.h"
 #include "protocol/RequestFrames.h"
+#include "util/Text.h"
 
 namespace zl::poll {
 

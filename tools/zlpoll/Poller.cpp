@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "port/Text.h"
+#include "util/Text.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
 #include "zlpoll/ParamFile.h"

@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "config/Station.h"
-#include "exchange/Encodings.h"
 #include "port/Clock.h"
+#include "util/Encodings.h"
 
 namespace zl::sim {
 

@@ -1,6 +1,6 @@
 #include "zlsim/LineFrames.h"
 
-#include "protocol/Checksum.h"
+#include "util/Checksum.h"
 
 namespace zl::sim {
 

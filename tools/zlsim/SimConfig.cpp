@@ -7,7 +7,7 @@
 
 #include "config/ParameterFile.h"
 #include "driver/DriverInstance.h"
-#include "port/Text.h"
+#include "util/Text.h"
 
 namespace zl::sim {
 

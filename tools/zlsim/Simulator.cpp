@@ -17,8 +17,8 @@
 #include <deque>
 #include <map>
 
-#include "port/Text.h"
-#include "protocol/Checksum.h"
+#include "util/Checksum.h"
+#include "util/Text.h"
 #include "zlsim/LineFrames.h"
 
 namespace zl::sim {

@@ -1,4 +1,4 @@
-#include "exchange/Encodings.h"
+#include "util/Encodings.h"
 
 #include <algorithm>
 #include <bit>

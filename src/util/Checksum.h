@@ -1,6 +1,6 @@
 // The ZL2 checksum: the exclusive-or of every byte it covers.
-#ifndef ZL_PROTOCOL_CHECKSUM_H
-#define ZL_PROTOCOL_CHECKSUM_H
+#ifndef ZL_UTIL_CHECKSUM_H
+#define ZL_UTIL_CHECKSUM_H
 
 #include <cstddef>
 #include <cstdint>
@@ -26,4 +26,4 @@ inline bool MessageChecksumOk(std::string_view message) {
 
 }  // namespace zl
 
-#endif  // ZL_PROTOCOL_CHECKSUM_H
+#endif  // ZL_UTIL_CHECKSUM_H

@@ -11,8 +11,8 @@
 //   bytes 1..4  fraction bits 0..31
 //   byte 5      bits 0..6: fraction bits 32..38; bit 7: sign (1 = negative)
 //   value = (-1)^sign * (1 + fraction / 2^39) * 2^(exponent - 129)
-#ifndef ZL_CONFIG_REAL6_H
-#define ZL_CONFIG_REAL6_H
+#ifndef ZL_UTIL_REAL6_H
+#define ZL_UTIL_REAL6_H
 
 #include <cstdint>
 
@@ -44,4 +44,4 @@ inline void AddTo(Real6 &x, double d) {
 
 }  // namespace zl
 
-#endif  // ZL_CONFIG_REAL6_H
+#endif  // ZL_UTIL_REAL6_H

@@ -1,4 +1,4 @@
-#include "config/Real6.h"
+#include "util/Real6.h"
 
 #include <bit>
 #include <cmath>

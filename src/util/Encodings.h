@@ -1,8 +1,9 @@
 // Value encodings shared by the input and output paths, the frame builder and
 // the response decoder: the controllers' 3-byte real, the IEEE single of QQ
-// variables, truncation to integers, BCD bytes, and the small text and bit
-// helpers. All of them are pure functions; none allocates on the heap (texts
-// come back as fixed-capacity ShortStr values).
+// variables, truncation to integers, BCD bytes, and the small text helpers
+// (the bit helpers live in util/Bits.h, included here). All of them are pure
+// functions; none allocates on the heap (texts come back as fixed-capacity
+// ShortStr values).
 //
 // 3-byte real, bytes in the order they are stored and sent:
 //   byte 0   bit 7 sign (1 = negative), bits 6..0 exponent E, excess 64
@@ -10,14 +11,15 @@
 //   byte 2   fraction bits 7..0
 //   value = (-1)^sign * (1 + F / 65536) * 2^(E - 64); 00 00 00 is 0.
 // Every value of this format is held exactly by a double and by a Real6.
-#ifndef ZL_EXCHANGE_ENCODINGS_H
-#define ZL_EXCHANGE_ENCODINGS_H
+#ifndef ZL_UTIL_ENCODINGS_H
+#define ZL_UTIL_ENCODINGS_H
 
 #include <cstdint>
 #include <string_view>
 
-#include "config/Real6.h"
-#include "port/Text.h"
+#include "util/Bits.h"
+#include "util/Real6.h"
+#include "util/Text.h"
 
 namespace zl {
 
@@ -69,27 +71,7 @@ Str255 TextFromCString(const char *field);
 // The text's first 80 characters followed by a NUL, into a 256-byte field.
 void CStringFromText(std::string_view text, char (&field)[256]);
 
-// Bits are numbered from 0 at the least significant; a bit number outside the
-// width tests false and changes nothing.
-inline bool TestBit(uint8_t value, int bit) {
-  return bit >= 0 && bit < 8 && ((value >> bit) & 1u) != 0;
-}
-inline bool TestBit(uint16_t value, int bit) {
-  return bit >= 0 && bit < 16 && ((value >> bit) & 1u) != 0;
-}
-inline uint8_t SetBit(uint8_t value, int bit) {
-  return bit >= 0 && bit < 8 ? static_cast<uint8_t>(value | (1u << bit)) : value;
-}
-inline uint16_t ClearBit(uint16_t value, int bit) {
-  return bit >= 0 && bit < 16 ? static_cast<uint16_t>(value & ~(1u << bit)) : value;
-}
-// 2^n kept in 8 or 16 bits (0 once n reaches the width), or as a real.
-inline uint8_t PowerOfTwo8(int n) {
-  return n >= 0 && n < 8 ? static_cast<uint8_t>(1u << n) : 0;
-}
-inline uint16_t PowerOfTwo16(int n) {
-  return n >= 0 && n < 16 ? static_cast<uint16_t>(1u << n) : 0;
-}
+// 2^n as a real.
 double PowerOfTwoReal(int n);
 
 // A real as decimal text, fixed point with the given number of decimals (no
@@ -104,4 +86,4 @@ Str255 HexText(std::string_view bytes);
 
 }  // namespace zl
 
-#endif  // ZL_EXCHANGE_ENCODINGS_H
+#endif  // ZL_UTIL_ENCODINGS_H

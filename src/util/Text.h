@@ -5,8 +5,8 @@
 // result is cut, never rejected. ShortStr<N> is that string: it never
 // allocates, and every operation that would grow it past N keeps the first N
 // bytes. Bytes are Windows-1250, as the host and the parameter file expect.
-#ifndef ZL_PORT_TEXT_H
-#define ZL_PORT_TEXT_H
+#ifndef ZL_UTIL_TEXT_H
+#define ZL_UTIL_TEXT_H
 
 #include <algorithm>
 #include <cstddef>
@@ -126,4 +126,4 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace zl
 
-#endif  // ZL_PORT_TEXT_H
+#endif  // ZL_UTIL_TEXT_H

@@ -1,4 +1,4 @@
-#include "port/Text.h"
+#include "util/Text.h"
 
 #include <array>
 
