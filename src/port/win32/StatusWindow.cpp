@@ -30,6 +30,7 @@ namespace {
 
 constexpr UINT kRefreshMessage = WM_APP + 20;  // wParam: component index + 1; 0: the form
 constexpr int kFirstControlId = 100;
+// The window class keeps its name: other programs may find the window by it.
 const wchar_t kClassName[] = L"ZLNETDRV.TDrvForm";
 
 HINSTANCE ThisModule();
