@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "config/ParameterFile.h"
+#include "core/SampleState.h"
 #include "driver/DriverInstance.h"
 #include "exchange/SampleBuffer.h"
 #include "port/DrivePath.h"

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "config/Station.h"
+#include "config/StationConfig.h"
 
 namespace zl::poll {
+
+using Station = StationConfig;
 
 enum class Group {
   BI,   // binary inputs, out_read_BI

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "config/Station.h"
+#include "config/StationConfig.h"
 #include "port/Clock.h"
 #include "util/Encodings.h"
 

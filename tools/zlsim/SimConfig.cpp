@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "config/ParameterFile.h"
-#include "driver/DriverInstance.h"
+#include "config/ParameterSet.h"
 #include "util/Text.h"
 
 namespace zl::sim {
@@ -22,14 +21,14 @@ std::vector<SimMemoryItem> CopyMemoryList(const MemoryItemDef *list, int count) 
 
 }  // namespace
 
-SimConfig ConfigFromDriver(const DriverInstance &di) {
+SimConfig ConfigFromDriver(const ParameterSet &di) {
   SimConfig config;
   config.Prefix = di.Global.Prefix.str();
   config.Suffix = di.Global.Suffix.str();
   config.PreSuffix = di.Global.PreSuffix.str();
   config.DriverAddress = di.Global.Address;
-  for (int n = 1; n <= di.StationCount; ++n) {
-    const Station *st = di.StationAt(n);
+  for (int n = 1; n <= di.StationCount(); ++n) {
+    const StationConfig *st = di.At(n);
     if (!st) continue;
     SimStation s;
     s.Number = n;
@@ -77,9 +76,9 @@ bool LoadSimConfig(const std::string &path, SimConfig &config, std::string &erro
     error = "cannot read the parameter file " + path;
     return false;
   }
-  auto di = std::make_unique<DriverInstance>();
-  if (!LoadParameterFileStandalone(*di, full, error)) return false;
-  config = ConfigFromDriver(*di);
+  auto set = std::make_unique<ParameterSet>();
+  if (!ReadParameterFile(full, *set, error)) return false;
+  config = ConfigFromDriver(*set);
   return true;
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 namespace zl {
-struct DriverInstance;
+struct ParameterSet;
 }
 
 namespace zl::sim {
@@ -65,7 +65,7 @@ struct SimConfig {
 };
 
 // Copies the loaded stations 1..StationCount and the framing settings.
-SimConfig ConfigFromDriver(const DriverInstance &di);
+SimConfig ConfigFromDriver(const ParameterSet &di);
 
 // Loads a parameter file with the driver's reader. On failure answers false
 // with the reader's message (UTF-8) in error.
