@@ -9,7 +9,7 @@
 #include "driver/ThreadCalls.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 
 namespace zl {
 

@@ -11,7 +11,7 @@
 #include "port/Beep.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 
 namespace zl {
 

@@ -7,7 +7,7 @@
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {

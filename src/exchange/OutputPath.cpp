@@ -13,7 +13,7 @@
 #include "exchange/HostValueIo.h"
 #include "exchange/SampleMemory.h"
 #include "exchange/VariableRequests.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "exchange/SampleBuffer.h"
+#include "core/SampleBuffer.h"
 #include "protocol/DeferredDebug.h"
 #include "protocol/RequestFrames.h"
 #include "util/Encodings.h"
