@@ -88,6 +88,8 @@ uint32_t GetDriverInfo(uint32_t, char *text) {
 
 void *MakeDriver(void) {
   return Guarded<void *>(nullptr, []() -> void * {
+    // The language is the process's choice, read before the window gets its texts.
+    zl::SetLanguage(zl::LanguageFromEnvironment());
     // One driver per library: a second MakeDriver replaces the first, which no
     // handle can reach any more, so it is stopped and freed here.
     Driver *previous = zl::g_driver.exchange(nullptr);

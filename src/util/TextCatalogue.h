@@ -1,6 +1,7 @@
 // A language's catalogue: one wording for every TextId, in the enum's order,
 // and the socket error texts. Each language is one file of this form
-// (TextsCzech.cpp); Texts.cpp picks the one the driver speaks.
+// (TextsCzech.cpp, TextsEnglish.cpp); Texts.cpp picks the one the driver
+// speaks.
 #ifndef ZL_UTIL_TEXTCATALOGUE_H
 #define ZL_UTIL_TEXTCATALOGUE_H
 
@@ -27,6 +28,7 @@ constexpr bool IsComplete(const TextEntry (&table)[N]) {
 }
 
 extern const TextCatalogue kCzechCatalogue;
+extern const TextCatalogue kEnglishCatalogue;
 
 }  // namespace zl
 

@@ -5,7 +5,7 @@
 // shows, converted once and kept for the life of the process (a thread still
 // running at exit must not see them go).
 //
-// A language is one table in TextsCzech.cpp's form: one wording for every
+// A language is one table in the form of TextsCzech.cpp and TextsEnglish.cpp: one wording for every
 // TextId, checked at compile time to be complete and in order.
 #ifndef ZL_UTIL_TEXTS_H
 #define ZL_UTIL_TEXTS_H
@@ -97,6 +97,18 @@ enum class TextId : uint16_t {
   TcpInit,
   Count
 };
+
+// The languages the driver speaks. Czech is the driver's own and the default.
+enum class Language : uint8_t { Czech, English };
+
+// The language of ZLNETDRV_LANG: English for "en" (any case, and "en_..."
+// forms), Czech for anything else or when it is not set.
+Language LanguageFromEnvironment();
+
+// Sets the language of every later text, process-wide (the host sets it before
+// MakeDriver, which reads it from the environment).
+void SetLanguage(Language language);
+Language CurrentLanguage();
 
 // The text in the driver's language, Windows-1250.
 const std::string &Say(TextId id);
