@@ -30,14 +30,16 @@
 #include <memory>
 #include <mutex>
 
+#include "util/ThreadSafety.h"
+
 #include "config/GlobalSettings.h"
-#include "core/SampleState.h"
-#include "core/Station.h"
 #include "core/DebugLog.h"
-#include "core/Services.h"
 #include "core/LineClient.h"
 #include "core/QueuedRequest.h"
 #include "core/RequestIndex.h"
+#include "core/SampleState.h"
+#include "core/Services.h"
+#include "core/Station.h"
 #include "util/Real6.h"
 #include "util/Text.h"
 
@@ -56,18 +58,19 @@ struct DriverInstance {
 
   // --- sample memory (DataLock)
   std::unique_ptr<SampleRow[]> SampleTable;  // rows 1..528 at [0..527]
-  uint8_t SampleStation = 1;
-  uint8_t SampleBlock = 1;      // 1..3
-  uint16_t SampleRowIndex = 1;  // 1..528
-  uint8_t SampleAltKinds = 0;
-  uint8_t SampleTransferStation = 1;
-  uint8_t SampleBusy = 0;
-  uint8_t SampleFileWritten = 0;
-  uint8_t *SampleBufferAddress = nullptr;  // the host's block, 0 until SetBufferAddr
+  uint8_t SampleStation GUARDED_BY(DataLock) = 1;
+  uint8_t SampleBlock GUARDED_BY(DataLock) = 1;      // 1..3
+  uint16_t SampleRowIndex GUARDED_BY(DataLock) = 1;  // 1..528
+  uint8_t SampleAltKinds GUARDED_BY(DataLock) = 0;
+  uint8_t SampleTransferStation GUARDED_BY(DataLock) = 1;
+  uint8_t SampleBusy GUARDED_BY(DataLock) = 0;
+  uint8_t SampleFileWritten GUARDED_BY(DataLock) = 0;
+  uint8_t *SampleBufferAddress GUARDED_BY(DataLock) =
+      nullptr;  // the host's block, 0 until SetBufferAddr
   // A transfer runs from its start until each of its 88 blocks has been
   // stored once; sample blocks that come at any other time store nothing.
-  uint8_t SampleTransferRunning = 0;
-  std::bitset<88> SampleBlocksIn;
+  uint8_t SampleTransferRunning GUARDED_BY(DataLock) = 0;
+  std::bitset<88> SampleBlocksIn GUARDED_BY(DataLock);
 
   // --- configuration load
   char ErrorText[256] = {};  // NUL-terminated, at most 80 characters
@@ -83,23 +86,23 @@ struct DriverInstance {
   GlobalSettings Global;
 
   // --- polling cycle (DataLock)
-  uint8_t CurrentKind = 0;     // low byte of the kind in flight
-  uint8_t CurrentStation = 1;  // station of the frame in flight, 0 for none
+  uint8_t CurrentKind GUARDED_BY(DataLock) = 0;     // low byte of the kind in flight
+  uint8_t CurrentStation GUARDED_BY(DataLock) = 1;  // station of the frame in flight, 0 for none
 
   DebugLog Log;
 
   // --- clocks and reception counters (DataLock)
-  Real6 SecondsSinceAnswer;    // since an answer was last stored
-  Real6 SecondsSinceTransmit;  // since the last frame was sent
-  int32_t LastTick = 0;        // DayCentiseconds at the last housekeeping
-  Real6 PrefixCount;
-  Real6 MessageCount;
+  Real6 SecondsSinceAnswer GUARDED_BY(DataLock);    // since an answer was last stored
+  Real6 SecondsSinceTransmit GUARDED_BY(DataLock);  // since the last frame was sent
+  int32_t LastTick GUARDED_BY(DataLock) = 0;        // DayCentiseconds at the last housekeeping
+  Real6 PrefixCount GUARDED_BY(DataLock);
+  Real6 MessageCount GUARDED_BY(DataLock);
   // Messages that came while a request waited and were not its answer: they
   // are decoded as the controllers' own messages and the wait goes on.
-  uint32_t UnpairedCount = 0;
+  uint32_t UnpairedCount GUARDED_BY(DataLock) = 0;
   // Messages dropped unread: the driver's own frames coming back, and
   // messages that name no configured station.
-  uint32_t StrayCount = 0;
+  uint32_t StrayCount GUARDED_BY(DataLock) = 0;
 
   // --- polling cycle (communication thread; DataLock where the host reads)
   uint8_t PrimarySent = 0;
@@ -118,14 +121,14 @@ struct DriverInstance {
   QueuedRequest SentRequest;
 
   // --- queues (QueueLock) and reception (StoreLock / DataLock)
-  std::deque<ReceivedMessage> ReceiveStore;  // StoreLock
-  std::list<QueuedRequest> PrimaryQueue;     // QueueLock: writes
-  std::list<QueuedRequest> SecondaryQueue;   // QueueLock: reads
-  RequestIndex PrimaryIndex;                 // QueueLock: counts over PrimaryQueue
-  RequestIndex SecondaryIndex;               // QueueLock: counts over SecondaryQueue
-  Str255 PrefixWindow;                       // DataLock
-  Str255 LastRequestFrame;                   // DataLock
-  Str255 MessageBuffer;                      // DataLock
+  std::deque<ReceivedMessage> ReceiveStore GUARDED_BY(StoreLock);  // StoreLock
+  std::list<QueuedRequest> PrimaryQueue GUARDED_BY(QueueLock);     // QueueLock: writes
+  std::list<QueuedRequest> SecondaryQueue GUARDED_BY(QueueLock);   // QueueLock: reads
+  RequestIndex PrimaryIndex GUARDED_BY(QueueLock);    // QueueLock: counts over PrimaryQueue
+  RequestIndex SecondaryIndex GUARDED_BY(QueueLock);  // QueueLock: counts over SecondaryQueue
+  Str255 PrefixWindow GUARDED_BY(DataLock);           // DataLock
+  Str255 LastRequestFrame GUARDED_BY(DataLock);       // DataLock
+  Str255 MessageBuffer GUARDED_BY(DataLock);          // DataLock
 
   LineState Line;  // LineTag, CycleState
 
@@ -135,12 +138,12 @@ struct DriverInstance {
   Str255 PendingEvent;  // written by the communication thread only
 
   // --- output path flags
-  uint8_t ReadSuspended = 0;  // DataLock
+  uint8_t ReadSuspended GUARDED_BY(DataLock) = 0;  // DataLock
   std::atomic<uint8_t> StationOnline{0};
   std::atomic<uint8_t> QueueBusy{0};
-  uint8_t ForceEnable = 0;    // DataLock
-  uint16_t ForceChannel = 0;  // DataLock
-  Real6 ForceValue;           // DataLock
+  uint8_t ForceEnable GUARDED_BY(DataLock) = 0;    // DataLock
+  uint16_t ForceChannel GUARDED_BY(DataLock) = 0;  // DataLock
+  Real6 ForceValue GUARDED_BY(DataLock);           // DataLock
 
   // --- services (not owned)
   DriverServices *Services = nullptr;
@@ -149,9 +152,9 @@ struct DriverInstance {
   // --- the channel map, built once after a successful load
   std::shared_ptr<const ChannelIndex> Channels;
 
-  mutable std::mutex DataLock;
-  mutable std::mutex QueueLock;
-  mutable std::mutex StoreLock;
+  mutable Mutex DataLock;
+  mutable Mutex QueueLock;
+  mutable Mutex StoreLock;
 
   // Convenience: WriteDebugLine(label, text).
   void Debug(std::string_view label, std::string_view text) { Log.Write(label, text); }

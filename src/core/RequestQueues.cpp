@@ -54,7 +54,7 @@ struct BusyQueue {
   }
 
   DriverInstance &di;
-  std::lock_guard<std::mutex> lock;
+  MutexLock lock;
   std::list<QueuedRequest> &list;
   RequestIndex &index;
 };
@@ -74,7 +74,7 @@ bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, i
                               definition, nextSerial.fetch_add(1, std::memory_order_relaxed)};
 
   WaitWhileQueueBusy(di);
-  std::lock_guard<std::mutex> lock(di.QueueLock);
+  MutexLock lock(di.QueueLock);
   auto &list = ListOf(di, queue);
   auto &counts = IndexOf(di, queue);
   counts.SyncWith(list);
@@ -156,12 +156,12 @@ void CompressReads(DriverInstance &di) {
 }
 
 std::size_t Count(const DriverInstance &di, QueueId queue) {
-  std::lock_guard<std::mutex> lock(di.QueueLock);
+  MutexLock lock(di.QueueLock);
   return ListOf(di, queue).size();
 }
 
 bool CopyHead(const DriverInstance &di, QueueId queue, QueuedRequest &head) {
-  std::lock_guard<std::mutex> lock(di.QueueLock);
+  MutexLock lock(di.QueueLock);
   const auto &list = ListOf(di, queue);
   if (list.empty()) return false;
   head = list.front();
@@ -169,14 +169,14 @@ bool CopyHead(const DriverInstance &di, QueueId queue, QueuedRequest &head) {
 }
 
 const void *HeadIdentity(const DriverInstance &di, QueueId queue) {
-  std::lock_guard<std::mutex> lock(di.QueueLock);
+  MutexLock lock(di.QueueLock);
   const auto &list = ListOf(di, queue);
   return list.empty() ? nullptr : &list.front();
 }
 
 bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3) {
   WaitWhileQueueBusy(di);
-  std::lock_guard<std::mutex> lock(di.QueueLock);
+  MutexLock lock(di.QueueLock);
   di.SecondaryIndex.SyncWith(di.SecondaryQueue);
   return di.SecondaryIndex.DescriptorPending(DescriptorKey(a1, a2, a3));
 }
@@ -184,7 +184,7 @@ bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3) {
 Str255 QueueStatusText(const DriverInstance &di) {
   std::size_t primaryCount, secondaryCount;
   {
-    std::lock_guard<std::mutex> lock(di.QueueLock);
+    MutexLock lock(di.QueueLock);
     primaryCount = di.PrimaryQueue.size();
     secondaryCount = di.SecondaryQueue.size();
   }

@@ -32,49 +32,50 @@ enum class QueueId : uint8_t { Primary, Secondary };
 // request strictly between them drops the new one (silently). Data is cut to
 // 255 bytes. Answers whether the request was appended.
 bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, int16_t index,
-             std::string_view data = {}, const MemoryBlock *definition = nullptr);
+             std::string_view data = {}, const MemoryBlock *definition = nullptr)
+    EXCLUDES(di.QueueLock);
 
 // Unlinks and frees the head (nothing when the queue is empty).
-void RemoveHead(DriverInstance &di, QueueId queue);
+void RemoveHead(DriverInstance &di, QueueId queue) EXCLUDES(di.QueueLock);
 
 // The same, only when the head is still the entry whose copy (CopyHead) the
 // caller holds: a queue cleared and refilled meanwhile is left alone. Answers
 // whether it acted.
-bool RemoveHeadIf(DriverInstance &di, QueueId queue, uint64_t serial);
+bool RemoveHeadIf(DriverInstance &di, QueueId queue, uint64_t serial) EXCLUDES(di.QueueLock);
 
 // Removes every request.
-void Clear(DriverInstance &di, QueueId queue);
+void Clear(DriverInstance &di, QueueId queue) EXCLUDES(di.QueueLock);
 
 // Moves the head to the tail; a queue of fewer than two requests stays as it is.
-void Rotate(DriverInstance &di, QueueId queue);
+void Rotate(DriverInstance &di, QueueId queue) EXCLUDES(di.QueueLock);
 
 // Rotate, only when the head is still the entry of that serial.
-bool RotateIf(DriverInstance &di, QueueId queue, uint64_t serial);
+bool RotateIf(DriverInstance &di, QueueId queue, uint64_t serial) EXCLUDES(di.QueueLock);
 
 // Merges runs of single-object QQ reads (kind 16) of one station in the
 // SecondaryQueue into their first request: a successor joins when it is a
 // kind-16 read of the same station whose Data is exactly one 3-byte
 // descriptor, neither its descriptor nor the first one of the run is three
 // zero bytes, and the run holds fewer than 60 descriptors.
-void CompressReads(DriverInstance &di);
+void CompressReads(DriverInstance &di) EXCLUDES(di.QueueLock);
 
-std::size_t Count(const DriverInstance &di, QueueId queue);
+std::size_t Count(const DriverInstance &di, QueueId queue) EXCLUDES(di.QueueLock);
 
 // A copy of the head (the polling cycle works on a copy); false when empty.
-bool CopyHead(const DriverInstance &di, QueueId queue, QueuedRequest &head);
+bool CopyHead(const DriverInstance &di, QueueId queue, QueuedRequest &head) EXCLUDES(di.QueueLock);
 
 // An identity of the head request, stable while it stays queued (rotations
 // included); nullptr when the queue is empty. Lets the cycle see that a
 // rotation has brought its starting head back round.
-const void *HeadIdentity(const DriverInstance &di, QueueId queue);
+const void *HeadIdentity(const DriverInstance &di, QueueId queue) EXCLUDES(di.QueueLock);
 
 // True when a QQ read (kind 16) in the SecondaryQueue holds the descriptor
 // (a1, a2, a3), whatever its station. Waits for QueueBusy as Enqueue does.
-bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3);
+bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3) EXCLUDES(di.QueueLock);
 
 // "Primární fronta (pro zápis)  : " n CR "Sekundární fronta (pro čtení) : " m,
 // in Windows-1250, cut to 255 bytes.
-Str255 QueueStatusText(const DriverInstance &di);
+Str255 QueueStatusText(const DriverInstance &di) EXCLUDES(di.QueueLock);
 
 }  // namespace zl
 

@@ -37,7 +37,7 @@ bool SampleBufferAccepted(uint32_t number, uint8_t type, uint16_t size) {
 
 void InitSampleBuffer(DriverInstance &di, void *block) {
   auto *b = static_cast<uint8_t *>(block);
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   di.SampleBufferAddress = b;
   if (!b) return;
   Store<uint16_t>(b, 0, 0);

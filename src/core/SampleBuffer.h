@@ -20,9 +20,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace zl {
+#include "core/DriverInstance.h"
 
-struct DriverInstance;
+namespace zl {
 
 constexpr uint32_t kSampleBufferNumber = 0xFFFC;
 constexpr uint8_t kSampleBufferType = 9;
@@ -51,10 +51,10 @@ void InitSampleBuffer(DriverInstance &di, void *block);
 // while the host has given no block. Call them with di.DataLock held (the
 // address and the sample table are guarded by it).
 //   A transfer starts: rows received := 0, status := 1.
-void SampleBufferTransferStarted(DriverInstance &di);
+void SampleBufferTransferStarted(DriverInstance &di) REQUIRES(di.DataLock);
 //   Rows up to lastRow are stored: rows received := lastRow, and status := 2
 //   when lastRow is 528.
-void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow);
+void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow) REQUIRES(di.DataLock);
 
 }  // namespace zl
 

@@ -1,9 +1,9 @@
 #include "driver/CommPass.h"
 
 #include "core/DriverInstance.h"
+#include "core/LineClient.h"
 #include "driver/EventLines.h"
 #include "driver/Housekeeping.h"
-#include "core/LineClient.h"
 #include "protocol/Reception.h"
 
 namespace zl {
@@ -11,6 +11,8 @@ namespace zl {
 void HandOverPendingEvent(PassContext &ctx) {
   DriverInstance &di = ctx.Di;
   if (di.PendingEvent.empty() || !di.Services) return;
+  // Waits for the host's thread, which may be waiting for a driver lock: none
+  // is held here.
   di.Services->Synchronize([&di] { AddToMemo(di); });
 }
 

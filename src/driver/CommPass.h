@@ -11,11 +11,11 @@
 #ifndef ZL_DRIVER_COMMPASS_H
 #define ZL_DRIVER_COMMPASS_H
 
+#include "core/DriverInstance.h"
 #include "port/Window.h"
 
 namespace zl {
 
-struct DriverInstance;
 class LineClient;
 
 // What a pass works on: the values CommThread was built with.
@@ -32,7 +32,8 @@ void RunPass(PassContext &ctx);
 
 // Step 2 and 5: when PendingEvent holds a line, runs AddToMemo on the host's
 // thread through the synchronised call and waits for it.
-void HandOverPendingEvent(PassContext &ctx);
+void HandOverPendingEvent(PassContext &ctx)
+    EXCLUDES(ctx.Di.DataLock, ctx.Di.QueueLock, ctx.Di.StoreLock);
 
 }  // namespace zl
 

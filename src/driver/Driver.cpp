@@ -63,6 +63,7 @@ void Driver::AddStatusLine(std::string_view line) {
 
 void Driver::PostEvent(std::string_view line) {
   Di.PendingEvent = line;  // cut to 255
+  // Waits for the host's thread: the caller holds no driver lock.
   Synchronize([this] { AddToMemo(); });
 }
 

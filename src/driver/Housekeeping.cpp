@@ -36,7 +36,7 @@ void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLa
   bool statusDue, activityDue;
   std::vector<std::string> sleepEnded;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     // Past midnight the clock starts again from 0: that interval counts as 0.
     const int32_t elapsed = di.LastTick <= now ? now - di.LastTick : 0;
     const double seconds = elapsed / 100.0;
@@ -73,7 +73,7 @@ void ConnectionPass(DriverInstance &di, LineClient &client) {
     const std::string host = client.Host();
     const int port = client.Port();
     {
-      std::lock_guard<std::mutex> lock(di.DataLock);
+      MutexLock lock(di.DataLock);
       for (int n = 1; n <= di.StationCount; ++n) {
         Station *st = di.StationAt(n);
         if (!st) continue;
@@ -93,7 +93,7 @@ void ConnectionPass(DriverInstance &di, LineClient &client) {
   }
   {
     // The connection is gone: no station reads connected any more.
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     for (int n = 1; n <= di.StationCount; ++n) {
       if (Station *st = di.StationAt(n)) st->Online = 0;
     }

@@ -85,7 +85,7 @@ void Driver::ResetRuntimeState() {
   ClearStore(Di);
   Clear(Di, QueueId::Primary);
   Clear(Di, QueueId::Secondary);
-  std::lock_guard<std::mutex> lock(Di.DataLock);
+  MutexLock lock(Di.DataLock);
   Di.PrefixWindow.clear();
   Di.MessageBuffer.clear();
   Di.PrefixCount = Real6{};
@@ -177,7 +177,7 @@ void Driver::Done() {
 
   // 6., 7.
   {
-    std::lock_guard<std::mutex> lock(Di.DataLock);
+    MutexLock lock(Di.DataLock);
     for (int n = 1; n <= kMaxStations; ++n) Di.Stations[n].reset();
     // No station record exists any more: nothing may walk the slots.
     Di.StationCount = 0;

@@ -49,6 +49,7 @@ void InitZavro(DriverInstance &di) {
   di.Global = defaults.Global;
   di.SampleTable = std::make_unique<SampleRow[]>(kSampleRows);
   ClearSampleRows(di.SampleTable.get());
+  MutexLock lock(di.DataLock);  // no other thread yet: taken for the rule's sake
   di.SampleStation = 1;
   di.SampleTransferStation = 1;
   di.SampleBlock = 1;
@@ -73,7 +74,7 @@ bool LoadParameterFile(DriverInstance &di) {
 }
 
 void ResetStations(DriverInstance &di) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   for (int n = 1; n <= kMaxStations; ++n) {
     Station *st = di.StationAt(n);
     if (!st) continue;

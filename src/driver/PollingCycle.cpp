@@ -3,11 +3,11 @@
 #include <mutex>
 #include <string>
 
+#include "core/RequestQueues.h"
 #include "driver/ThreadCalls.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
-#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 #include "util/Texts.h"
 
@@ -29,7 +29,7 @@ std::string NameOf(DriverInstance &di, int n) {
 }
 
 bool Sleeping(DriverInstance &di, int n) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   const Station *st = StationOf(di, n);
   return st && FromReal6(st->SleepRemaining) > 0.0;
 }
@@ -90,14 +90,14 @@ bool FindAwakeHead(DriverInstance &di, LineClient &client, QueueId q, QueuedRequ
 }
 
 void CountRequest(DriverInstance &di, int n) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   if (Station *st = StationOf(di, n)) CountOne(st->RequestCount);
 }
 
 // --- state 0
 void Idle(DriverInstance &di, LineClient &client) {
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     di.PrimarySent = 0;
     di.SecondarySent = 0;
   }
@@ -116,7 +116,7 @@ void Idle(DriverInstance &di, LineClient &client) {
     frame = BuildRequestFrame(di, chosen);
     CountRequest(di, chosen.Station);
     {
-      std::lock_guard<std::mutex> lock(di.DataLock);
+      MutexLock lock(di.DataLock);
       di.PrimarySent = 1;
     }
     di.Debug(kCycleLabel, "station NOT sleep -> lets go / priority");
@@ -141,7 +141,7 @@ void Idle(DriverInstance &di, LineClient &client) {
       frame = BuildRequestFrame(di, chosen);
       CountRequest(di, chosen.Station);
       {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         di.SecondarySent = 1;
       }
       di.Debug(kCycleLabel, "station NOT sleep -> lets go");
@@ -156,14 +156,14 @@ void Idle(DriverInstance &di, LineClient &client) {
       ChangeHead(di, queue, chosen.Serial, HeadChange::Remove);
     }
     di.Line.CycleState.store(kCycleAwaitingAnswer);
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     di.AwaitingAnswer = 0;
     return;
   }
 
   di.Debug(kCycleLabel, "transmit now");
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     di.TransmitFrame = frame;
     di.LastRequestFrame = frame;
     di.SentRequest = chosen;
@@ -171,7 +171,7 @@ void Idle(DriverInstance &di, LineClient &client) {
   client.SendFrame(di.Line, frame, kCycleTransmitting);
   if (di.Log.Enabled()) di.Debug("hex", HexText(frame.view()).view());
   const bool stillHead = HeadSerial(di, queue) == chosen.Serial;
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   di.AwaitingAnswer = 1;
   di.SecondsSinceTransmit = Real6();
   Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
@@ -187,7 +187,7 @@ void Idle(DriverInstance &di, LineClient &client) {
 
 // The queue the request in flight came from; false when it came from none.
 bool SentQueue(DriverInstance &di, QueueId &q) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   if (di.PrimarySent) {
     q = QueueId::Primary;
   } else if (di.SecondarySent) {
@@ -206,14 +206,14 @@ void SettleRequest(DriverInstance &di, bool answered) {
   if (!SentQueue(di, q)) return;
   QueuedRequest sent;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     sent = di.SentRequest;
   }
   const bool atHead = HeadSerial(di, q) == sent.Serial;
   const bool alone = Count(di, q) <= 1;
   HeadChange change = HeadChange::Keep;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     Station *st = StationOf(di, sent.Station);
     if (!st) return;
     st->Busy = 0;
@@ -252,7 +252,7 @@ void Transmitting(DriverInstance &di, LineClient &client) {
   }
   bool late;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     late = FromReal6(di.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
   }
   if (late) di.Line.CycleState.store(kCycleTimeout);
@@ -262,7 +262,7 @@ void Transmitting(DriverInstance &di, LineClient &client) {
 void AwaitingAnswer(DriverInstance &di, LineClient &client) {
   if (ReceiveStep(di, client)) {
     {
-      std::lock_guard<std::mutex> lock(di.DataLock);
+      MutexLock lock(di.DataLock);
       di.SecondsSinceAnswer = Real6();
       di.AwaitingAnswer = 0;
       di.MsTimers[1] = Real6();
@@ -273,7 +273,7 @@ void AwaitingAnswer(DriverInstance &di, LineClient &client) {
   }
   bool awaiting, late;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     awaiting = di.AwaitingAnswer != 0;
     late = FromReal6(di.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
   }
@@ -289,7 +289,7 @@ void AwaitingAnswer(DriverInstance &di, LineClient &client) {
 void Timeout(DriverInstance &di, LineClient &client) {
   int n;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     n = di.CurrentStation;
   }
   // A frame that belonged to no queue request has no station to charge.
@@ -298,7 +298,7 @@ void Timeout(DriverInstance &di, LineClient &client) {
     PostEventFromThread(di, name + Say(TextId::AnswerTimeout) + DateTimeText() + ")");
     bool sleepStarts = false;
     {
-      std::lock_guard<std::mutex> lock(di.DataLock);
+      MutexLock lock(di.DataLock);
       Station &st = *StationOf(di, n);
       ++st.TimeoutRun;
       CountOne(st.TimeoutTotal);
@@ -321,7 +321,7 @@ void Timeout(DriverInstance &di, LineClient &client) {
 void Pause(DriverInstance &di, LineClient &client) {
   Str255 frame;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (FromReal6(di.MsTimers[1]) <= di.Global.SilenceWait) return;
     if (!di.FollowUpPending) {
       di.Line.CycleState.store(kCycleIdle);
@@ -330,7 +330,7 @@ void Pause(DriverInstance &di, LineClient &client) {
     frame = di.FollowUpFrame;
   }
   client.SendFrame(di.Line, frame, kCycleFollowUp);
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   di.FollowUpSent = frame;
   di.FollowUpPending = 0;
   di.FollowUpFrame.clear();
@@ -344,7 +344,7 @@ void Pause(DriverInstance &di, LineClient &client) {
 // --- state 5: with another acknowledgment due, a new pause before it.
 void FollowUp(DriverInstance &di, LineClient &client) {
   if (!client.CanTransmit(di.Line)) return;
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   if (di.FollowUpPending) {
     di.MsTimers[1] = Real6();
     di.Line.CycleState.store(kCyclePause);

@@ -12,13 +12,17 @@
 
 namespace zl {
 
-inline void PostEventFromThread(DriverInstance &di, std::string_view text) {
-  if (di.Services) di.Services->PostEvent(text);
+// The caller holds none of the driver's locks: the host's thread may be
+// waiting for one of them while this call waits for the host's thread.
+inline void PostEventFromThread(DriverInstance &di, std::string_view text)
+    EXCLUDES(di.DataLock, di.QueueLock, di.StoreLock) {
+  if (di.Services) di.Services->PostEvent(text);  // waits for the host's thread: no lock held
 }
 
-inline void SynchronizeFromThread(DriverInstance &di, const std::function<void()> &fn) {
+inline void SynchronizeFromThread(DriverInstance &di, const std::function<void()> &fn)
+    EXCLUDES(di.DataLock, di.QueueLock, di.StoreLock) {
   if (di.Services) {
-    di.Services->Synchronize(fn);
+    di.Services->Synchronize(fn);  // waits for the host's thread: no lock held
   } else {
     fn();
   }

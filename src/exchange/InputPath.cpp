@@ -10,11 +10,11 @@
 #include <malloc.h>
 #endif
 
+#include "core/RequestQueues.h"
 #include "exchange/ChannelMap.h"
 #include "exchange/HostNotify.h"
 #include "exchange/HostValueIo.h"
 #include "exchange/VariableRequests.h"
-#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {
@@ -28,13 +28,13 @@ constexpr int ValueOffset(int v) {
 }
 
 // The row SampleRowIndex selects; null when there is none. DataLock held.
-const uint8_t *SelectedRow(const DriverInstance &di) {
+const uint8_t *SelectedRow(const DriverInstance &di) REQUIRES(di.DataLock) {
   if (!di.SampleTable || di.SampleRowIndex < 1 || di.SampleRowIndex > kSampleRows) return nullptr;
   return di.SampleTable[di.SampleRowIndex - 1].Bytes;
 }
 
 void GetVariable(DriverInstance &di, const QqVariable &var, HostValue &v) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   const auto number = static_cast<double>(var.NumericValue);
   switch (v.type) {
     case kTypeBool:
@@ -74,13 +74,13 @@ enum class Served { No, Yes, GoOn };
 // type; GoOn (the sample buffer descriptor) lets the station channels follow.
 Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
   if (channel >= kChSampleRowByte && channel < kChSampleRowByte + 6) {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     const uint8_t *row = SelectedRow(di);
     if (v.type == kTypeU8 && row) PutValue(v, row[channel - kChSampleRowByte]);
     return Served::Yes;
   }
   if (channel >= kChSampleRowValue && channel < kChSampleRowValue + 8) {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     const uint8_t *row = SelectedRow(di);
     if (v.type == kTypeDouble && row) {
       const int offset = ValueOffset(channel - kChSampleRowValue + 1);
@@ -89,7 +89,7 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
     return Served::Yes;
   }
   if (channel >= kChSampleRowBit && channel < kChSampleRowBit + 192) {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     const uint8_t *row = SelectedRow(di);
     if (v.type == kTypeBool && row) {
       const int j = channel - kChSampleRowBit;
@@ -102,7 +102,7 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
     case kChSampleBusy:
     case kChSampleFileWritten:
       if (v.type == kTypeBool) {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         PutValue(v, channel == kChSampleBusy ? di.SampleBusy : di.SampleFileWritten);
       }
       return Served::Yes;
@@ -110,7 +110,7 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
       if (v.type == kTypeBuffer) {
         uintptr_t address;
         {
-          std::lock_guard<std::mutex> lock(di.DataLock);
+          MutexLock lock(di.DataLock);
           address = reinterpret_cast<uintptr_t>(di.SampleBufferAddress);
         }
         const uint8_t descriptor[7] = {9,
@@ -126,14 +126,14 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
     case kChForceValue:
     case kChForceChannel:
       if (v.type == kTypeDouble) {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         PutValue(v, channel == kChForceValue ? FromReal6(di.ForceValue)
                                              : static_cast<double>(di.ForceChannel));
       }
       return Served::Yes;
     case kChForceEnable:
       if (v.type == kTypeBool) {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         PutValue(v, di.ForceEnable);
       }
       return Served::Yes;
@@ -200,7 +200,7 @@ void GetStationValue(DriverInstance &di, const ChannelTarget &t, HostValue &v) {
   Station &st = *t.St;
   const int i = t.Item;
   if (i < 1) return;
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   switch (t.Kind) {
     case ChannelKind::BinaryInput:
       if (v.type == kTypeBool && i <= kMaxBinaryIn)
@@ -260,7 +260,7 @@ void GetDiagnostic(DriverInstance &di, uint16_t channel, HostValue &v) {
       x = static_cast<double>(Count(di, QueueId::Primary));
       break;
     default: {
-      std::lock_guard<std::mutex> lock(di.DataLock);
+      MutexLock lock(di.DataLock);
       switch (channel) {
         case 489:
           x = FromReal6(di.SecondsSinceAnswer);
@@ -321,7 +321,7 @@ void InputRequest(DriverInstance &di, uint16_t channel) {
   const QqVariable &var = *t.Variable;
   bool sleeping;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (di.ReadSuspended & 1) return;
     sleeping = FromReal6(t.St->SleepRemaining) != 0.0;
   }

@@ -8,12 +8,12 @@
 #include <mutex>
 #include <string>
 
+#include "core/RequestQueues.h"
 #include "exchange/ChannelMap.h"
 #include "exchange/HostNotify.h"
 #include "exchange/HostValueIo.h"
 #include "exchange/SampleMemory.h"
 #include "exchange/VariableRequests.h"
-#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 #include "util/Texts.h"
 
@@ -51,7 +51,7 @@ void WriteVariable(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
   QqVariable &var = *t.Variable;
   float number;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     switch (type) {
       case kTypeBool:
       case kTypeI8:
@@ -107,7 +107,7 @@ void ClearBothQueues(DriverInstance &di) {
 // buffer.
 void ClearReception(DriverInstance &di) {
   if (di.Client) di.Client->ClearReceived();
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   di.PrefixWindow.clear();
   di.MessageBuffer.clear();
 }
@@ -120,7 +120,7 @@ void ResetQueuesAndReception(DriverInstance &di) {
   ClearBothQueues(di);
   ClearReception(di);
   SetCycleIdle(di);
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   di.LastRequestFrame.clear();
 }
 
@@ -129,7 +129,7 @@ void SetForceEnable(DriverInstance &di, uint32_t type, uint64_t value) {
   uint16_t channel;
   Real6 forced;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (type == kTypeBool) di.ForceEnable = ArgByte(value);
     enable = di.ForceEnable;
     channel = di.ForceChannel;
@@ -138,28 +138,33 @@ void SetForceEnable(DriverInstance &di, uint32_t type, uint64_t value) {
   if (enable != 0) ForceInput(di, channel, forced);
 }
 
-// Sets a one-byte field of the driver under DataLock.
-void SetByte(DriverInstance &di, uint8_t &field, uint8_t value) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
-  field = value;
+// Sets a one-byte field of the driver, or of a station, under DataLock.
+void SetByte(DriverInstance &di, uint8_t DriverInstance::*field, uint8_t value) {
+  MutexLock lock(di.DataLock);
+  di.*field = value;
+}
+void SetByte(DriverInstance &di, uint8_t &stationField, uint8_t value) {
+  MutexLock lock(di.DataLock);
+  stationField = value;
 }
 
 Served OutputDriverChannel(DriverInstance &di, uint16_t channel, uint32_t type, uint64_t value) {
   const uint8_t byte = ArgByte(value);
   switch (channel) {
     case kChReadSuspended:
-      if (type == kTypeBool) SetByte(di, di.ReadSuspended, byte);
+      if (type == kTypeBool) SetByte(di, &DriverInstance::ReadSuspended, byte);
       return Served::GoOn;
     case kChSampleStation:
-      if (type == kTypeU8) SetByte(di, di.SampleStation, byte);
+      if (type == kTypeU8) SetByte(di, &DriverInstance::SampleStation, byte);
       return Served::Yes;
     case kChSampleBlock:
-      if (type == kTypeU8) SetByte(di, di.SampleBlock, byte == 0 || byte > 3 ? 1 : byte);
+      if (type == kTypeU8)
+        SetByte(di, &DriverInstance::SampleBlock, byte == 0 || byte > 3 ? 1 : byte);
       return Served::Yes;
     case kChSampleRowIndex:
       if (type == kTypeU16) {
         const uint16_t row = ArgWord(value);
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         di.SampleRowIndex = row == 0 || row > kSampleRows ? 1 : row;
       }
       return Served::Yes;
@@ -173,23 +178,23 @@ Served OutputDriverChannel(DriverInstance &di, uint16_t channel, uint32_t type, 
       if (type == kTypeBool) WriteSampleFile(di);
       return Served::Yes;
     case kChSampleFileWrittenFlag:
-      if (type == kTypeBool) SetByte(di, di.SampleFileWritten, byte);
+      if (type == kTypeBool) SetByte(di, &DriverInstance::SampleFileWritten, byte);
       return Served::Yes;
     case kChSampleAltKinds:
-      if (type == kTypeBool) SetByte(di, di.SampleAltKinds, byte);
+      if (type == kTypeBool) SetByte(di, &DriverInstance::SampleAltKinds, byte);
       return Served::Yes;
     case kChResetQueues:
       if (type == kTypeBool) ResetQueuesAndReception(di);
       return Served::Yes;
     case kChForceValueIn:
       if (type == kTypeDouble) {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         di.ForceValue = ToReal6(ArgDouble(value));
       }
       return Served::Yes;
     case kChForceChannelIn:
       if (type == kTypeDouble) {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         di.ForceChannel = static_cast<uint16_t>(Truncate(ArgDouble(value)));
       }
       return Served::Yes;
@@ -213,7 +218,7 @@ void QueueCommand(DriverInstance &di, const ChannelTarget &t, QueueId queue, uin
 }
 
 bool StationOnline(DriverInstance &di, const Station &st) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   return st.Online != 0;
 }
 
@@ -222,7 +227,7 @@ void WriteBinaryOutput(DriverInstance &di, const ChannelTarget &t, uint8_t byte)
   const int i = t.Item;
   if (i > kMaxBinaryOut) return;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (st.BinaryOut[i - 1] == byte) return;
     st.BinaryOut[i - 1] = byte;
   }
@@ -241,7 +246,7 @@ void WriteMemoryOutput(DriverInstance &di, const ChannelTarget &t, double value)
   Real6 stored;
   bool online;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (FromReal6(st.MemoryOut[i].Value) == value) return;  // compared before rounding
     stored = st.MemoryOut[i].Value = ToReal6(value);
     online = st.Online != 0;
@@ -260,7 +265,7 @@ void SetStationCounter(DriverInstance &di, const Station &st, int32_t &counter, 
                        const std::string &text) {
   int32_t stored;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     stored = counter = Truncate32(value);
   }
   AddEventLine(di, StationLine(st, text + std::to_string(stored)));
@@ -302,7 +307,7 @@ void Connect(DriverInstance &di, const ChannelTarget &t) {
   Station &st = *t.St;
   AddEventLine(di, Say(TextId::TcpInit));
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     di.SecondsSinceAnswer = Real6();
   }
   SetCycleIdle(di);
@@ -313,7 +318,7 @@ void Connect(DriverInstance &di, const ChannelTarget &t) {
     di.Client->Connect();
   }
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     st.ConnectRequested = 1;
     st.Fault = 0;
   }
@@ -327,7 +332,7 @@ void Disconnect(DriverInstance &di) {
   SetCycleIdle(di);
   Station *requested = nullptr;  // the highest-numbered station that asked to connect
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     for (int n = di.StationCount; n >= 1 && !requested; --n) {
       Station *st = di.StationAt(n);
       if (st && st->ConnectRequested) requested = st;
@@ -336,7 +341,7 @@ void Disconnect(DriverInstance &di) {
   if (di.Client) di.Client->Disconnect();
   di.Debug("close", "communication !!!!");
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     for (int n = 1; n <= di.StationCount; ++n) {
       if (Station *st = di.StationAt(n)) st->Online = st->ConnectRequested = st->Busy = 0;
     }
@@ -344,7 +349,7 @@ void Disconnect(DriverInstance &di) {
   di.StationOnline.store(0);
   WakeThread(di);
   if (requested) {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     requested->ConnectRequested = 0;
     requested->Online = 0;
   }
@@ -370,7 +375,7 @@ void WriteBlockItem(DriverInstance &di, const ChannelTarget &t, uint32_t type, u
   std::string data;
   bool online;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     ShortStr<4> &slot = block.ItemValues[i - 1];
     if (type == ValueTypeOfBlockItem(itemType)) {
       if (itemType == kBlkReal) {
@@ -403,7 +408,7 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
       return;
     case K::Counter:
       if (isDouble && t.Item <= kMaxCounters) {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         st.Counters[t.Item].Value = ToReal6(ArgDouble(value));
       }
       return;
@@ -419,7 +424,7 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
     case K::CallCode:
       if (type == kTypeU32) {
         {
-          std::lock_guard<std::mutex> lock(di.DataLock);
+          MutexLock lock(di.DataLock);
           st.RuntimeValue = ArgLong(value);
         }
         AddEventLine(di,
@@ -479,7 +484,7 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
 void ForceInput(DriverInstance &di, uint16_t channel, const Real6 &value) {
   const int s = channel / 500 + 1;
   const int n = channel % 500;
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   Station *st = s <= di.StationCount ? di.StationAt(s) : nullptr;
   if (!st) return;
   if (n >= 1 && n <= kMaxBinaryIn) {

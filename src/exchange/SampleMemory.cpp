@@ -4,18 +4,18 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "core/SampleState.h"
 #include "core/DriverInstance.h"
+#include "core/RequestQueues.h"
 #include "core/SampleBuffer.h"
+#include "core/SampleState.h"
 #include "port/DrivePath.h"
 #include "port/File.h"
-#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {
 
 void ClearSampleTable(DriverInstance &di) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   if (di.SampleTable) ClearSampleRows(di.SampleTable.get());
 }
 
@@ -31,7 +31,7 @@ uint8_t SampleRequestKind(uint8_t sampleBlock, uint8_t altKinds) {
 void StartSampleTransfer(DriverInstance &di) {
   uint8_t station, kind;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (di.SampleStation == 0 || di.SampleStation > di.StationCount) return;
     di.SampleTransferStation = di.SampleStation;
     di.SampleBusy = 1;
@@ -44,7 +44,7 @@ void StartSampleTransfer(DriverInstance &di) {
     const auto address = static_cast<uint16_t>(kSampleMemoryStart + kSampleBlockBytes * r);
     Enqueue(di, QueueId::Secondary, station, kind, static_cast<int16_t>(address));
   }
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   SampleBufferTransferStarted(di);
 }
 
@@ -69,7 +69,7 @@ std::string SampleFileName(uint8_t stationAddress, uint8_t sampleBlock, uint8_t 
 void WriteSampleFile(DriverInstance &di) {
   std::string name, rows;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     const Station *st = di.SampleTransferStation <= di.StationCount
                             ? di.StationAt(di.SampleTransferStation)
                             : nullptr;
@@ -90,7 +90,7 @@ void WriteSampleFile(DriverInstance &di) {
   // The name is predictable: the file is replaced whole, never written
   // through a link planted under its name.
   const bool written = WriteFileAnew(MapDrivePath(di.Global.CucPath.str() + name), rows);
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   di.SampleFileWritten = written ? 1 : 0;
 }
 

@@ -51,7 +51,7 @@ void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, uint8_
   uint32_t bits = 0;
   bool sends;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     sends = WriteValue(variable, bits);
   }
   if (!sends) return;

@@ -51,7 +51,7 @@ AsyncSocket::~AsyncSocket() {
 void AsyncSocket::ReleaseHandle() {
   int fd;
   {
-    std::lock_guard<std::mutex> lock(handleLock_);
+    MutexLock lock(handleLock_);
     fd = handle_;
     handle_ = -1;
   }
@@ -62,7 +62,7 @@ void AsyncSocket::ReleaseHandle() {
 }
 
 int AsyncSocket::Handle() const {
-  std::lock_guard<std::mutex> lock(handleLock_);
+  MutexLock lock(handleLock_);
   return handle_;
 }
 
@@ -84,7 +84,7 @@ const std::string &AsyncSocket::SocketErrorText() const {
 void AsyncSocket::SendText(std::string_view data) {
   int error = 0;
   {
-    std::lock_guard<std::mutex> lock(handleLock_);
+    MutexLock lock(handleLock_);
     // Only into an established connection: a socket still connecting may be
     // another gateway's, opened by the host's thread since the caller saw the
     // old connection up, and a frame meant for the old line must not reach it.
@@ -212,7 +212,7 @@ void ClientSocket::ConnectTo(const Ipv4Endpoint &to) {
     return;
   }
   {
-    std::lock_guard<std::mutex> lock(handleLock_);
+    MutexLock lock(handleLock_);
     handle_ = fd;
   }
   loop_.WatchSocket(fd, MessageLoop::kFdRead | MessageLoop::kFdConnect | MessageLoop::kFdClose,
@@ -232,7 +232,7 @@ void ClientSocket::ConnectTo(const Ipv4Endpoint &to) {
   if (rc != 0) {
     SocketError(rc);
     loop_.WatchSocket(fd, 0, nullptr);
-    std::lock_guard<std::mutex> lock(handleLock_);
+    MutexLock lock(handleLock_);
     SocketCloseHandle(fd);
     handle_ = -1;
     return;
@@ -255,7 +255,7 @@ void ClientSocket::Close() {
   }
   int rc = 0;
   {
-    std::lock_guard<std::mutex> lock(handleLock_);
+    MutexLock lock(handleLock_);
     int fd = handle_;
     if (fd < 0) return;
     loop_.WatchSocket(fd, 0, nullptr);

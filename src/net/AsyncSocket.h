@@ -23,8 +23,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+
 #include <string>
 #include <string_view>
+#include "util/ThreadSafety.h"
 
 #include "port/AsyncLookup.h"
 #include "port/MessageLoop.h"
@@ -92,7 +94,7 @@ class AsyncSocket {
   MessageLoop &loop_;
   // Guards handle_ where threads meet: SendText against Open and Close. Never
   // held across MessageLoop::Send or an event handler.
-  mutable std::mutex handleLock_;
+  mutable Mutex handleLock_;
   int handle_ = -1;
   // Scratch space for recv and for draining at close (loop's thread).
   char ReceiveBuffer[1024] = {};

@@ -37,13 +37,13 @@ GatewayClient::~GatewayClient() {
 }
 
 std::string GatewayClient::Host() const {
-  std::lock_guard<std::mutex> lock(endpointLock_);
+  MutexLock lock(endpointLock_);
   return host_;
 }
 
 void GatewayClient::SetEndpoint(const std::string &host, int port) {
   {
-    std::lock_guard<std::mutex> lock(endpointLock_);
+    MutexLock lock(endpointLock_);
     host_ = host;
   }
   port_.store(port);
@@ -82,7 +82,7 @@ void GatewayClient::AddStatusLine(std::string_view text) {
 }
 
 int GatewayClient::ReceivedCount() {
-  std::lock_guard<std::mutex> lock(receivedLock_);
+  MutexLock lock(receivedLock_);
   return static_cast<int>(std::min<std::size_t>(received_.size(), INT32_MAX));
 }
 
@@ -93,7 +93,7 @@ int GatewayClient::ReceivedCount() {
 template <class Take>
 void GatewayClient::TakeFromStore(Take take) {
   {
-    std::lock_guard<std::mutex> lock(receivedLock_);
+    MutexLock lock(receivedLock_);
     take();
     if (!readHeld_ || received_.size() > kReceiveHighWater / 2) return;
     readHeld_ = false;
@@ -108,7 +108,7 @@ void GatewayClient::TakeFromStore(Take take) {
 // The reads wait for an append under way rather than skipping it: after
 // ReceivedCount has promised n bytes, a read of n always gives n.
 int GatewayClient::ReadByte(uint8_t &b) {
-  TakeFromStore([&] {
+  TakeFromStore([&]() REQUIRES(receivedLock_) {
     if (!received_.empty()) {
       b = received_.front();
       received_.pop_front();
@@ -119,7 +119,7 @@ int GatewayClient::ReadByte(uint8_t &b) {
 
 Str255 GatewayClient::ReadBytes(uint16_t maxCount) {
   Str255 out;
-  TakeFromStore([&] {
+  TakeFromStore([&]() REQUIRES(receivedLock_) {
     // Only what the text can hold is taken; the rest stays for the next read.
     std::size_t n = std::min<std::size_t>({maxCount, received_.size(), Str255::Capacity});
     for (std::size_t i = 0; i < n; ++i) out.push_back(received_[i]);
@@ -129,11 +129,11 @@ Str255 GatewayClient::ReadBytes(uint16_t maxCount) {
 }
 
 void GatewayClient::ClearReceived() {
-  TakeFromStore([&] { received_.clear(); });
+  TakeFromStore([&]() REQUIRES(receivedLock_) { received_.clear(); });
 }
 
 bool GatewayClient::ReadingHeld() {
-  std::lock_guard<std::mutex> lock(receivedLock_);
+  MutexLock lock(receivedLock_);
   return readHeld_;
 }
 
@@ -163,7 +163,7 @@ void GatewayClient::SocketData(AsyncSocket &, int) {
   {
     // A full store: the socket stays unread (and its next read unarmed)
     // until the cycle has taken enough.
-    std::lock_guard<std::mutex> lock(receivedLock_);
+    MutexLock lock(receivedLock_);
     if (received_.size() >= kReceiveHighWater) {
       readHeld_ = true;
       return;
@@ -172,7 +172,7 @@ void GatewayClient::SocketData(AsyncSocket &, int) {
   receiving_.store(1);
   std::string bytes = socket_->ReceiveText();
   {
-    std::lock_guard<std::mutex> lock(receivedLock_);
+    MutexLock lock(receivedLock_);
     received_.insert(received_.end(), bytes.begin(), bytes.end());
   }
   receiving_.store(0);

@@ -21,12 +21,14 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+
 #include <string>
 #include <string_view>
+#include "util/ThreadSafety.h"
 
+#include "core/LineClient.h"
 #include "core/Services.h"
 #include "net/AsyncSocket.h"
-#include "core/LineClient.h"
 #include "port/MessageLoop.h"
 
 namespace zl {
@@ -101,13 +103,13 @@ class GatewayClient : public LineClient {
   std::atomic<bool> opened_{false};     // Connect started a connection
   std::atomic<bool> connected_{false};  // between the connect event and a close
   std::atomic<bool> pollEnabled_{true};
-  mutable std::mutex endpointLock_;  // guards host_
-  std::string host_ = kDefaultHost;
+  mutable Mutex endpointLock_;
+  std::string host_ GUARDED_BY(endpointLock_) = kDefaultHost;
   std::atomic<int> port_{kDefaultPort};
   DriverServices *statusMemo_ = nullptr;
-  std::mutex receivedLock_;            // guards received_
-  std::deque<uint8_t> received_;       // oldest first
-  bool readHeld_ = false;              // guarded by receivedLock_
+  Mutex receivedLock_;
+  std::deque<uint8_t> received_ GUARDED_BY(receivedLock_);  // oldest first
+  bool readHeld_ GUARDED_BY(receivedLock_) = false;
   std::atomic<uint8_t> receiving_{0};  // the data handler is appending
 };
 

@@ -80,6 +80,7 @@ class MessageWalk {
 
   // Walks from position 3 while the cursor stays below the message length.
   void Run() {
+    di_.DataLock.AssertHeld();  // the walk runs inside the decoder's DataLock section
     std::size_t c = 3;
     while (c < len_) {
       if (!Item(c)) return;
@@ -99,7 +100,7 @@ class MessageWalk {
 
   // Handles the item whose letter is at c and moves c to its last byte.
   // False ends the walk.
-  bool Item(std::size_t &c) {
+  bool Item(std::size_t &c) REQUIRES(di_.DataLock) {
     switch (At(c)) {
       case 'Y':
       case 'y':
@@ -369,7 +370,7 @@ class MessageWalk {
     return true;
   }
 
-  bool QqFamily(std::size_t &c) {
+  bool QqFamily(std::size_t &c) REQUIRES(di_.DataLock) {
     if (!Fits(c + 1, 1)) return false;
     switch (At(c + 1)) {
       case 'Q':
@@ -489,7 +490,7 @@ class MessageWalk {
   // "QN": kind, address (low first), length, data; six 31-byte records of
   // sample memory. Taken only for a whole block of the kind being read that
   // lies inside the table. The walk goes on one byte after the data.
-  bool SampleBlock(std::size_t &c) {
+  bool SampleBlock(std::size_t &c) REQUIRES(di_.DataLock) {
     if (!Fits(c + 2, 4)) return false;
     const uint8_t kind = At(c + 2);
     const uint16_t address = static_cast<uint16_t>(At(c + 3) | At(c + 4) << 8);
@@ -600,7 +601,7 @@ int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requ
   DeferredDebug log(di);
   int result = 0;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     const int n = AddressedStation(di, message);
     if (n != 0) {
       Station &st = *di.StationAt(n);

@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char *kLabel = "ReceiveDATA";
 
-void ResetReceptionLocked(DriverInstance &di) {
+void ResetReceptionLocked(DriverInstance &di) REQUIRES(di.DataLock) {
   di.PrefixWindow.clear();
   di.MessageBuffer.clear();
 }
@@ -23,10 +23,10 @@ void ResetReceptionLocked(DriverInstance &di) {
 // paired: the message is stored with LastRequestFrame, which is then
 // emptied; otherwise with an empty frame, as a controller's own message.
 void StoreMessageLocked(DriverInstance &di, std::string_view message, DeferredDebug &log,
-                        bool paired = true) {
+                        bool paired = true) REQUIRES(di.DataLock) EXCLUDES(di.StoreLock) {
   ReceivedMessage entry{paired ? di.LastRequestFrame : Str255(), Str255(message)};
   {
-    std::lock_guard<std::mutex> store(di.StoreLock);
+    MutexLock store(di.StoreLock);
     di.ReceiveStore.push_back(entry);
   }
   log.Add("insert REC", "");
@@ -51,28 +51,28 @@ bool NamesStationOfLine(const DriverInstance &di, LineClient &client, const Str2
 // waits, only its own answer is stored with its frame and ends the wait;
 // any other message is stored as the controller's own and the wait goes on.
 // On an idle line every message is stored with the frame sent last.
-bool TakeMessage(DriverInstance &di, LineClient &client, DeferredDebug &log) {
-  const Str255 &message = di.MessageBuffer;
-  if (EchoOf(di.Global, message, di.TransmitFrame) || EchoOf(di.Global, message, di.FollowUpSent)) {
+bool TakeMessage(DriverInstance &di, LineClient &client, DeferredDebug &log) REQUIRES(di.DataLock) {
+  if (EchoOf(di.Global, di.MessageBuffer, di.TransmitFrame) ||
+      EchoOf(di.Global, di.MessageBuffer, di.FollowUpSent)) {
     ++di.StrayCount;
     log.Add(kLabel, "own frame back: dropped");
     return false;
   }
-  if (!NamesStationOfLine(di, client, message)) {
+  if (!NamesStationOfLine(di, client, di.MessageBuffer)) {
     ++di.StrayCount;
     log.Add(kLabel, "no such station: dropped");
     return false;
   }
   const bool waiting = di.AwaitingAnswer != 0 && !di.LastRequestFrame.empty();
-  if (waiting && !AnswersFrame(di.Global, message, di.LastRequestFrame)) {
+  if (waiting && !AnswersFrame(di.Global, di.MessageBuffer, di.LastRequestFrame)) {
     ++di.UnpairedCount;
     log.Add(kLabel, "not the answer: SaveIt");
-    StoreMessageLocked(di, message.view(), log, false);
+    StoreMessageLocked(di, di.MessageBuffer.view(), log, false);
     AddTo(di.MessageCount, 1.0);
     return false;
   }
   log.Add(kLabel, "SaveIt");
-  StoreMessageLocked(di, message.view(), log);
+  StoreMessageLocked(di, di.MessageBuffer.view(), log);
   AddTo(di.MessageCount, 1.0);
   return true;
 }
@@ -85,7 +85,7 @@ bool AddressedToUs(const DriverInstance &di, const Str255 &message) {
 }
 
 // Hunt: one byte into the window, which keeps the last |PREFIX| bytes.
-void HuntStep(DriverInstance &di, LineClient &client) {
+void HuntStep(DriverInstance &di, LineClient &client) REQUIRES(di.DataLock) {
   if (client.ReceivedCount() < 1) return;
   uint8_t b = 0;
   client.ReadByte(b);
@@ -95,7 +95,7 @@ void HuntStep(DriverInstance &di, LineClient &client) {
   window.push_back(b);
 }
 
-void StartStep(DriverInstance &di, LineClient &client, DeferredDebug &log) {
+void StartStep(DriverInstance &di, LineClient &client, DeferredDebug &log) REQUIRES(di.DataLock) {
   if (client.ReceivedCount() < 2) return;
   di.MessageBuffer = client.ReadBytes(2);
   AddTo(di.PrefixCount, 1.0);
@@ -103,7 +103,7 @@ void StartStep(DriverInstance &di, LineClient &client, DeferredDebug &log) {
   if (di.MessageBuffer.size() < 2) ResetReceptionLocked(di);  // the client gave less than it held
 }
 
-bool BodyStep(DriverInstance &di, LineClient &client, DeferredDebug &log) {
+bool BodyStep(DriverInstance &di, LineClient &client, DeferredDebug &log) REQUIRES(di.DataLock) {
   const uint8_t len = di.MessageBuffer[1];
   if (len < kMinMessageLen || len > kMaxMessageLen) {
     // No message can have this LEN: waiting for its bytes could only swallow
@@ -130,7 +130,7 @@ bool ReceiveStep(DriverInstance &di, LineClient &client) {
   DeferredDebug log(di);
   bool stored = false;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     if (!(di.PrefixWindow == di.Global.Prefix)) {
       HuntStep(di, client);
     } else if (di.MessageBuffer.empty()) {
@@ -146,7 +146,7 @@ bool ReceiveStep(DriverInstance &di, LineClient &client) {
 void StoreMessage(DriverInstance &di, std::string_view message) {
   DeferredDebug log(di);
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     StoreMessageLocked(di, message, log);
   }
   log.WriteTo(di);
@@ -155,7 +155,7 @@ void StoreMessage(DriverInstance &di, std::string_view message) {
 void ExtractStep(DriverInstance &di) {
   ReceivedMessage head;
   {
-    std::lock_guard<std::mutex> store(di.StoreLock);
+    MutexLock store(di.StoreLock);
     if (di.ReceiveStore.empty()) return;
     head = di.ReceiveStore.front();
   }
@@ -169,22 +169,22 @@ void ExtractStep(DriverInstance &di) {
 }
 
 void DropOldestMessage(DriverInstance &di) {
-  std::lock_guard<std::mutex> store(di.StoreLock);
+  MutexLock store(di.StoreLock);
   if (!di.ReceiveStore.empty()) di.ReceiveStore.pop_front();
 }
 
 void ClearStore(DriverInstance &di) {
-  std::lock_guard<std::mutex> store(di.StoreLock);
+  MutexLock store(di.StoreLock);
   di.ReceiveStore.clear();
 }
 
 std::size_t StoredCount(const DriverInstance &di) {
-  std::lock_guard<std::mutex> store(di.StoreLock);
+  MutexLock store(di.StoreLock);
   return di.ReceiveStore.size();
 }
 
 void ResetReception(DriverInstance &di) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   ResetReceptionLocked(di);
 }
 

@@ -53,7 +53,7 @@ void BinaryOutputCommand(const DriverInstance &di, const Station &st, Str255 &cm
   const uint8_t mask = MaskUpTo64(st.NumBinarOut);
   cmd += 'b';
   cmd.push_back(mask);
-  std::lock_guard<std::mutex> lock(di.DataLock);
+  MutexLock lock(di.DataLock);
   for (int g = 0; g < kMaxBinaryOut / 8; ++g) {
     if (mask != 0 && !TestBit(mask, g)) continue;
     uint8_t bits = 0;
@@ -69,7 +69,7 @@ void BinaryOutputCommand(const DriverInstance &di, const Station &st, Str255 &cm
 void MemoryOutputCommand(const DriverInstance &di, const MemoryItemDef &entry, Str255 &cmd) {
   double value;
   {
-    std::lock_guard<std::mutex> lock(di.DataLock);
+    MutexLock lock(di.DataLock);
     value = FromReal6(entry.Value);
   }
   switch (entry.Type) {
@@ -181,7 +181,7 @@ bool BuildCommand(DriverInstance &di, const Station &st, const QueuedRequest &r,
       cmd.push_back(255);
       double values[9];
       {
-        std::lock_guard<std::mutex> lock(di.DataLock);
+        MutexLock lock(di.DataLock);
         for (int i = 1; i <= 8; ++i) values[i] = FromReal6(st.MemoryOut[i].Value);
       }
       for (int i = 1; i <= 8; ++i) cmd += EncodeReal3(values[i]);
