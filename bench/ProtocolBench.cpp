@@ -48,7 +48,7 @@ struct Case {
 // station, their frames and the simulated controller's answers.
 struct Line {
   Line() {
-    const sim::SimConfig config = sim::ConfigFromDriver(di);
+    const sim::SimConfig config = sim::ConfigFromDriver(ConfigurationOf(di));
     const sim::SimStation &simStation = config.Stations.at(kStations - 1);
     sim::ControllerModel model(simStation, 1);
     Station &st = *di.Stations[kStations];

@@ -199,7 +199,7 @@ int main(int argc, char **argv) {
   zl::fuzz::UseMissingDriveC();
   zl::fuzz::LoadedDriver d;
   if (!d.Load(zl::fuzz::EngineLineText())) return 1;
-  const sim::SimConfig config = sim::ConfigFromDriver(d.Di);
+  const sim::SimConfig config = sim::ConfigFromDriver(ConfigurationOf(d.Di));
   std::vector<std::unique_ptr<sim::ControllerModel>> models;
   for (const sim::SimStation &st : config.Stations)
     models.push_back(std::make_unique<sim::ControllerModel>(st, 1));

@@ -30,9 +30,8 @@
 #include <memory>
 #include <mutex>
 
-#include "util/ThreadSafety.h"
-
 #include "config/GlobalSettings.h"
+#include "config/ParameterSet.h"
 #include "core/DebugLog.h"
 #include "core/LineClient.h"
 #include "core/QueuedRequest.h"
@@ -42,6 +41,7 @@
 #include "core/Station.h"
 #include "util/Real6.h"
 #include "util/Text.h"
+#include "util/ThreadSafety.h"
 
 namespace zl {
 
@@ -159,6 +159,10 @@ struct DriverInstance {
   // Convenience: WriteDebugLine(label, text).
   void Debug(std::string_view label, std::string_view text) { Log.Write(label, text); }
 };
+
+// The configuration the driver runs with: its global settings and its
+// stations 1..StationCount, as a plain value.
+ParameterSet ConfigurationOf(const DriverInstance &di);
 
 }  // namespace zl
 
