@@ -3,9 +3,9 @@
 #include <cstring>
 #include <random>
 
-#include "EngineFixture.h"
 #include "protocol/Decoder.h"
 #include "protocol/RequestFrames.h"
+#include "support/EngineFixture.h"
 #include "support/TestSupport.h"
 #include "util/Encodings.h"
 

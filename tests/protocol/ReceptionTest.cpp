@@ -2,8 +2,8 @@
 // they arrive in, and the store they wait in for decoding.
 #include <mutex>
 
-#include "EngineFixture.h"
 #include "protocol/Reception.h"
+#include "support/EngineFixture.h"
 
 namespace zl::test {
 namespace {
