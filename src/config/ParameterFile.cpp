@@ -7,10 +7,10 @@
 #include <string>
 
 #include "config/Keywords.h"
-#include "config/Messages.h"
 #include "config/ParameterReader.h"
 #include "port/DrivePath.h"
 #include "port/File.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -40,7 +40,7 @@ int FirstUndefined(const ParameterReader &r, int last) {
 }
 
 std::string BadVariableText(const KeywordTable &table, int keyword) {
-  return msg::BadVariable() + std::string(table.Name(keyword)) + " / " +
+  return Say(TextId::BadVariable) + std::string(table.Name(keyword)) + " / " +
          std::string(table.Header());
 }
 
@@ -69,7 +69,7 @@ bool LoadGlobal(ParameterReader &r) {
     ApplyGlobalKeyword(r, keyword);
   });
   if (!ended) {
-    r.SetError(msg::MissingEnd() + std::string(table.Header()));
+    r.SetError(Say(TextId::MissingEnd) + std::string(table.Header()));
     return false;
   }
   if (int missing = FirstUndefined(r, kGEnd - 1)) {
@@ -93,7 +93,7 @@ bool LoadStation(ParameterReader &r, Station &st, int number) {
     ApplyStationKeyword(r, st, number, keyword);
   });
   if (!ended) {
-    r.SetError(msg::MissingEnd() + std::string(table.Header()));
+    r.SetError(Say(TextId::MissingEnd) + std::string(table.Header()));
     r.Debug("loadst", "err-eof and not groupEnd");
     return false;
   }
@@ -122,7 +122,7 @@ void LoadStations(ParameterReader &r) {
     if (!r.SetGroupPos(StationKeywords().Header())) break;
     if (number == kMaxStations) {
       r.LoadError = true;
-      r.SetError(msg::TooManyStations());
+      r.SetError(Say(TextId::TooManyStations));
       break;
     }
     ++number;
@@ -184,7 +184,7 @@ bool LoadParameterText(DriverInstance &di, std::string_view text) {
   ParameterReader r(di, text);
   // A text value runs to the end of its line, and with a bare LF the line
   // after it goes with it: whatever stood there is lost without a word.
-  if (HasBareLineFeed(text)) r.Event(msg::BareLineFeeds());
+  if (HasBareLineFeed(text)) r.Event(Say(TextId::BareLineFeeds));
   r.Debug("Load", "GLOBAL");
   if (!LoadGlobal(r)) return false;
   r.Event("GLOBAL info OK.");
@@ -203,7 +203,7 @@ bool LoadParameterFile(DriverInstance &di) {
       return LoadParameterText(di, text);
   } catch (...) {  // no memory for the file: reported like an unreadable one
   }
-  SetErrorText(di, msg::UnreadableFile() + di.ParameterFileName.str());
+  SetErrorText(di, Say(TextId::UnreadableFile) + di.ParameterFileName.str());
   return false;
 }
 
