@@ -2,12 +2,13 @@
 // countdowns, and the connection pass.
 #include <mutex>
 
+#include "support/EngineFixture.h"
+
 #include "driver/CommPass.h"
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestQueues.h"
-#include "support/EngineFixture.h"
 #include "support/TestSupport.h"
 
 namespace zl::test {

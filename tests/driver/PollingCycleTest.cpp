@@ -2,13 +2,14 @@
 // the synchronised calls at once, and a clock that moves only when told.
 #include <mutex>
 
+#include "support/EngineFixture.h"
+
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
 #include "protocol/RequestQueues.h"
-#include "support/EngineFixture.h"
 #include "support/TestSupport.h"
 #include "util/Encodings.h"
 

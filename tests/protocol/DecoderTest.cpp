@@ -3,9 +3,10 @@
 #include <cstring>
 #include <random>
 
+#include "support/EngineFixture.h"
+
 #include "protocol/Decoder.h"
 #include "protocol/RequestFrames.h"
-#include "support/EngineFixture.h"
 #include "support/TestSupport.h"
 #include "util/Encodings.h"
 

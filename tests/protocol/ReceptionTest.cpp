@@ -2,8 +2,9 @@
 // they arrive in, and the store they wait in for decoding.
 #include <mutex>
 
-#include "protocol/Reception.h"
 #include "support/EngineFixture.h"
+
+#include "protocol/Reception.h"
 
 namespace zl::test {
 namespace {
