@@ -67,7 +67,7 @@ bool PlanRead(const Options &opt, const ParamFile &file, Job &job, std::string &
       const Reading r = Turn(ctx, sel, ++number);
       if (r.Result.Exit == kExitInterrupted) return r.Result.Exit;
       if (ctx.Opt.Json) {
-        PrintLine(ReadingJson(r));
+        PrintJson(ReadingJson(r));
       } else if (r.Result.Ok()) {
         for (const std::string &line : ReadingLines(r, ctx.Out)) PrintLine(line);
         PrintLine("");
@@ -105,7 +105,7 @@ bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string 
       if (r.Result.Exit == kExitInterrupted) return r.Result.Exit;
       const StatusWindow w = ParseStatusWindow(ctx.Driver.StatusWindowJson());
       if (ctx.Opt.Json) {
-        PrintLine(ReadingJson(r, StatusJson(w)));
+        PrintJson(ReadingJson(r, StatusJson(w)));
       } else if (full) {
         std::vector<std::string> lines = {
             ctx.Out.Bold("zlpoll watch") + "  " + Describe(st, sel.Station) + "  " + Gateway(st) +

@@ -158,16 +158,11 @@ bool PlanSamples(const Options &opt, const ParamFile &file, Job &job, std::strin
       if (ec) r = {kExitUsage, "cannot copy the sample file to " + copy + ": " + ec.message()};
     }
     if (ctx.Opt.Json) {
-      JsonObject o;
-      o.Number("station", station)
-          .Number("block", ctx.Opt.Block)
-          .Number("rows", t.Rows)
-          .Bool("ok", r.Ok())
-          .Text("file", t.File)
-          .Number("bytes", static_cast<double>(size));
-      if (!copy.empty()) o.Text("copy", copy);
-      if (!r.Ok()) o.Text("error", r.Message);
-      PrintLine(o.Str());
+      Json o = {{"station", station}, {"block", ctx.Opt.Block}, {"rows", t.Rows},
+                {"ok", r.Ok()},       {"file", t.File},         {"bytes", size}};
+      if (!copy.empty()) o["copy"] = copy;
+      if (!r.Ok()) o["error"] = r.Message;
+      PrintJson(o);
     } else if (r.Ok()) {
       PrintLine("sample file " + t.File + " (" + std::to_string(size) + " bytes)");
       if (!copy.empty()) PrintLine("copied to " + copy);

@@ -364,13 +364,14 @@ void IssueWrites(Context &ctx, const std::vector<Assignment> &writes) {
 
 void Report(Context &ctx, int station, const std::vector<Assignment> &done, const Outcome &r) {
   if (ctx.Opt.Json) {
-    std::vector<std::string> texts;
-    for (const Assignment &a : done) texts.push_back(JsonString(a.Text));
-    JsonObject o;
-    o.Number("station", station).Bool("ok", r.Ok());
-    if (r.Ok()) o.Raw("written", JsonArray(texts));
-    if (!r.Ok()) o.Text("error", r.Message);
-    PrintLine(o.Str());
+    Json o = {{"station", station}, {"ok", r.Ok()}};
+    if (r.Ok()) {
+      o["written"] = Json::array();
+      for (const Assignment &a : done) o["written"].push_back(a.Text);
+    } else {
+      o["error"] = r.Message;
+    }
+    PrintJson(o);
   } else if (r.Ok()) {
     for (const Assignment &a : done) PrintLine("written " + a.Text);
   }
@@ -441,27 +442,28 @@ bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &e
       if (!r.Ok()) {
         // What the driver holds is no value of the controller's.
         if (ctx.Opt.Json) {
-          JsonObject o;
-          o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", false);
-          PrintLine(o.Text("error", r.Message).Str());
+          PrintJson({{"reading", number},
+                     {"time", LocalTime(kIsoTime)},
+                     {"ok", false},
+                     {"error", r.Message}});
         }
         PrintError(r.Message);
         return r.Exit;
       }
-      std::vector<std::string> values;
+      Json values = Json::array();
       Table table({"channel", "type", "value"});
       table.AlignRight(0);
       for (const Assignment &a : reads) {
         const Value v = ReadValue(ctx.Driver, a.Channel, a.Type);
-        JsonObject x;
-        x.Number("channel", a.Channel).Text("type", TypeName(a.Type)).Raw("value", JsonValue(v));
-        values.push_back(x.Str());
+        values.push_back(
+            {{"channel", a.Channel}, {"type", TypeName(a.Type)}, {"value", JsonValue(v)}});
         table.Add({std::to_string(a.Channel), TypeName(a.Type), ShowValue(v)});
       }
       if (ctx.Opt.Json) {
-        JsonObject o;
-        o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", true);
-        PrintLine(o.Raw("values", JsonArray(values)).Str());
+        PrintJson({{"reading", number},
+                   {"time", LocalTime(kIsoTime)},
+                   {"ok", true},
+                   {"values", std::move(values)}});
       } else {
         for (const std::string &line : table.Lines(ctx.Out)) PrintLine(line);
         if (!ctx.Opt.Once) PrintLine("");
