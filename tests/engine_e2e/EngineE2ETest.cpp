@@ -95,7 +95,11 @@ class EngineE2E : public ::testing::Test {
     options.BindAddress = "127.0.0.1";
     options.Static = true;
     options.Faults = faults;
-    sim_ = std::make_unique<sim::Simulator>(sim::ConfigFromDriver(di_), options);
+    // The simulator serves the configuration the driver loaded.
+    ParameterSet config;
+    config.Global = di_.Global;
+    for (int n = 1; n <= di_.StationCount; ++n) config.Stations.push_back(*di_.StationAt(n));
+    sim_ = std::make_unique<sim::Simulator>(std::move(config), options);
     ASSERT_TRUE(sim_->Start(error)) << error;
     for (int n = 1; n <= di_.StationCount; ++n) {
       di_.Stations[n]->Port = sim_->ActualPort(di_.Stations[n]->Port);

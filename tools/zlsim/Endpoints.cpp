@@ -1,87 +1,10 @@
-#include "zlsim/SimConfig.h"
+#include "zlsim/Endpoints.h"
 
 #include <algorithm>
-#include <cstring>
-#include <filesystem>
-#include <memory>
 
-#include "config/ParameterFile.h"
-#include "driver/DriverInstance.h"
 #include "util/Text.h"
 
 namespace zl::sim {
-
-namespace {
-
-std::vector<SimMemoryItem> CopyMemoryList(const MemoryItemDef *list, int count) {
-  std::vector<SimMemoryItem> items;
-  for (int n = 1; n <= count && n <= kMemoryListSize; ++n)
-    items.push_back(SimMemoryItem{list[n].Address, list[n].Type});
-  return items;
-}
-
-}  // namespace
-
-SimConfig ConfigFromDriver(const DriverInstance &di) {
-  SimConfig config;
-  config.Prefix = di.Global.Prefix.str();
-  config.Suffix = di.Global.Suffix.str();
-  config.PreSuffix = di.Global.PreSuffix.str();
-  config.DriverAddress = di.Global.Address;
-  for (int n = 1; n <= di.StationCount; ++n) {
-    const Station *st = di.StationAt(n);
-    if (!st) continue;
-    SimStation s;
-    s.Number = n;
-    s.Name = st->Name.str();
-    s.Address = st->Address;
-    s.Retranslation = st->Retranslation;
-    s.NumBinarIn = st->NumBinarIn;
-    s.NumBinarOut = st->NumBinarOut;
-    s.NumAnalogIn = st->NumAnalogIn;
-    s.NumCounterIn = st->NumCounterIn;
-    s.NumMemoryIn = st->NumMemoryIn;
-    s.NumMemoryOut = st->NumMemoryOut;
-    s.AnalogInAddr = st->AnalogInAddr;
-    s.MemoryIn = CopyMemoryList(st->MemoryIn, st->NumMemoryIn);
-    s.MemoryOut = CopyMemoryList(st->MemoryOut, st->NumMemoryOut);
-    s.MemoryInBlockRead = st->MemoryInBlockRead;
-    for (const QqVariable &v : st->QqVariables) {
-      SimQqVariable q;
-      std::memcpy(q.Address, v.Address, 3);
-      q.Type = v.Type;
-      q.Direction = v.Direction;
-      s.QqVariables.push_back(q);
-    }
-    for (const MemoryBlock &b : st->MemoryBlocks) {
-      s.MemoryBlocks.push_back(SimMemoryBlock{static_cast<uint16_t>(b.Address), b.ItemTypes.str(),
-                                              b.ItemDirections.str()});
-    }
-    s.Phone = st->Phone.str();
-    s.Ip = st->Ip.str();
-    s.Port = st->Port;
-    config.Stations.push_back(std::move(s));
-  }
-  return config;
-}
-
-bool LoadSimConfig(const std::string &path, SimConfig &config, std::string &error) {
-  std::error_code ec;
-  std::string full = std::filesystem::absolute(path, ec).string();
-  if (ec) full = path;
-  if (full.size() > Str255::Capacity) {
-    error = "the parameter file's path is longer than 255 bytes: " + path;
-    return false;
-  }
-  if (!std::filesystem::is_regular_file(full, ec)) {
-    error = "cannot read the parameter file " + path;
-    return false;
-  }
-  auto di = std::make_unique<DriverInstance>();
-  if (!LoadParameterFileStandalone(*di, full, error)) return false;
-  config = ConfigFromDriver(*di);
-  return true;
-}
 
 // ---------------------------------------------------------------------------
 // Endpoint rewriting
