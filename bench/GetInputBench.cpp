@@ -93,13 +93,13 @@ void RegisterClasses() {
   bench::Register("LiteralScan/station_channel/100", [analog](benchmark::State &state) {
     DriverInstance &di = Driver(100);
     for (auto _ : state) {
-      benchmark::DoNotOptimize(FindVariable(di, analog));
-      benchmark::DoNotOptimize(ResolveStationChannel(di, analog));
+      benchmark::DoNotOptimize(FindVariable(ConfiguredStations(di), analog));
+      benchmark::DoNotOptimize(ResolveStationChannel(ConfiguredStations(di), analog));
     }
   });
   bench::Register("LiteralScan/qq/100", [variable](benchmark::State &state) {
     DriverInstance &di = Driver(100);
-    for (auto _ : state) benchmark::DoNotOptimize(FindVariable(di, variable));
+    for (auto _ : state) benchmark::DoNotOptimize(FindVariable(ConfiguredStations(di), variable));
   });
 }
 

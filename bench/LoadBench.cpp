@@ -12,7 +12,7 @@
 #include <string>
 
 #include "BenchUtil.h"
-#include "config/ParameterFile.h"
+#include "driver/ParameterLoad.h"
 #include "exchange/ChannelMap.h"
 #include "support/PerfConfig.h"
 #include "support/TestSupport.h"

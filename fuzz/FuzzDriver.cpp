@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "config/ParameterFile.h"
 #include "driver/EventLines.h"
+#include "driver/ParameterLoad.h"
 #include "exchange/ChannelMap.h"
 #include "support/EngineLine.h"
 

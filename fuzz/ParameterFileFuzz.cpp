@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "config/ParameterFile.h"
+#include "driver/ParameterLoad.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   // "$DIAGS" switches the debug log on: let its lines go nowhere.

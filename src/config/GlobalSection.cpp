@@ -27,7 +27,7 @@ bool LoadCucPath(ParameterReader &r, Str255 &field) {
 }  // namespace
 
 void ApplyGlobalKeyword(ParameterReader &r, int keyword) {
-  GlobalSettings &g = r.di.Global;
+  GlobalSettings &g = r.Set.Global;
   bool accepted = false;
   switch (keyword) {
     case kGPrefix:

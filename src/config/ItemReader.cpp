@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "driver/DriverInstance.h"
+#include "config/LoadContext.h"
 
 namespace zl {
 namespace {
@@ -25,7 +25,7 @@ bool ItemReader::NextRun(std::string_view &run) {
   while (pos_ < size && !IsSeparator(text_[pos_])) ++pos_;
   run = text_.substr(start, pos_ - start);
   if (pos_ < size) ++pos_;  // the separator that ended the run
-  if (run == "$DIAGS") di_.Log.Enable();
+  if (run == "$DIAGS" && ctx_.DebugRequested) ctx_.DebugRequested();
   return true;
 }
 
@@ -43,20 +43,20 @@ bool ItemReader::Next() {
   }
   if (!found) {
     atEnd_ = true;
-    di_.RawItem.clear();
-    di_.CurrentItem.clear();
+    ctx_.RawItem.clear();
+    ctx_.CurrentItem.clear();
     return false;
   }
   std::string_view raw = run.substr(0, kMaxItem);
-  di_.RawItem = raw;
+  ctx_.RawItem = raw;
   char upper[kMaxCurrentItem];
   std::size_t n = std::min(raw.size(), kMaxCurrentItem);
   for (std::size_t i = 0; i < n; ++i) {
     char c = raw[i];
     upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  di_.CurrentItem = std::string_view(upper, n);
-  di_.Debug("PARfile ITEM", raw);
+  ctx_.CurrentItem = std::string_view(upper, n);
+  ctx_.Debug("PARfile ITEM", raw);
   return true;
 }
 

@@ -24,14 +24,14 @@
 
 namespace zl {
 
-struct DriverInstance;
+struct LoadContext;
 
 class ItemReader {
  public:
   // The reader does not copy text: it must outlive the reader.
-  ItemReader(DriverInstance &di, std::string_view text) : di_(di), text_(text) {}
+  ItemReader(LoadContext &ctx, std::string_view text) : ctx_(ctx), text_(text) {}
 
-  // Delivers the next item: di.RawItem as read (cut to 255), di.CurrentItem
+  // Delivers the next item: ctx.RawItem as read (cut to 255), ctx.CurrentItem
   // upper-cased (ASCII letters) and cut to 80, and the "PARfile ITEM" debug
   // line. At the end of the file both become empty and the answer is false.
   bool Next();
@@ -48,7 +48,7 @@ class ItemReader {
   // at the end of the file.
   bool NextRun(std::string_view &run);
 
-  DriverInstance &di_;
+  LoadContext &ctx_;
   std::string_view text_;
   std::size_t pos_ = 0;
   bool atEnd_ = false;

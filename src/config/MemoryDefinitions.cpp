@@ -92,7 +92,7 @@ bool LoadMemoryOutCfg(ParameterReader &r, MemoryItemDef *list, bool *blockRead) 
 
 // QQ direction channel a1 a2 a3 type. A channel that does not convert is
 // stored as 0, a channel no request uses; an address value as 0.
-bool LoadQq(ParameterReader &r, Station &st) {
+bool LoadQq(ParameterReader &r, StationConfig &st) {
   QqVariable v;
   v.Direction = Code(kQqDirections, r.Item());
   if (!v.Direction) {
@@ -117,7 +117,7 @@ bool LoadQq(ParameterReader &r, Station &st) {
 
 // MEMORY_BLOCK ... MEMORY_BLOCK_END with ADDR, CHANNEL, CHANNEL_READ and a
 // TYPES list in any order; anything else inside is skipped.
-bool LoadMemoryBlock(ParameterReader &r, Station &st) {
+bool LoadMemoryBlock(ParameterReader &r, StationConfig &st) {
   MemoryBlock block;
   bool bad = false;
   while (!r.ItemIs("MEMORY_BLOCK_END") && !r.AtEnd()) {

@@ -23,19 +23,6 @@ bool ParameterReader::SetGroupPos(std::string_view header) {
   return false;
 }
 
-void SetErrorText(DriverInstance &di, std::string_view text) {
-  std::memset(di.ErrorText, 0, sizeof di.ErrorText);
-  std::memcpy(di.ErrorText, text.data(), std::min<std::size_t>(text.size(), 80));
-}
-
-void ParameterReader::SetError(std::string_view text) {
-  SetErrorText(di, text);
-}
-
-void ParameterReader::Event(std::string_view line) {
-  if (di.Services) di.Services->AddEvent(line);
-}
-
 bool ParameterReader::Whole8(uint8_t &field) {
   std::optional<int32_t> v = ParseWhole(Item());
   field = v ? static_cast<uint8_t>(*v) : 0;
@@ -44,8 +31,8 @@ bool ParameterReader::Whole8(uint8_t &field) {
 
 std::optional<int32_t> ParameterReader::Value16() const {
   if (ItemIs("FROM_GLOBAL")) {
-    if (di.Global.DefAnalogInAddr == -1) return std::nullopt;
-    return di.Global.DefAnalogInAddr;
+    if (Set.Global.DefAnalogInAddr == -1) return std::nullopt;
+    return Set.Global.DefAnalogInAddr;
   }
   return ParseWhole(Item());
 }

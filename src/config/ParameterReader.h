@@ -10,15 +10,17 @@
 
 #include "config/ItemReader.h"
 #include "config/Keywords.h"
-#include "driver/DriverInstance.h"
+#include "config/ParameterSet.h"
 
 namespace zl {
 
 class ParameterReader {
  public:
-  ParameterReader(DriverInstance &di, std::string_view text) : di(di), items_(di, text) {}
+  ParameterReader(LoadContext &ctx, ParameterSet &set, std::string_view text)
+      : Ctx(ctx), Set(set), items_(ctx, text) {}
 
-  DriverInstance &di;
+  LoadContext &Ctx;
+  ParameterSet &Set;
   // One defined-flag per keyword of the section being read (1..59).
   bool Defined[kStationKeywordCount + 1] = {};
   // Set by a failed section search, a missing END, a missing definition or
@@ -28,8 +30,8 @@ class ParameterReader {
   bool Next() { return items_.Next(); }
   bool AtEnd() const { return items_.AtEnd(); }
   std::string RestOfLine() { return items_.RestOfLine(); }
-  std::string_view Item() const { return di.CurrentItem.view(); }
-  std::string_view Raw() const { return di.RawItem.view(); }
+  std::string_view Item() const { return Ctx.CurrentItem.view(); }
+  std::string_view Raw() const { return Ctx.RawItem.view(); }
   // CurrentItem equals word (given in upper case): a case-ignoring match.
   bool ItemIs(std::string_view word) const { return Item() == word; }
 
@@ -38,9 +40,9 @@ class ParameterReader {
   // error set, when the file ends first.
   bool SetGroupPos(std::string_view header);
   // ErrorText := text cut to 80 bytes, NUL-terminated.
-  void SetError(std::string_view text);
-  void Event(std::string_view line);
-  void Debug(std::string_view label, std::string_view text) { di.Debug(label, text); }
+  void SetError(std::string_view text) { Ctx.SetError(text); }
+  void Event(std::string_view line) { Ctx.Event(line); }
+  void Debug(std::string_view label, std::string_view text) { Ctx.Debug(label, text); }
 
   // --- value forms over CurrentItem; each answers whether the value was accepted
   // 8 bits: the low 8 bits; a failure stores 0.
@@ -69,20 +71,14 @@ class ParameterReader {
   ItemReader items_;
 };
 
-// ErrorText := text cut to 80 bytes, NUL-terminated in its 256-byte field.
-void SetErrorText(DriverInstance &di, std::string_view text);
-
 // Section loaders (one keyword each; the value item has been delivered).
 void ApplyGlobalKeyword(ParameterReader &r, int keyword);
-void ApplyStationKeyword(ParameterReader &r, Station &st, int slot, int keyword);
+void ApplyStationKeyword(ParameterReader &r, StationConfig &st, int slot, int keyword);
 
 // Lists in a [STATION] section; each answers whether its keyword is defined.
 bool LoadMemoryOutCfg(ParameterReader &r, MemoryItemDef *list, bool *blockRead);
-bool LoadQq(ParameterReader &r, Station &st);
-bool LoadMemoryBlock(ParameterReader &r, Station &st);
-
-// A station record as InitZavro leaves it for slot n.
-void InitStation(Station &st, int slot);
+bool LoadQq(ParameterReader &r, StationConfig &st);
+bool LoadMemoryBlock(ParameterReader &r, StationConfig &st);
 
 }  // namespace zl
 

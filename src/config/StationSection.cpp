@@ -24,7 +24,7 @@ constexpr std::string_view kCounterKinds[] = {"REAL",    "HOUR",  "SHIFT",   "DA
 
 // Every channel follows from the slot number, not from the station's address;
 // the arithmetic is 16-bit, as the channels are.
-void OriginalChannels(Station &st, int slot) {
+void OriginalChannels(StationConfig &st, int slot) {
   auto base = static_cast<uint16_t>((slot - 1) * 500);
   for (int g = 0; g < kGroupCount; ++g)
     st.GroupChannels[g] = static_cast<uint16_t>(base + kGroupOffsets[g]);
@@ -143,7 +143,7 @@ bool LoadAnalogLimits(ParameterReader &r, AnalogLimit (&limits)[kMaxAnalogIn + 1
 }
 
 // PHONE: the number as written (upper-cased); a leading "D" sets the dial flag.
-bool LoadPhone(ParameterReader &r, Station &st) {
+bool LoadPhone(ParameterReader &r, StationConfig &st) {
   std::string_view number = r.Item();
   st.DialFlag = !number.empty() && number.front() == 'D';
   if (st.DialFlag) number.remove_prefix(1);
@@ -154,19 +154,18 @@ bool LoadPhone(ParameterReader &r, Station &st) {
 
 }  // namespace
 
-void InitStation(Station &st, int slot) {
-  st = Station();
+void InitStationConfig(StationConfig &st, int slot) {
+  st = StationConfig();
   st.Name = "NAME_" + std::to_string(slot);
   for (AnalogLimit &a : st.AnalogLimits) {
     a.High = ToReal6(100.0);
     a.Low = ToReal6(0.0);
     a.Offset = ToReal6(0.0);
-    a.Raw = 0;
   }
   for (CounterDef &c : st.Counters) c.Factor = ToReal6(1.0);
 }
 
-void ApplyStationKeyword(ParameterReader &r, Station &st, int slot, int keyword) {
+void ApplyStationKeyword(ParameterReader &r, StationConfig &st, int slot, int keyword) {
   bool accepted = false;  // the value was taken: the keyword is defined
   bool isList = false;    // list loaders also mark their keyword undefined
   switch (keyword) {

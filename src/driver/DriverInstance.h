@@ -31,7 +31,8 @@
 #include <mutex>
 
 #include "config/GlobalSettings.h"
-#include "config/Station.h"
+#include "core/SampleState.h"
+#include "core/Station.h"
 #include "driver/DebugLog.h"
 #include "driver/Services.h"
 #include "net/LineClient.h"
@@ -41,13 +42,6 @@
 #include "util/Text.h"
 
 namespace zl {
-
-constexpr int kSampleRows = 528;
-constexpr int kSampleRowSize = 39;  // 6 time stamp bytes, status, 8 x (length + 3-byte real)
-
-struct SampleRow {
-  uint8_t Bytes[kSampleRowSize] = {};
-};
 
 struct ChannelIndex;  // the channel map built after the load (exchange/)
 
@@ -78,8 +72,6 @@ struct DriverInstance {
   // --- configuration load
   char ErrorText[256] = {};  // NUL-terminated, at most 80 characters
   Str255 ParameterFileName;
-  ShortStr<80> CurrentItem;  // upper-cased
-  Str255 RawItem;            // as it stands in the file
 
   // --- stations: slots 1..100; all 100 exist between InitZavro and Done
   uint8_t StationCount = 0;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "config/ParameterFile.h"
 #include "driver/Driver.h"
 #include "driver/DriverTexts.h"
+#include "driver/ParameterLoad.h"
 #include "exchange/ChannelMap.h"
 #include "port/Beep.h"
 #include "port/Clock.h"

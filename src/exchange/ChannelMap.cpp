@@ -1,81 +1,12 @@
 #include "exchange/ChannelMap.h"
 
-#include <vector>
-
 namespace zl {
 
-namespace {
-
-// One test of a station's channel map: channels Base .. Base + Count - 1
-// (computed without wrapping, so a count of 0 claims nothing and a range
-// ending past 65535 claims only what lies below it).
-struct ChannelTest {
-  ChannelKind Kind;
-  uint16_t Base;
-  int Count;
-  uint32_t Position;  // the memory block's place in the station's list
-};
-
-// Calls fn for every test of the station, in the order the map tests them,
-// until fn answers true; answers whether it did.
-template <class Fn>
-bool ForEachTest(const Station &st, Fn &&fn) {
-  using K = ChannelKind;
-  auto status = [&st](K kind, StatusChannel which, int count = 1) {
-    return ChannelTest{kind, st.StatusChannels[which], count, 0};
-  };
-  const ChannelTest fixed[] = {
-      {K::BinaryInput, st.GroupChannels[kGroupBI], st.NumBinarIn, 0},
-      {K::BinaryOutput, st.GroupChannels[kGroupBO], st.NumBinarOut, 0},
-      {K::AnalogInput, st.GroupChannels[kGroupAI], st.NumAnalogIn, 0},
-      {K::Counter, st.GroupChannels[kGroupCT], st.NumCounterIn, 0},
-      {K::MemoryOutput, st.GroupChannels[kGroupMO], st.NumMemoryOut, 0},
-      {K::MemoryInput, st.GroupChannels[kGroupMI], st.NumMemoryIn, 0},
-      status(K::ErrorCounter, kErrorNoAnswer),
-      {K::MessageCounter, st.MsgCounterChannel, 1, 0},
-      status(K::ErrorInMessage, kErrorInMess),
-      status(K::SilenceTime, kSilenceTime),
-      status(K::SleepTime, kSleepTime),
-      status(K::ErrCount, kErrCount),
-      status(K::VideoText, kVideo, 4),
-      status(K::ReadAnalogKelmar, kOutReadAItolvin),
-      status(K::ReadCounters, kOutReadCT),
-      status(K::WriteBinaryOutputs, kOutWriteBO),
-      status(K::WriteMemoryOutput, kOutWriteMO),
-      status(K::FlagBusy, kInNowComm),
-      status(K::FlagFault, kInLastComErr),
-      status(K::FlagNewBinaryInputs, kBiNewBI),
-      status(K::FlagNewAnalogInputs, kBiNewAI),
-      status(K::FlagNewCounters, kBiNewCT),
-      status(K::FlagNewMemory, kBiNewMI),
-      status(K::FlagControlError, kBiNewErrControl),
-      status(K::WriteRestart, kOutWriteRestart),
-      status(K::ReadBinaryInputs, kOutReadBI),
-      status(K::ReadMemoryInputs, kOutReadKI),
-      status(K::WriteMemoryOutputs, kOutWriteKO),
-      status(K::ReadAnalogZavro, kOutReadAI),
-      status(K::ConnectModem, kOutConnectModem),
-      status(K::FlagConnecting, kInConnectingModem),
-      status(K::FlagConnected, kInConnectedModem),
-      status(K::FlagActiveMessage, kInActiveMessage),
-      status(K::WriteAllOutputs, kOutWriteAllBOMO),
-      {K::StationName, st.NameChannel, 1, 0},
-      {K::CallCode, st.CallCodeChannel, 1, 0},
-  };
-  for (const ChannelTest &t : fixed)
-    if (fn(t)) return true;
-  for (std::size_t b = 0; b < st.MemoryBlocks.size(); ++b) {
-    const MemoryBlock &block = st.MemoryBlocks[b];
-    const auto position = static_cast<uint32_t>(b);
-    if (fn(ChannelTest{K::MemoryBlockRead, block.ReadChannel, 1, position})) return true;
-    if (fn(ChannelTest{K::MemoryBlockItem, block.FirstChannel, static_cast<int>(block.ItemCount()),
-                       position}))
-      return true;
-  }
-  return false;
+StationView ConfiguredStations(const DriverInstance &di) {
+  return StationView{di.StationCount, &di, [](const void *source, int n) -> const StationConfig * {
+                       return static_cast<const DriverInstance *>(source)->StationAt(n);
+                     }};
 }
-
-}  // namespace
 
 uint8_t *StatusFlagOf(Station &st, ChannelKind kind) {
   switch (kind) {
@@ -102,73 +33,6 @@ uint8_t *StatusFlagOf(Station &st, ChannelKind kind) {
     default:
       return nullptr;
   }
-}
-
-VariableMatch FindVariable(DriverInstance &di, uint16_t channel) {
-  for (int n = 1; n <= di.StationCount; ++n) {
-    Station *st = di.StationAt(n);
-    if (!st) continue;
-    for (QqVariable &v : st->QqVariables)
-      if (v.Channel == channel) return {&v, static_cast<uint8_t>(n)};
-  }
-  return {};
-}
-
-StationMatch ResolveStationChannel(DriverInstance &di, uint16_t channel) {
-  for (int n = 1; n <= di.StationCount; ++n) {
-    Station *st = di.StationAt(n);
-    if (!st) continue;
-    StationMatch m;
-    bool found = ForEachTest(*st, [&](const ChannelTest &t) {
-      const int offset = int{channel} - int{t.Base};
-      if (offset < 0 || offset >= t.Count) return false;
-      m.StationNo = static_cast<uint8_t>(n);
-      m.Kind = t.Kind;
-      m.Item = static_cast<uint8_t>(offset + 1);
-      if (t.Kind == ChannelKind::MemoryBlockRead || t.Kind == ChannelKind::MemoryBlockItem)
-        m.Block = &st->MemoryBlocks[t.Position];
-      return true;
-    });
-    if (found) return m;
-  }
-  return {};
-}
-
-std::shared_ptr<const ChannelIndex> BuildChannelIndex(const DriverInstance &di) {
-  auto index = std::make_shared<ChannelIndex>();
-  ChannelEntry *entries = index->Entries;
-
-  // The first match wins: paint the stations and their tests in reverse
-  // order, so that an earlier test overwrites what a later one claimed.
-  std::vector<ChannelTest> tests;
-  for (int n = di.StationCount; n >= 1; --n) {
-    const Station *st = di.StationAt(n);
-    if (!st) continue;
-    tests.clear();
-    ForEachTest(*st, [&tests](const ChannelTest &t) {
-      tests.push_back(t);
-      return false;
-    });
-    for (auto t = tests.rbegin(); t != tests.rend(); ++t) {
-      for (int k = 0; k < t->Count && int{t->Base} + k <= 0xFFFF; ++k) {
-        entries[t->Base + k] = ChannelEntry{ChannelEntry::kStation, static_cast<uint8_t>(n),
-                                            t->Kind, static_cast<uint8_t>(k + 1), t->Position};
-      }
-    }
-  }
-
-  // Variables come before every station channel, the first in station and
-  // list order winning among themselves.
-  for (int n = di.StationCount; n >= 1; --n) {
-    const Station *st = di.StationAt(n);
-    if (!st) continue;
-    for (std::size_t i = st->QqVariables.size(); i-- > 0;) {
-      entries[st->QqVariables[i].Channel] =
-          ChannelEntry{ChannelEntry::kVariable, static_cast<uint8_t>(n), ChannelKind::None, 0,
-                       static_cast<uint32_t>(i)};
-    }
-  }
-  return index;
 }
 
 }  // namespace zl

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "config/Station.h"
+#include "core/Station.h"
 
 namespace zl {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "config/Station.h"
+#include "config/StationConfig.h"
 #include "util/Text.h"
 
 namespace zl {

@@ -3,14 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/DriverInstance.h"
+#include "config/LoadContext.h"
+#include "driver/DebugLog.h"
 #include "support/TestSupport.h"
 
 namespace zl {
 namespace {
 
 std::vector<std::string> Items(std::string_view text) {
-  DriverInstance di;
+  LoadContext di;
   ItemReader reader(di, text);
   std::vector<std::string> items;
   while (reader.Next()) items.push_back(di.CurrentItem.str());
@@ -44,7 +45,7 @@ TEST(ItemReader, DeliversItemsUnderEveryLexicalRule) {
 }
 
 TEST(ItemReader, ALongRunIsOneItemCutTo80AndItsRawCopyTo255) {
-  DriverInstance di;
+  LoadContext di;
   std::string text = std::string(300, 'a') + " " + std::string(300, 'b') + "} next";
   ItemReader reader(di, text);
   ASSERT_TRUE(reader.Next());
@@ -73,7 +74,7 @@ TEST(ItemReader, RestOfLineStartsBehindTheItemsSeparator) {
        std::string(255, 'z'), "Q"},
   };
   for (const Case &c : cases) {
-    DriverInstance di;
+    LoadContext di;
     ItemReader reader(di, c.text);
     for (int i = 0; i < c.itemsBefore; ++i) reader.Next();
     EXPECT_EQ(reader.RestOfLine(), c.rest) << c.what;
@@ -89,11 +90,16 @@ TEST(ItemReader, DiagsSwitchesTheLogOnAnywhereAndEveryItemIsLogged) {
     bool enables;
   } cases[] = {{"a $DIAGS b", true}, {"{ $DIAGS }", true}, {"$diags", false}, {"$DIAGS}", false}};
   for (const Case &c : cases) {
-    DriverInstance di;
+    DebugLog log;
+    LoadContext di;
+    di.DebugSink = [&log](std::string_view label, std::string_view text) {
+      log.Write(label, text);
+    };
+    di.DebugRequested = [&log] { log.Enable(); };
     ItemReader reader(di, c.text);
     while (reader.Next()) {
     }
-    EXPECT_EQ(di.Log.Enabled(), c.enables) << c.text;
+    EXPECT_EQ(log.Enabled(), c.enables) << c.text;
   }
   std::string log = test::TempDir::Read(dir.File("ZLNETDRV.LOG"));
   EXPECT_NE(log.find("PARfile ITEM : $DIAGS\r\n"), std::string::npos) << log;

@@ -1,6 +1,6 @@
 // The load as a whole: sections, the failure table, defaults, events, the
 // example files and hostile input.
-#include "config/ParameterFile.h"
+#include "driver/ParameterLoad.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

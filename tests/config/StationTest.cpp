@@ -1,9 +1,9 @@
 // [STATION] sections: counts, channels and every list loader.
 #include <gtest/gtest.h>
 
-#include "config/ParameterFile.h"
 #include "config/ParameterReader.h"
 #include "config/ValueForms.h"
+#include "driver/ParameterLoad.h"
 #include "support/ConfigFixture.h"
 
 namespace zl {
@@ -280,13 +280,15 @@ TEST(Station, LoaderMessagesByteForByte) {
       {"MEMORY_BLOCK ADDR 1 MEMORY_BLOCK_END", "Chyba definice v sekci MEMORY_BLOCK"},
   };
   for (const Case &c : cases) {
-    DriverInstance di;
-    InitZavro(di);
-    ParameterReader r(di, c.text);
+    LoadContext di;
+    ParameterSet set;
+    SetDefaults(set);
+    InitStationConfig(set.Stations.emplace_back(), 1);
+    ParameterReader r(di, set, c.text);
     r.Next();
     int keyword = StationKeywords().Find(r.Item());
     r.Next();
-    ApplyStationKeyword(r, *di.Stations[1], 1, keyword);
+    ApplyStationKeyword(r, set.Stations[0], 1, keyword);
     EXPECT_FALSE(r.Defined[keyword]) << c.text;
     EXPECT_EQ(std::string(di.ErrorText), Cp(c.message).substr(0, 80)) << c.text;
     EXPECT_EQ(di.ErrorText[80], '\0');

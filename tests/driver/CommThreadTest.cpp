@@ -9,8 +9,8 @@
 #include <functional>
 #include <thread>
 
-#include "config/ParameterFile.h"
 #include "driver/DriverInstance.h"
+#include "driver/ParameterLoad.h"
 #include "port/Clock.h"
 #include "support/TestSupport.h"
 #include "support/Timing.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "config/ParameterFile.h"
 #include "driver/Driver.h"
+#include "driver/ParameterLoad.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
 #include "support/ConfigFixture.h"

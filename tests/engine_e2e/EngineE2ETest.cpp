@@ -4,6 +4,8 @@
 // queues; the answers must land in the stations as the controllers hold them.
 #include <gtest/gtest.h>
 
+#include "config/ParameterSet.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -96,10 +98,9 @@ class EngineE2E : public ::testing::Test {
     options.Static = true;
     options.Faults = faults;
     // The simulator serves the configuration the driver loaded.
-    ParameterSet config;
-    config.Global = di_.Global;
-    for (int n = 1; n <= di_.StationCount; ++n) config.Stations.push_back(*di_.StationAt(n));
-    sim_ = std::make_unique<sim::Simulator>(std::move(config), options);
+    ParameterSet loaded{di_.Global, {}};
+    for (int n = 1; n <= di_.StationCount; ++n) loaded.Stations.push_back(*di_.Stations[n]);
+    sim_ = std::make_unique<sim::Simulator>(std::move(loaded), options);
     ASSERT_TRUE(sim_->Start(error)) << error;
     for (int n = 1; n <= di_.StationCount; ++n) {
       di_.Stations[n]->Port = sim_->ActualPort(di_.Stations[n]->Port);

@@ -153,18 +153,21 @@ TEST(ChannelMap, IndexAnswersAsTheLiteralScansOverRandomConfigurations) {
     for (int i = 0; i < 50; ++i) probes.push_back(static_cast<uint16_t>(rng()));
     for (uint16_t c : probes) {
       const ChannelTarget t = LookupChannel(di, *index, c);
-      const VariableMatch v = FindVariable(di, c);
-      const StationMatch m = ResolveStationChannel(di, c);
-      if (v.Variable) {
+      const VariableMatch v = FindVariable(ConfiguredStations(di), c);
+      const StationMatch m = ResolveStationChannel(ConfiguredStations(di), c);
+      if (v.StationNo) {
         ASSERT_EQ(t.Class, ChannelEntry::kVariable) << "config " << config << " channel " << c;
-        ASSERT_EQ(t.Variable, v.Variable) << "config " << config << " channel " << c;
+        ASSERT_EQ(t.Variable, &di.StationAt(v.StationNo)->QqVariables[v.Position])
+            << "config " << config << " channel " << c;
         ASSERT_EQ(t.StationNo, v.StationNo);
       } else if (m.StationNo) {
         ASSERT_EQ(t.Class, ChannelEntry::kStation) << "config " << config << " channel " << c;
         ASSERT_EQ(t.StationNo, m.StationNo) << "config " << config << " channel " << c;
         ASSERT_EQ(t.Kind, m.Kind) << "config " << config << " channel " << c;
         ASSERT_EQ(t.Item, m.Item) << "config " << config << " channel " << c;
-        ASSERT_EQ(t.Block, m.Block) << "config " << config << " channel " << c;
+        ASSERT_EQ(t.Block,
+                  m.IsBlock() ? &di.StationAt(m.StationNo)->MemoryBlocks[m.Position] : nullptr)
+            << "config " << config << " channel " << c;
       } else {
         ASSERT_EQ(t.Class, ChannelEntry::kNone) << "config " << config << " channel " << c;
       }

@@ -1,6 +1,6 @@
 #include "support/ConfigFixture.h"
 
-#include "config/ParameterFile.h"
+#include "driver/ParameterLoad.h"
 
 namespace zl::test {
 namespace {

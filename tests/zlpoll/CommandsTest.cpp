@@ -78,7 +78,7 @@ TEST_F(Zlpoll, ReadPrintsEveryGroupAsTheControllerHoldsIt) {
   EXPECT_TRUE(r["ok"].boolean) << r["error"].string;
   EXPECT_EQ(r["name"].string, "KOTELNA");
   sim::ControllerModel &c = Controller(kStation1);
-  const Station &st = Config(kStation1);
+  const StationConfig &st = Config(kStation1);
   for (int i = 1; i <= st.NumBinarIn; ++i) {  // inputs 3 and 4 are inverted in the file
     const JsonValue *o = FindObject(r, "bi", std::to_string(i));
     ASSERT_TRUE(o) << "bi " << i;
@@ -123,7 +123,7 @@ TEST_F(Zlpoll, ReadPrintsATableForPeople) {
   SetKnownValues();
   const ChildResult r = Run({Par(), "read", "1", "bi", "qq", "-1"});
   ASSERT_EQ(r.Exit, 0) << r.Err;
-  const Station &st = Config(kStation1);
+  const StationConfig &st = Config(kStation1);
   for (int i = 1; i <= st.NumBinarIn; ++i) {
     const int value = Controller(kStation1).BinaryInput(i - 1) != st.BinarInXor[i];
     EXPECT_NE(r.Out.find(TableRow("bi", i, i, value)), std::string::npos) << i << "\n" << r.Out;
@@ -141,7 +141,7 @@ TEST_F(Zlpoll, EveryStationsCountersReadTheControllersCounts) {
     for (int k = 0; k < 8; ++k) c.SetCounter(k, static_cast<uint16_t>(10 * (k + 1) + n));
     const auto readings = RunJson({Par(), "read", std::to_string(n), "ct", "-1"});
     ASSERT_EQ(readings.size(), 1u);
-    const Station &st = Config(n);
+    const StationConfig &st = Config(n);
     ASSERT_GT(st.NumCounterIn, 0) << n;
     for (int i = 1; i <= st.NumCounterIn; ++i) {
       const CounterDef &def = st.Counters[i];

@@ -33,7 +33,7 @@ class PollLine : public ::testing::Test {
   std::vector<JsonValue> RunJson(std::vector<std::string> args, int expectedExit = 0);
 
   sim::ControllerModel &Controller(int n) { return *sim_->Station(n); }
-  const Station &Config(int n) const { return *file_.At(n); }
+  const StationConfig &Config(int n) const { return *file_.At(n); }
   const std::string &Par() const { return par_; }
   std::vector<std::string> Env() const;
 

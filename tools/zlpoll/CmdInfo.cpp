@@ -27,7 +27,7 @@ struct GroupRow {
   std::string Notes;
 };
 
-std::vector<uint16_t> ChannelsOf(const Station &st, Group g) {
+std::vector<uint16_t> ChannelsOf(const StationConfig &st, Group g) {
   std::vector<uint16_t> out;
   if (g == Group::QQ) {
     for (const QqVariable &v : st.QqVariables) out.push_back(v.Channel);
@@ -54,7 +54,7 @@ std::string Ranges(const std::vector<uint16_t> &channels) {
   return out.empty() ? "-" : out;
 }
 
-bool AnyWritable(const Station &st, Group g) {
+bool AnyWritable(const StationConfig &st, Group g) {
   if (g == Group::QQ) {
     for (const QqVariable &v : st.QqVariables)
       if (v.Direction != kQqRead && v.Type != kQqString) return true;
@@ -102,7 +102,7 @@ std::string BlockItems(const MemoryBlock &b) {
   return out;
 }
 
-std::vector<GroupRow> GroupRows(const Station &st, int n) {
+std::vector<GroupRow> GroupRows(const StationConfig &st, int n) {
   std::vector<GroupRow> rows;
   for (Group g : AllGroups()) {
     GroupRow row;
@@ -131,7 +131,7 @@ std::vector<GroupRow> GroupRows(const Station &st, int n) {
   return rows;
 }
 
-void PrintStation(const Station &st, int n, const Style &out) {
+void PrintStation(const StationConfig &st, int n, const Style &out) {
   PrintLine(out.Bold("station " + std::to_string(n) + "  " + Utf8FromCp1250(st.Name.view())) +
             "  address " + std::to_string(st.Address) + "  retranslation " +
             std::to_string(st.Retranslation) + "  gateway " + Gateway(st) +
@@ -189,7 +189,7 @@ void PrintStation(const Station &st, int n, const Style &out) {
   PrintLine("");
 }
 
-Json StationJson(const Station &st, int n) {
+Json StationJson(const StationConfig &st, int n) {
   Json groups = Json::object();
   for (const GroupRow &g : GroupRows(st, n)) {
     Json x = {{"count", g.Count},

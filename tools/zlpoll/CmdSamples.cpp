@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "exchange/SampleMemory.h"
 #include "port/DrivePath.h"
+#include "util/Encodings.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
@@ -95,7 +95,7 @@ SampleTransfer RunSampleTransfer(Context &ctx, SampleBuffer &buffer, int station
   // The file: its name comes from the time stamp of row 1 (row 2 when the
   // station has QQ variables), its folder is CUC_PATH.
   d.PutBool(kChWriteFile, true);
-  const Station &st = *ctx.File.At(station);
+  const StationConfig &st = *ctx.File.At(station);
   const std::string folder = MapDrivePath(ctx.File.Global().CucPath.view());
   if (d.GetBool(kChFileWritten) != 1) {
     t.Result = {kExitInit, "the driver could not write the sample file into CUC_PATH (" + folder +

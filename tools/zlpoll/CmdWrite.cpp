@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 
-#include "exchange/HostValueIo.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
@@ -49,14 +48,14 @@ bool ObjectChannel(const std::string &n, uint16_t base, int count, const char *g
   return true;
 }
 
-const QqVariable *FindQq(const Station &st, uint16_t channel) {
+const QqVariable *FindQq(const StationConfig &st, uint16_t channel) {
   for (const QqVariable &v : st.QqVariables)
     if (v.Channel == channel) return &v;
   return nullptr;
 }
 
 // The item of a memory block on a channel, with its type and direction.
-bool FindBlockItem(const Station &st, uint16_t channel, uint8_t &type, uint8_t &direction) {
+bool FindBlockItem(const StationConfig &st, uint16_t channel, uint8_t &type, uint8_t &direction) {
   for (const MemoryBlock &b : st.MemoryBlocks) {
     if (channel < b.FirstChannel || channel - b.FirstChannel >= static_cast<int>(b.ItemCount()))
       continue;
@@ -82,8 +81,8 @@ bool QqWritable(const QqVariable &v, const std::string &channel, std::string &er
   return true;
 }
 
-bool Resolve(const Station &st, const std::string &group, const std::string &text, Assignment &a,
-             std::string &error) {
+bool Resolve(const StationConfig &st, const std::string &group, const std::string &text,
+             Assignment &a, std::string &error) {
   std::string left, right;
   if (!SplitAssignment(text, left, right, error)) return false;
   a.Text = group + " " + text;
@@ -287,7 +286,7 @@ bool CompleteOutputs(const ParamFile &file, bool othersOff, bool asChannels,
     if (a.Group == "bo" && std::find(stations.begin(), stations.end(), a.Station) == stations.end())
       stations.push_back(a.Station);
   for (int n : stations) {
-    const Station &st = *file.At(n);
+    const StationConfig &st = *file.At(n);
     const uint16_t base = st.GroupChannels[kGroupBO];
     const int reach = Reach(st, Group::BO);
     std::vector<bool> named(static_cast<std::size_t>(reach) + 1, false);
@@ -389,7 +388,7 @@ bool PlanWrite(const Options &opt, const ParamFile &file, Job &job, std::string 
   }
   int station = 0;
   if (!ParseStation(opt.Args[0], file, station, error)) return false;
-  const Station &st = *file.At(station);
+  const StationConfig &st = *file.At(station);
   Group g;
   if (!GroupNamed(opt.Args[1], g) || !Writable(g)) {
     error = "write takes " + GroupList(true) + ", not \"" + opt.Args[1] + "\"";

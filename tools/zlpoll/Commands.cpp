@@ -80,7 +80,7 @@ void PrintError(const std::string &message) {
 Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups) {
   Reading r;
   r.Station = station;
-  const Station &st = *ctx.File.At(station);
+  const StationConfig &st = *ctx.File.At(station);
   r.Name = Utf8FromCp1250(st.Name.view());
   r.Result = ctx.Poll.Read(station, groups);
   // Without an answer the driver holds no values of the controller's: none

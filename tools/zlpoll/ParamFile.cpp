@@ -2,8 +2,6 @@
 
 #include <filesystem>
 
-#include "config/ParameterFile.h"
-
 namespace zl::poll {
 
 ParamFile::ParamFile() = default;
@@ -18,31 +16,39 @@ bool ParamFile::Load(const std::string &path, std::string &error) {
             "): move the file to a shorter path";
     return false;
   }
-  di_ = std::make_unique<DriverInstance>();
-  if (LoadParameterFileStandalone(*di_, path_, error)) return true;
-  di_.reset();
+  set_ = std::make_unique<ParameterSet>();
+  if (ReadParameterFile(path_, *set_, error)) return true;
+  set_.reset();
   return false;
 }
 
 int ParamFile::StationCount() const {
-  return di_ ? di_->StationCount : 0;
+  return set_ ? set_->StationCount() : 0;
 }
 
-const Station *ParamFile::At(int n) const {
-  return di_ && n >= 1 && n <= di_->StationCount ? di_->StationAt(n) : nullptr;
+const StationConfig *ParamFile::At(int n) const {
+  return set_ ? set_->At(n) : nullptr;
 }
 
 const GlobalSettings &ParamFile::Global() const {
   static const GlobalSettings none;
-  return di_ ? di_->Global : none;
+  return set_ ? set_->Global : none;
 }
 
 VariableMatch ParamFile::VariableOn(uint16_t channel) const {
-  return di_ ? FindVariable(*di_, channel) : VariableMatch{};
+  if (!set_) return {};
+  const zl::VariableMatch m = FindVariable(ViewOf(*set_), channel);
+  if (m.StationNo == 0) return {};
+  return {&set_->At(m.StationNo)->QqVariables[m.Position], m.StationNo};
 }
 
 StationMatch ParamFile::StationChannel(uint16_t channel) const {
-  return di_ ? ResolveStationChannel(*di_, channel) : StationMatch{};
+  if (!set_) return {};
+  const zl::StationMatch m = ResolveStationChannel(ViewOf(*set_), channel);
+  if (m.StationNo == 0) return {};
+  const MemoryBlock *block =
+      m.IsBlock() ? &set_->At(m.StationNo)->MemoryBlocks[m.Position] : nullptr;
+  return {m.StationNo, m.Kind, m.Item, block};
 }
 
 }  // namespace zl::poll

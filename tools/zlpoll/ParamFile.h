@@ -8,15 +8,26 @@
 #include <memory>
 #include <string>
 
+#include "config/ChannelLayout.h"
 #include "config/GlobalSettings.h"
-#include "config/Station.h"
-#include "exchange/ChannelMap.h"
-
-namespace zl {
-struct DriverInstance;
-}
+#include "config/ParameterSet.h"
 
 namespace zl::poll {
+
+// A QQ variable a channel names: Variable is null when none has it.
+struct VariableMatch {
+  const QqVariable *Variable = nullptr;
+  uint8_t StationNo = 0;
+};
+
+// A station channel: StationNo is 0 when no station claims it; Block is set
+// for the two memory block kinds.
+struct StationMatch {
+  uint8_t StationNo = 0;
+  ChannelKind Kind = ChannelKind::None;
+  uint8_t Item = 0;  // 1-based
+  const MemoryBlock *Block = nullptr;
+};
 
 class ParamFile {
  public:
@@ -33,7 +44,7 @@ class ParamFile {
   const std::string &Path() const { return path_; }
   int StationCount() const;
   // Station n, 1 = the first [STATION] section; nullptr out of range.
-  const Station *At(int n) const;
+  const StationConfig *At(int n) const;
   const GlobalSettings &Global() const;
 
   // What a channel stands for to the driver, found by the driver's own
@@ -43,7 +54,7 @@ class ParamFile {
   StationMatch StationChannel(uint16_t channel) const;
 
  private:
-  std::unique_ptr<DriverInstance> di_;
+  std::unique_ptr<ParameterSet> set_;
   std::string path_;
 };
 

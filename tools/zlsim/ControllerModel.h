@@ -30,7 +30,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/ParameterSet.h"
+#include "config/ParameterSet.h"
 
 namespace zl::sim {
 

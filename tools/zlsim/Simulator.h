@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/ParameterSet.h"
+#include "config/ParameterSet.h"
 #include "zlsim/ControllerModel.h"
 #include "zlsim/Endpoints.h"
 #include "zlsim/SimOptions.h"

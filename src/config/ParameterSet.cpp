@@ -1,8 +1,6 @@
-// The load sequence: [GLOBAL], then every [STATION], and the steps of Init
-// around it (defaults before, the station reset after).
-#include "config/ParameterFile.h"
+// The load sequence: [GLOBAL], then every [STATION].
+#include "config/ParameterSet.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -81,7 +79,7 @@ bool LoadGlobal(ParameterReader &r) {
 
 // One [STATION] section into slot number; false (with the error set) when it
 // is rejected.
-bool LoadStation(ParameterReader &r, Station &st, int number) {
+bool LoadStation(ParameterReader &r, StationConfig &st, int number) {
   const KeywordTable &table = StationKeywords();
   MarkOptionalDefined(r, kSEnd - 1, kRequiredStation);
   st.Phone.clear();
@@ -114,7 +112,7 @@ bool LoadStation(ParameterReader &r, Station &st, int number) {
 // Every [STATION] up to the end of the file. An error ends the reading; the
 // stations read by then stand if at least one of them was accepted.
 void LoadStations(ParameterReader &r) {
-  DriverInstance &di = r.di;
+  std::vector<StationConfig> &stations = r.Set.Stations;
   r.Debug("LoadStations", "");
   int number = 0;
   bool anyAccepted = false;
@@ -126,49 +124,27 @@ void LoadStations(ParameterReader &r) {
       break;
     }
     ++number;
-    if (!di.Stations[number]) {
-      di.Stations[number] = std::make_unique<Station>();
-      InitStation(*di.Stations[number], number);
-    }
-    if (LoadStation(r, *di.Stations[number], number)) {
+    InitStationConfig(stations.emplace_back(), number);
+    if (LoadStation(r, stations.back(), number)) {
       anyAccepted = true;
     } else {
       r.LoadError = true;
     }
   }
-  if (anyAccepted) {
-    di.StationCount = static_cast<uint8_t>(number);
-    r.LoadError = false;
-  }
+  if (anyAccepted) r.LoadError = false;
 }
 
 }  // namespace
 
-void ClearSampleRows(SampleRow *rows) {
-  for (int r = 0; r < kSampleRows; ++r) {
-    uint8_t *b = rows[r].Bytes;
-    std::memset(b, 0, kSampleRowSize);
-    for (int v = 1; v <= 8; ++v) b[4 * v + 3] = 3;  // length 3, value 00 00 00 (0.0)
-  }
+const StationConfig *ParameterSet::At(int n) const {
+  return n >= 1 && n <= StationCount() ? &Stations[static_cast<std::size_t>(n - 1)] : nullptr;
 }
 
-void InitZavro(DriverInstance &di) {
-  di.Debug("InitZavro", "");
-  for (int n = 1; n <= kMaxStations; ++n) {
-    di.Stations[n] = std::make_unique<Station>();
-    InitStation(*di.Stations[n], n);
-  }
-  di.StationCount = 0;
-  di.Global = GlobalSettings();
-  di.Global.CucPath = "C:\\";
-  di.Global.SleepTime = ToReal6(0.0);
-  di.SampleTable = std::make_unique<SampleRow[]>(kSampleRows);
-  ClearSampleRows(di.SampleTable.get());
-  di.SampleStation = 1;
-  di.SampleTransferStation = 1;
-  di.SampleBlock = 1;
-  di.SampleRowIndex = 1;
-  di.SampleBusy = 0;
+void SetDefaults(ParameterSet &set) {
+  set.Global = GlobalSettings();
+  set.Global.CucPath = "C:\\";
+  set.Global.SleepTime = ToReal6(0.0);
+  set.Stations.clear();
 }
 
 // A line feed without a carriage return before it.
@@ -180,8 +156,8 @@ static bool HasBareLineFeed(std::string_view text) {
   return false;
 }
 
-bool LoadParameterText(DriverInstance &di, std::string_view text) {
-  ParameterReader r(di, text);
+bool ReadParameterText(LoadContext &ctx, std::string_view text, ParameterSet &set) {
+  ParameterReader r(ctx, set, text);
   // A text value runs to the end of its line, and with a bare LF the line
   // after it goes with it: whatever stood there is lost without a word.
   if (HasBareLineFeed(text)) r.Event(msg::BareLineFeeds());
@@ -195,48 +171,27 @@ bool LoadParameterText(DriverInstance &di, std::string_view text) {
   return true;
 }
 
-bool LoadParameterFile(DriverInstance &di) {
-  di.Debug("LoadParameterFile", di.ParameterFileName.view());
+bool ReadParameterPath(LoadContext &ctx, std::string_view fileName, ParameterSet &set) {
+  ctx.Debug("LoadParameterFile", fileName);
   try {
     std::string text;
-    if (ReadRegularFile(MapDrivePath(di.ParameterFileName.view()), text, kMaxFileSize))
-      return LoadParameterText(di, text);
+    if (ReadRegularFile(MapDrivePath(fileName), text, kMaxFileSize))
+      return ReadParameterText(ctx, text, set);
   } catch (...) {  // no memory for the file: reported like an unreadable one
   }
-  SetErrorText(di, msg::UnreadableFile() + di.ParameterFileName.str());
+  ctx.SetError(msg::UnreadableFile() + std::string(fileName));
   return false;
 }
 
-void ResetStations(DriverInstance &di) {
-  std::lock_guard<std::mutex> lock(di.DataLock);
-  for (int n = 1; n <= kMaxStations; ++n) {
-    Station *st = di.StationAt(n);
-    if (!st) continue;
-    std::memset(st->BinaryIn, 0, sizeof st->BinaryIn);
-    std::memset(st->BinaryOut, 0, sizeof st->BinaryOut);
-    for (Real6 &v : st->AnalogIn) v = Real6();
-    for (int i = 1; i <= kMaxMemoryIn; ++i) st->MemoryIn[i].Value = Real6();
-    for (int i = 1; i <= kMaxMemoryOut; ++i) st->MemoryOut[i].Value = Real6();
-    for (int i = 1; i <= kMaxCounters; ++i) {
-      st->Counters[i].Value = st->Counters[i].StartValue;
-      st->Counters[i].RawCount = 0;
-    }
-    // The run-time state, all but FailCount (which only the load starts at 0).
-    st->RequestCount = 0;
-    st->TimeoutTotal = 0;
-    st->ErrorItemCount = 0;
-    st->SecondsSinceAnswer = Real6();
-    st->SleepRemaining = Real6();
-    st->TimeoutRun = 0;
-    st->Busy = st->Fault = st->ConnectRequested = st->Online = 0;
-    st->NewBinaryInputs = st->NewAnalogInputs = st->NewCounters = st->NewMemory = 0;
-    st->ControlError = st->ActiveMessage = 0;
-    st->RuntimeValue = 0;
-    for (int line = 0; line < 4; ++line) {
-      std::memset(st->TextLines[line], 0, sizeof st->TextLines[line]);
-      std::snprintf(st->TextLines[line], sizeof st->TextLines[line], "<line %d>", line + 1);
-    }
-  }
+bool ReadParameterFile(const std::string &path, ParameterSet &out, std::string &error) {
+  // Outside a running driver there is no status window for the event lines and
+  // no debug log: both go nowhere.
+  LoadContext ctx;
+  SetDefaults(out);
+  if (ReadParameterPath(ctx, path, out)) return true;
+  error = Utf8FromCp1250(std::string_view(ctx.ErrorText, ::strnlen(ctx.ErrorText, 80)));
+  if (error.empty()) error = "the parameter file could not be loaded";
+  return false;
 }
 
 }  // namespace zl

@@ -1,9 +1,9 @@
-// Loading the parameter file into DriverInstance: the configuration steps of
-// Init, in their order.
-#ifndef ZL_CONFIG_PARAMETERFILE_H
-#define ZL_CONFIG_PARAMETERFILE_H
+// The configuration steps of Init on the driver record: the defaults, the
+// parameter file read into a ParameterSet and the run-time stations built
+// from it, and the reset of their run-time values.
+#ifndef ZL_DRIVER_PARAMETERLOAD_H
+#define ZL_DRIVER_PARAMETERLOAD_H
 
-#include <string>
 #include <string_view>
 
 #include "driver/DriverInstance.h"
@@ -22,18 +22,9 @@ bool LoadParameterFile(DriverInstance &di);
 // The same load over the file's bytes already in memory.
 bool LoadParameterText(DriverInstance &di, std::string_view text);
 
-// A load outside a running driver (the tools read the file the driver reads):
-// the defaults, then the file at path (at most 255 bytes), with the event lines
-// dropped and the debug log left off. On failure gives the message in UTF-8.
-bool LoadParameterFileStandalone(DriverInstance &di, const std::string &path, std::string &error);
-
 // After a successful load: clears the run-time values of all 100 stations.
 void ResetStations(DriverInstance &di);
 
-// Clears the 528 sample rows: bytes 0..6 zero, each value slot of length 3
-// holding 00 00 00 (the 3-byte real 0.0).
-void ClearSampleRows(SampleRow *rows);
-
 }  // namespace zl
 
-#endif  // ZL_CONFIG_PARAMETERFILE_H
+#endif  // ZL_DRIVER_PARAMETERLOAD_H

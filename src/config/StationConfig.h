@@ -1,17 +1,16 @@
-// One controller on the ZL2 line: its configuration from a [STATION] section
-// of the parameter file, its object values and its run-time counters and flags.
-//
-// Configuration fields never change after the load. Value, counter and flag
-// fields are shared by the host's thread and the communication thread: they are
-// read and written only under DriverInstance::DataLock.
-#ifndef ZL_CONFIG_STATION_H
-#define ZL_CONFIG_STATION_H
+// The configuration of the controllers on the ZL2 line: the limits of a
+// station, its element records and the station record a [STATION] section
+// fills.
+#ifndef ZL_CONFIG_STATIONCONFIG_H
+#define ZL_CONFIG_STATIONCONFIG_H
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "util/Real6.h"
 #include "util/Text.h"
+#include "zlnetdrv.h"
 
 namespace zl {
 
@@ -95,6 +94,13 @@ constexpr uint8_t BlockItemSize(uint8_t type) {
   constexpr uint8_t sizes[7] = {0, 1, 2, 2, 4, 4, 3};
   return type <= 6 ? sizes[type] : 0;
 }
+// The host ValueType a block item type 1..6 is read and written in; 0 for any
+// other code.
+constexpr uint32_t ValueTypeOfBlockItem(uint8_t type) {
+  constexpr uint32_t types[7] = {0,           ZL_TYPE_U8,  ZL_TYPE_U16,   ZL_TYPE_I16,
+                                 ZL_TYPE_U32, ZL_TYPE_I32, ZL_TYPE_DOUBLE};
+  return type <= 6 ? types[type] : 0;
+}
 
 struct MemoryBlock {
   int16_t Address = -1;         // ADDR; -1 means not given
@@ -155,14 +161,9 @@ enum GroupChannel : int {
   kGroupCount
 };
 
-// The runtime counters run for months and the host may set them to any
-// value: they go on counting modulo 2^32 instead of overflowing.
-inline void CountOne(int32_t &counter) {
-  counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
-}
-
-struct Station {
-  // --- configuration
+// The configuration of one controller on the ZL2 line, as a [STATION] section
+// of the parameter file gives it. It never changes after the load.
+struct StationConfig {
   uint8_t Address = 0;
   uint8_t Retranslation = 0;
   ShortStr<80> Name;
@@ -179,33 +180,7 @@ struct Station {
   MemoryItemDef MemoryOut[kMemoryListSize + 1];  // entries 1..100
   bool MemoryInBlockRead = false;                // ARRAY in DEF_MEMORY_IN
 
-  // --- object values (runtime)
-  uint8_t BinaryIn[kMaxBinaryIn] = {};    // object n is BinaryIn[n - 1], 0 or 1
-  uint8_t BinaryOut[kMaxBinaryOut] = {};  // object n is BinaryOut[n - 1]
-  Real6 AnalogIn[kMaxAnalogIn + 1];       // 1..64
-  CounterDef Counters[kMaxCounters + 1];  // 1..48
-
-  // --- runtime counters and flags (counted with CountOne)
-  int32_t RequestCount = 0;      // requests sent (MsgCounter)
-  int32_t TimeoutTotal = 0;      // all answer time-outs (ErrorNoAnswer)
-  int32_t ErrorItemCount = 0;    // "E" items received (ErrorInMess)
-  Real6 SecondsSinceAnswer;      // silence time
-  Real6 SleepRemaining;          // seconds of sleep still to run; 0 = awake
-  uint16_t TimeoutRun = 0;       // consecutive time-outs
-  uint8_t FailCount = 0;         // failures counted against NUM_TOLVIN_ERROR
-  uint8_t Busy = 0;              // in_now_comm: a request is in flight
-  uint8_t Fault = 0;             // in_last_com_err
-  uint8_t ConnectRequested = 0;  // in_connecting_modem
-  uint8_t Online = 0;            // in_connected_modem
-  uint8_t NewBinaryInputs = 0;   // bi_new_BI
-  uint8_t NewAnalogInputs = 0;   // bi_new_AI
-  uint8_t NewCounters = 0;       // bi_new_CT
-  uint8_t NewMemory = 0;         // bi_new_MI
-  uint8_t ControlError = 0;      // bi_new_err_control
-  uint8_t ActiveMessage = 0;     // in_active_message
-  uint32_t RuntimeValue = 0;     // CallCode channel / unsolicited QQ message data
-
-  char TextLines[4][256] = {};                 // Video texts 1..4, NUL-terminated
+  CounterDef Counters[kMaxCounters + 1];       // 1..48
   AnalogLimit AnalogLimits[kMaxAnalogIn + 1];  // 1..64
 
   ShortStr<20> Phone;
@@ -232,4 +207,4 @@ struct Station {
 
 }  // namespace zl
 
-#endif  // ZL_CONFIG_STATION_H
+#endif  // ZL_CONFIG_STATIONCONFIG_H

@@ -1,0 +1,107 @@
+#include "driver/ParameterLoad.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/ParameterSet.h"
+
+namespace zl {
+namespace {
+
+// A read of the file that reports to this driver: its debug log, its status
+// window, and the error text Init shows.
+LoadContext ContextOf(DriverInstance &di) {
+  LoadContext ctx;
+  std::memcpy(ctx.ErrorText, di.ErrorText, sizeof ctx.ErrorText);
+  ctx.DebugSink = [&di](std::string_view label, std::string_view text) { di.Debug(label, text); };
+  ctx.EventSink = [&di](std::string_view line) {
+    if (di.Services) di.Services->AddEvent(line);
+  };
+  ctx.DebugRequested = [&di] { di.Log.Enable(); };
+  return ctx;
+}
+
+// The run-time stations take the configuration read, accepted or not (a
+// rejected load leaves what was read by then, as the failed Init shows it);
+// the slots no section filled keep their empty records.
+bool Apply(DriverInstance &di, const LoadContext &ctx, const ParameterSet &set, bool ok) {
+  std::memcpy(di.ErrorText, ctx.ErrorText, sizeof di.ErrorText);
+  di.Global = set.Global;
+  for (int n = 1; n <= set.StationCount() && n <= kMaxStations; ++n) {
+    if (!di.Stations[n]) di.Stations[n] = std::make_unique<Station>();
+    static_cast<StationConfig &>(*di.Stations[n]) = *set.At(n);
+  }
+  if (ok) di.StationCount = static_cast<uint8_t>(set.StationCount());
+  return ok;
+}
+
+}  // namespace
+
+void InitZavro(DriverInstance &di) {
+  di.Debug("InitZavro", "");
+  for (int n = 1; n <= kMaxStations; ++n) {
+    di.Stations[n] = std::make_unique<Station>();
+    InitStationConfig(*di.Stations[n], n);
+  }
+  di.StationCount = 0;
+  ParameterSet defaults;
+  SetDefaults(defaults);
+  di.Global = defaults.Global;
+  di.SampleTable = std::make_unique<SampleRow[]>(kSampleRows);
+  ClearSampleRows(di.SampleTable.get());
+  di.SampleStation = 1;
+  di.SampleTransferStation = 1;
+  di.SampleBlock = 1;
+  di.SampleRowIndex = 1;
+  di.SampleBusy = 0;
+}
+
+bool LoadParameterText(DriverInstance &di, std::string_view text) {
+  LoadContext ctx = ContextOf(di);
+  ParameterSet set;
+  set.Global = di.Global;
+  const bool ok = ReadParameterText(ctx, text, set);
+  return Apply(di, ctx, set, ok);
+}
+
+bool LoadParameterFile(DriverInstance &di) {
+  LoadContext ctx = ContextOf(di);
+  ParameterSet set;
+  set.Global = di.Global;
+  const bool ok = ReadParameterPath(ctx, di.ParameterFileName.view(), set);
+  return Apply(di, ctx, set, ok);
+}
+
+void ResetStations(DriverInstance &di) {
+  std::lock_guard<std::mutex> lock(di.DataLock);
+  for (int n = 1; n <= kMaxStations; ++n) {
+    Station *st = di.StationAt(n);
+    if (!st) continue;
+    std::memset(st->BinaryIn, 0, sizeof st->BinaryIn);
+    std::memset(st->BinaryOut, 0, sizeof st->BinaryOut);
+    for (Real6 &v : st->AnalogIn) v = Real6();
+    for (int i = 1; i <= kMaxMemoryIn; ++i) st->MemoryIn[i].Value = Real6();
+    for (int i = 1; i <= kMaxMemoryOut; ++i) st->MemoryOut[i].Value = Real6();
+    for (int i = 1; i <= kMaxCounters; ++i) {
+      st->Counters[i].Value = st->Counters[i].StartValue;
+      st->Counters[i].RawCount = 0;
+    }
+    // The run-time state, all but FailCount (which only the load starts at 0).
+    st->RequestCount = 0;
+    st->TimeoutTotal = 0;
+    st->ErrorItemCount = 0;
+    st->SecondsSinceAnswer = Real6();
+    st->SleepRemaining = Real6();
+    st->TimeoutRun = 0;
+    st->Busy = st->Fault = st->ConnectRequested = st->Online = 0;
+    st->NewBinaryInputs = st->NewAnalogInputs = st->NewCounters = st->NewMemory = 0;
+    st->ControlError = st->ActiveMessage = 0;
+    st->RuntimeValue = 0;
+    for (int line = 0; line < 4; ++line) {
+      std::memset(st->TextLines[line], 0, sizeof st->TextLines[line]);
+      std::snprintf(st->TextLines[line], sizeof st->TextLines[line], "<line %d>", line + 1);
+    }
+  }
+}
+
+}  // namespace zl
