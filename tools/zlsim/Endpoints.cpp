@@ -1,7 +1,9 @@
 #include "zlsim/Endpoints.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "config/ValueForms.h"
 #include "util/Text.h"
 
 namespace zl::sim {
@@ -19,42 +21,6 @@ struct Item {
   std::size_t Pos = 0;
   std::size_t Len = 0;
 };
-
-// The parameter file's whole-number forms: decimal, or hexadecimal after "$",
-// "x" or "0x" (any case).
-bool ParseWholeNumber(std::string_view s, long &value) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  int base = 10;
-  if (i < s.size() && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= s.size()) return false;
-  long v = 0;
-  for (; i < s.size(); ++i) {
-    int d;
-    char c = s[i];
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      d = c - 'A' + 10;
-    } else {
-      return false;
-    }
-    v = v * base + d;
-    if (v > 0xFFFFFFFFL) return false;
-  }
-  value = negative ? -v : v;
-  return true;
-}
 
 class ItemScanner {
  public:
@@ -153,7 +119,10 @@ std::string RewriteEndpoints(std::string_view text, const std::vector<EndpointMa
       if (!scan.Next(value)) break;
       std::string upper = AsciiUpper(scan.View(value));
       if (word == "PORT") {
-        section.HasPort = ParseWholeNumber(scan.View(value), section.Port);
+        // The reader's own whole-number forms: the port it will find.
+        const std::optional<int32_t> port = ParseWhole(scan.View(value));
+        section.HasPort = port.has_value();
+        section.Port = port.value_or(0);
         section.PortItem = value;
         continue;
       }
