@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "exchange/ChannelMap.h"
-#include "net/LineClient.h"
+#include "core/LineClient.h"
 #include "support/ConfigFixture.h"
 #include "support/PerfConfig.h"
 #include "support/PerfHost.h"

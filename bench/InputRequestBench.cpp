@@ -13,7 +13,7 @@
 #include "BenchDriver.h"
 #include "BenchUtil.h"
 #include "exchange/InputPath.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "support/PerfConfig.h"
 #include "support/PerfHost.h"
 

@@ -22,7 +22,7 @@
 #include "protocol/Decoder.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "support/PerfConfig.h"
 #include "zlsim/ControllerModel.h"
 #include "zlsim/LineFrames.h"

@@ -4,9 +4,9 @@
 # calling convention. Imports: system libraries only; the C++ library, libgcc
 # and the winpthreads runtime that the C++ library's threads run on are
 # linked in, so the file needs nothing beside it.
-target_compile_definitions(zlcore_obj PUBLIC
+target_compile_definitions(zl_util PUBLIC
   WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0501 WINVER=0x0501)
-target_link_libraries(zlcore_obj PUBLIC wsock32 user32 gdi32 comctl32)
+target_link_libraries(zl_port PUBLIC wsock32 user32 gdi32 comctl32)
 
 set_target_properties(zlnetdrv PROPERTIES
   PREFIX ""
@@ -27,6 +27,11 @@ if(ZL_TESTS AND EXISTS ${PROJECT_SOURCE_DIR}/tests/win32/CMakeLists.txt)
 endif()
 # The standard headers most sources include, compiled once: the cross build
 # has no compiler cache, and this saves about a third of its time.
-target_precompile_headers(zlcore_obj PRIVATE
+target_precompile_headers(zl_util PRIVATE
   <algorithm> <atomic> <chrono> <cstdint> <cstring> <deque> <functional> <map> <memory> <mutex>
   <string> <string_view> <thread> <vector>)
+foreach(layer ${ZL_LAYERS})
+  if(NOT layer STREQUAL "util")
+    target_precompile_headers(zl_${layer} REUSE_FROM zl_util)
+  endif()
+endforeach()

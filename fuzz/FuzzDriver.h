@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "driver/DriverInstance.h"
-#include "driver/Services.h"
-#include "net/LineClient.h"
+#include "core/DriverInstance.h"
+#include "core/Services.h"
+#include "core/LineClient.h"
 
 namespace zl::fuzz {
 

@@ -1,9 +1,9 @@
 #include "driver/CommPass.h"
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "driver/EventLines.h"
 #include "driver/Housekeeping.h"
-#include "net/LineClient.h"
+#include "core/LineClient.h"
 #include "protocol/Reception.h"
 
 namespace zl {

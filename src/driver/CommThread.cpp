@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "driver/CommPass.h"
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

@@ -17,9 +17,9 @@
 #include <string_view>
 
 #include "driver/CommThread.h"
-#include "driver/DriverInstance.h"
-#include "driver/Services.h"
-#include "net/LineClient.h"
+#include "core/DriverInstance.h"
+#include "core/Services.h"
+#include "core/LineClient.h"
 #include "port/MessageLoop.h"
 #include "port/Window.h"
 

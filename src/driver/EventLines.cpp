@@ -1,6 +1,6 @@
 #include "driver/EventLines.h"
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

@@ -2,10 +2,10 @@
 // the input path and the output path.
 #include "driver/HostData.h"
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "exchange/InputPath.h"
 #include "exchange/OutputPath.h"
-#include "exchange/SampleBuffer.h"
+#include "core/SampleBuffer.h"
 
 namespace zl {
 

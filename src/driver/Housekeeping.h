@@ -6,8 +6,8 @@
 #ifndef ZL_DRIVER_HOUSEKEEPING_H
 #define ZL_DRIVER_HOUSEKEEPING_H
 
-#include "driver/DriverInstance.h"
-#include "net/LineClient.h"
+#include "core/DriverInstance.h"
+#include "core/LineClient.h"
 #include "port/Window.h"
 
 namespace zl {

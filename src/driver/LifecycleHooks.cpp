@@ -4,7 +4,7 @@
 #include "driver/StatusLabels.h"
 #include "net/GatewayClient.h"
 #include "protocol/Reception.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 
 namespace zl {
 

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

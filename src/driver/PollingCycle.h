@@ -23,8 +23,8 @@
 
 #include <cstdint>
 
-#include "driver/DriverInstance.h"
-#include "net/LineClient.h"
+#include "core/DriverInstance.h"
+#include "core/LineClient.h"
 
 namespace zl {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string_view>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

@@ -8,7 +8,7 @@
 
 #include "config/ChannelLayout.h"
 #include "core/Station.h"
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

@@ -14,7 +14,7 @@
 #include "exchange/HostNotify.h"
 #include "exchange/HostValueIo.h"
 #include "exchange/VariableRequests.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {

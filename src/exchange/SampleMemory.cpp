@@ -5,11 +5,11 @@
 #include <mutex>
 
 #include "core/SampleState.h"
-#include "driver/DriverInstance.h"
-#include "exchange/SampleBuffer.h"
+#include "core/DriverInstance.h"
+#include "core/SampleBuffer.h"
 #include "port/DrivePath.h"
 #include "port/File.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {

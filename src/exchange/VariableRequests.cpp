@@ -3,8 +3,8 @@
 #include <bit>
 #include <mutex>
 
-#include "driver/DriverInstance.h"
-#include "protocol/RequestQueues.h"
+#include "core/DriverInstance.h"
+#include "core/RequestQueues.h"
 #include "util/Encodings.h"
 
 namespace zl {

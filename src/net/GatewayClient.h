@@ -24,9 +24,9 @@
 #include <string>
 #include <string_view>
 
-#include "driver/Services.h"
+#include "core/Services.h"
 #include "net/AsyncSocket.h"
-#include "net/LineClient.h"
+#include "core/LineClient.h"
 #include "port/MessageLoop.h"
 
 namespace zl {

@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "util/Text.h"
 
 namespace zl {

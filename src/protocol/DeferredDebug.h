@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

@@ -17,8 +17,8 @@
 
 #include <string_view>
 
-#include "driver/DriverInstance.h"
-#include "net/LineClient.h"
+#include "core/DriverInstance.h"
+#include "core/LineClient.h"
 
 namespace zl {
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 
 #include "config/GlobalSettings.h"
-#include "driver/DriverInstance.h"
-#include "protocol/QueuedRequest.h"
+#include "core/DriverInstance.h"
+#include "core/QueuedRequest.h"
 #include "util/Bits.h"
 #include "util/Text.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "config/LoadContext.h"
-#include "driver/DebugLog.h"
+#include "core/DebugLog.h"
 #include "support/TestSupport.h"
 
 namespace zl {

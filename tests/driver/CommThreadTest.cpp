@@ -9,7 +9,7 @@
 #include <functional>
 #include <thread>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "driver/ParameterLoad.h"
 #include "port/Clock.h"
 #include "support/TestSupport.h"

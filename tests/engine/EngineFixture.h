@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/DriverInstance.h"
-#include "net/LineClient.h"
+#include "core/DriverInstance.h"
+#include "core/LineClient.h"
 #include "port/Clock.h"
 #include "port/Window.h"
 #include "support/Bytes.h"

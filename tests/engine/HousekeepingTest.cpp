@@ -7,7 +7,7 @@
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "protocol/Reception.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "support/TestSupport.h"
 
 namespace zl::test {

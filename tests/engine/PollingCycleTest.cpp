@@ -8,7 +8,7 @@
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "support/TestSupport.h"
 #include "util/Encodings.h"
 

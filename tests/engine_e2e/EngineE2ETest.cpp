@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "driver/CommThread.h"
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "driver/EventLines.h"
 #include "net/GatewayClient.h"
 #include "port/Clock.h"
 #include "port/MessageLoop.h"
 #include "protocol/Reception.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "support/Bytes.h"
 #include "support/ConfigFixture.h"
 #include "support/EngineLine.h"

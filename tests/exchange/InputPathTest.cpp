@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "exchange/InputPath.h"
-#include "exchange/SampleBuffer.h"
-#include "protocol/RequestQueues.h"
+#include "core/SampleBuffer.h"
+#include "core/RequestQueues.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
 #include "util/Encodings.h"

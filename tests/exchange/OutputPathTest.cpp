@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "exchange/OutputPath.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
 #include "util/Encodings.h"

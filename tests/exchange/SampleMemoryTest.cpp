@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "driver/HostData.h"
-#include "exchange/SampleBuffer.h"
+#include "core/SampleBuffer.h"
 #include "exchange/SampleMemory.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"

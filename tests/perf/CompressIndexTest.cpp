@@ -7,8 +7,8 @@
 #include <list>
 #include <string>
 
-#include "protocol/RequestIndex.h"
-#include "protocol/RequestQueues.h"
+#include "core/RequestIndex.h"
+#include "core/RequestQueues.h"
 #include "support/ConfigFixture.h"
 
 namespace zl::test {

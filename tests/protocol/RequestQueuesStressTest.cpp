@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 
 namespace zl {
 namespace {

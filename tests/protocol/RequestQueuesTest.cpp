@@ -1,4 +1,4 @@
-#include "protocol/RequestQueues.h"
+#include "core/RequestQueues.h"
 
 #include <atomic>
 #include <chrono>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 #include "support/TestSupport.h"
 
 namespace zl::test {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "net/LineClient.h"
-#include "protocol/QueuedRequest.h"
+#include "core/LineClient.h"
+#include "core/QueuedRequest.h"
 #include "support/ConfigFixture.h"
 #include "zlnetdrv.h"
 

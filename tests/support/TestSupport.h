@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/Services.h"
+#include "core/Services.h"
 
 namespace zl::test {
 

@@ -1,10 +1,10 @@
-#include "exchange/SampleBuffer.h"
+#include "core/SampleBuffer.h"
 
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

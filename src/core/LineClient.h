@@ -7,8 +7,8 @@
 // thread (and ClearReceived from the host's thread too); SetEndpoint, Connect
 // and Disconnect only from the host's thread. Implementations guard their own
 // state.
-#ifndef ZL_NET_LINECLIENT_H
-#define ZL_NET_LINECLIENT_H
+#ifndef ZL_CORE_LINECLIENT_H
+#define ZL_CORE_LINECLIENT_H
 
 #include <atomic>
 #include <cstdint>
@@ -57,4 +57,4 @@ class LineClient {
 
 }  // namespace zl
 
-#endif  // ZL_NET_LINECLIENT_H
+#endif  // ZL_CORE_LINECLIENT_H

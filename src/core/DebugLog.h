@@ -5,8 +5,8 @@
 // copied or deleted while the driver runs. Both threads write; a writer that
 // finds another one busy skips its line (LogBusy is a try-lock). A line that
 // cannot be written is lost without a report.
-#ifndef ZL_DRIVER_DEBUGLOG_H
-#define ZL_DRIVER_DEBUGLOG_H
+#ifndef ZL_CORE_DEBUGLOG_H
+#define ZL_CORE_DEBUGLOG_H
 
 #include <atomic>
 #include <string>
@@ -42,4 +42,4 @@ class DebugLog {
 
 }  // namespace zl
 
-#endif  // ZL_DRIVER_DEBUGLOG_H
+#endif  // ZL_CORE_DEBUGLOG_H

@@ -1,4 +1,4 @@
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 

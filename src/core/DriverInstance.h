@@ -19,8 +19,8 @@
 // Configuration fields (GlobalSettings, the stations' configuration, the
 // channel map) are written only while Init loads the file, before the
 // communication thread exists, and are read without a lock afterwards.
-#ifndef ZL_DRIVER_DRIVERINSTANCE_H
-#define ZL_DRIVER_DRIVERINSTANCE_H
+#ifndef ZL_CORE_DRIVERINSTANCE_H
+#define ZL_CORE_DRIVERINSTANCE_H
 
 #include <atomic>
 #include <bitset>
@@ -33,11 +33,11 @@
 #include "config/GlobalSettings.h"
 #include "core/SampleState.h"
 #include "core/Station.h"
-#include "driver/DebugLog.h"
-#include "driver/Services.h"
-#include "net/LineClient.h"
-#include "protocol/QueuedRequest.h"
-#include "protocol/RequestIndex.h"
+#include "core/DebugLog.h"
+#include "core/Services.h"
+#include "core/LineClient.h"
+#include "core/QueuedRequest.h"
+#include "core/RequestIndex.h"
 #include "util/Real6.h"
 #include "util/Text.h"
 
@@ -159,4 +159,4 @@ struct DriverInstance {
 
 }  // namespace zl
 
-#endif  // ZL_DRIVER_DRIVERINSTANCE_H
+#endif  // ZL_CORE_DRIVERINSTANCE_H

@@ -9,15 +9,15 @@
 // The queue operations of protocol/RequestQueues keep it in step with its list
 // under QueueLock. A list changed behind their back is noticed by its size and
 // the counts are rebuilt from it.
-#ifndef ZL_PROTOCOL_REQUESTINDEX_H
-#define ZL_PROTOCOL_REQUESTINDEX_H
+#ifndef ZL_CORE_REQUESTINDEX_H
+#define ZL_CORE_REQUESTINDEX_H
 
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <unordered_map>
 
-#include "protocol/QueuedRequest.h"
+#include "core/QueuedRequest.h"
 
 namespace zl {
 
@@ -67,4 +67,4 @@ class RequestIndex {
 
 }  // namespace zl
 
-#endif  // ZL_PROTOCOL_REQUESTINDEX_H
+#endif  // ZL_CORE_REQUESTINDEX_H

@@ -1,7 +1,7 @@
 // A request waiting in one of the two request queues, and the answers waiting
 // to be decoded.
-#ifndef ZL_PROTOCOL_QUEUEDREQUEST_H
-#define ZL_PROTOCOL_QUEUEDREQUEST_H
+#ifndef ZL_CORE_QUEUEDREQUEST_H
+#define ZL_CORE_QUEUEDREQUEST_H
 
 #include <cstdint>
 
@@ -51,4 +51,4 @@ struct ReceivedMessage {
 
 }  // namespace zl
 
-#endif  // ZL_PROTOCOL_QUEUEDREQUEST_H
+#endif  // ZL_CORE_QUEUEDREQUEST_H

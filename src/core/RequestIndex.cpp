@@ -1,4 +1,4 @@
-#include "protocol/RequestIndex.h"
+#include "core/RequestIndex.h"
 
 namespace zl {
 

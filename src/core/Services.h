@@ -1,8 +1,8 @@
 // What the driver's logic needs from the status window and the communication
 // thread. Driver provides it in the running driver; tests provide fakes that
 // run everything on one thread.
-#ifndef ZL_DRIVER_SERVICES_H
-#define ZL_DRIVER_SERVICES_H
+#ifndef ZL_CORE_SERVICES_H
+#define ZL_CORE_SERVICES_H
 
 #include <functional>
 #include <string_view>
@@ -30,4 +30,4 @@ class DriverServices {
 
 }  // namespace zl
 
-#endif  // ZL_DRIVER_SERVICES_H
+#endif  // ZL_CORE_SERVICES_H

@@ -13,14 +13,14 @@
 // di.PrimaryIndex / di.SecondaryIndex that make the duplicate rule and the
 // pending-read test independent of the queues' lengths. None of them may be
 // called while holding di.QueueLock.
-#ifndef ZL_PROTOCOL_REQUESTQUEUES_H
-#define ZL_PROTOCOL_REQUESTQUEUES_H
+#ifndef ZL_CORE_REQUESTQUEUES_H
+#define ZL_CORE_REQUESTQUEUES_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "driver/DriverInstance.h"
+#include "core/DriverInstance.h"
 
 namespace zl {
 
@@ -78,4 +78,4 @@ Str255 QueueStatusText(const DriverInstance &di);
 
 }  // namespace zl
 
-#endif  // ZL_PROTOCOL_REQUESTQUEUES_H
+#endif  // ZL_CORE_REQUESTQUEUES_H

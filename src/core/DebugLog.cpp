@@ -1,4 +1,4 @@
-#include "driver/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include "port/Clock.h"
 #include "port/DrivePath.h"

@@ -14,8 +14,8 @@
 // The host announces the block as 16862 bytes while the full layout spans
 // 16930: the driver writes nothing past the 16862 bytes, so only the cells
 // that fit there (rows 1..525 and 7 cells of row 526) are cleared.
-#ifndef ZL_EXCHANGE_SAMPLEBUFFER_H
-#define ZL_EXCHANGE_SAMPLEBUFFER_H
+#ifndef ZL_CORE_SAMPLEBUFFER_H
+#define ZL_CORE_SAMPLEBUFFER_H
 
 #include <cstddef>
 #include <cstdint>
@@ -58,4 +58,4 @@ void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow);
 
 }  // namespace zl
 
-#endif  // ZL_EXCHANGE_SAMPLEBUFFER_H
+#endif  // ZL_CORE_SAMPLEBUFFER_H
