@@ -6,8 +6,10 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-# Debian packages the build and its tests need (tmux drives the terminal tests).
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux
+# Debian packages the build and its tests need (tmux drives the terminal tests;
+# the tools read their command lines with CLI11 and write JSON with nlohmann/json).
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux \
+	libcli11-dev nlohmann-json3-dev
 
 # The Windows library: Debian's mingw-w64 cross compilers (posix threads),
 # Wine and a virtual display to run its host test, and what takes its picture.

@@ -26,7 +26,6 @@
 #include "support/PerfConfig.h"
 #include "zlsim/ControllerModel.h"
 #include "zlsim/LineFrames.h"
-#include "zlsim/SimConfig.h"
 
 namespace zl {
 namespace {
@@ -48,9 +47,7 @@ struct Case {
 // station, their frames and the simulated controller's answers.
 struct Line {
   Line() {
-    const sim::SimConfig config = sim::ConfigFromDriver(ConfigurationOf(di));
-    const sim::SimStation &simStation = config.Stations.at(kStations - 1);
-    sim::ControllerModel model(simStation, 1);
+    sim::ControllerModel model(*di.StationAt(kStations), kStations, 1);
     Station &st = *di.Stations[kStations];
 
     std::string merged;

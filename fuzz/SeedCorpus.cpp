@@ -17,7 +17,6 @@
 #include "protocol/RequestFrames.h"
 #include "zlsim/ControllerModel.h"
 #include "zlsim/LineFrames.h"
-#include "zlsim/SimConfig.h"
 
 namespace {
 
@@ -199,10 +198,9 @@ int main(int argc, char **argv) {
   zl::fuzz::UseMissingDriveC();
   zl::fuzz::LoadedDriver d;
   if (!d.Load(zl::fuzz::EngineLineText())) return 1;
-  const sim::SimConfig config = sim::ConfigFromDriver(ConfigurationOf(d.Di));
   std::vector<std::unique_ptr<sim::ControllerModel>> models;
-  for (const sim::SimStation &st : config.Stations)
-    models.push_back(std::make_unique<sim::ControllerModel>(st, 1));
+  for (int n = 1; n <= d.Di.StationCount; ++n)
+    models.push_back(std::make_unique<sim::ControllerModel>(*d.Di.StationAt(n), n, 1));
 
   std::vector<Exchange> exchanges = Requests(d.Di);
   for (Exchange &e : exchanges) Answer(d.Di, models, e);

@@ -10,6 +10,7 @@
 
 #include "util/Real6.h"
 #include "util/Text.h"
+#include "zlnetdrv.h"
 
 namespace zl {
 
@@ -92,6 +93,13 @@ enum BlockItemDirection : uint8_t { kBlkInput = 1, kBlkOutput = 2, kBlkBidir = 3
 constexpr uint8_t BlockItemSize(uint8_t type) {
   constexpr uint8_t sizes[7] = {0, 1, 2, 2, 4, 4, 3};
   return type <= 6 ? sizes[type] : 0;
+}
+// The host ValueType a block item type 1..6 is read and written in; 0 for any
+// other code.
+constexpr uint32_t ValueTypeOfBlockItem(uint8_t type) {
+  constexpr uint32_t types[7] = {0,           ZL_TYPE_U8,  ZL_TYPE_U16,   ZL_TYPE_I16,
+                                 ZL_TYPE_U32, ZL_TYPE_I32, ZL_TYPE_DOUBLE};
+  return type <= 6 ? types[type] : 0;
 }
 
 struct MemoryBlock {

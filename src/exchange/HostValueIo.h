@@ -10,6 +10,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "config/StationConfig.h"
 #include "zlnetdrv.h"
 
 namespace zl {
@@ -64,13 +65,6 @@ inline uint32_t ArgLong(uint64_t value) {
 }
 inline double ArgDouble(uint64_t value) {
   return std::bit_cast<double>(value);
-}
-
-// The ValueType that fits a memory block item type (1 BYTE .. 6 REAL); 0 for
-// any other item type.
-inline uint32_t ValueTypeOfBlockItem(uint8_t itemType) {
-  constexpr uint32_t types[7] = {0, kTypeU8, kTypeU16, kTypeI16, kTypeU32, kTypeI32, kTypeDouble};
-  return itemType <= 6 ? types[itemType] : 0;
 }
 
 }  // namespace zl

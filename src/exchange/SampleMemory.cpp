@@ -48,24 +48,6 @@ void StartSampleTransfer(DriverInstance &di) {
   SampleBufferTransferStarted(di);
 }
 
-std::string SampleFileName(uint8_t stationAddress, uint8_t sampleBlock, uint8_t b0, uint8_t b1,
-                           uint8_t b2) {
-  std::string name;
-  if (stationAddress < 100) {
-    name += PadDecimal(stationAddress, 2).view();
-  } else {
-    const int above = stationAddress - 100;
-    name += static_cast<char>('A' + above / 10);
-    name += static_cast<char>('0' + above % 10);
-  }
-  name += NumberText(sampleBlock, 10).view();
-  name += static_cast<char>('0' + b0 % 10);
-  name += PadDecimal(b1, 2).view();
-  name += PadDecimal(b2, 2).view();
-  name += ".CUC";
-  return name;
-}
-
 void WriteSampleFile(DriverInstance &di) {
   std::string name, rows;
   {

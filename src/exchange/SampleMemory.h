@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/Encodings.h"
+
 namespace zl {
 
 struct DriverInstance;
@@ -29,12 +31,6 @@ uint8_t SampleRequestKind(uint8_t sampleBlock, uint8_t altKinds);
 // (addresses 0x8000, 0x80BA, .. 0xBF36), and the buffer's progress reset. The
 // communication thread is not woken.
 void StartSampleTransfer(DriverInstance &di);
-
-// The sample file's name: the station code (ADDRESS as two digits, or from
-// 100 on a letter "A".."P" and a digit), the sample block digit, b0 mod 10,
-// b1 and b2 as two digits each, and ".CUC".
-std::string SampleFileName(uint8_t stationAddress, uint8_t sampleBlock, uint8_t b0, uint8_t b1,
-                           uint8_t b2);
 
 // Writes the 528 rows (31 bytes each, 16368 bytes) to CUC_PATH + the name
 // taken from the time stamp of row 1 (row 2 when the transfer's station has QQ

@@ -216,10 +216,6 @@ bool BuildCommand(DriverInstance &di, const Station &st, const QueuedRequest &r,
 
 }  // namespace
 
-uint8_t GroupMask(unsigned count) {
-  return static_cast<uint8_t>(PowerOfTwo8(static_cast<int>(count / 8)) - 1);
-}
-
 Str255 AssembleFrame(const GlobalSettings &global, Str255 body) {
   body.set(1, static_cast<uint8_t>(body.size() - 1));
   body.push_back(XorChecksum(body.view()));

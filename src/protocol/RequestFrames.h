@@ -17,14 +17,10 @@
 #include "config/GlobalSettings.h"
 #include "core/DriverInstance.h"
 #include "core/QueuedRequest.h"
+#include "util/Bits.h"
 #include "util/Text.h"
 
 namespace zl {
-
-// The mask byte of a group command for count objects: bit g asks for objects
-// 8g .. 8g+7; 2^(count div 8) - 1 computed in 8 bits, so 0 below 8 and 255
-// from 64 on.
-uint8_t GroupMask(unsigned count);
 
 // Completes a frame: body holds everything from RETRANSLATION through
 // PRESUFFIX, with a placeholder at offset 1. Sets LEN there, appends the

@@ -28,6 +28,13 @@ inline uint16_t PowerOfTwo16(int n) {
   return n >= 0 && n < 16 ? static_cast<uint16_t>(1u << n) : 0;
 }
 
+// The mask byte of a group command for count objects: bit g asks for objects
+// 8g .. 8g+7; 2^(count div 8) - 1 computed in 8 bits, so 0 below 8 and 255
+// from 64 on.
+inline uint8_t GroupMask(unsigned count) {
+  return static_cast<uint8_t>(PowerOfTwo8(static_cast<int>(count / 8)) - 1);
+}
+
 }  // namespace zl
 
 #endif  // ZL_UTIL_BITS_H

@@ -15,6 +15,7 @@
 #define ZL_UTIL_ENCODINGS_H
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "util/Bits.h"
@@ -63,6 +64,12 @@ ShortStr<24> NumberText(int64_t number, int base);
 
 // The decimal text of number with "0" put in front up to width characters.
 Str255 PadDecimal(uint16_t number, int width);
+
+// The sample file's name: the station code (ADDRESS as two digits, or from
+// 100 on a letter "A".."P" and a digit), the sample block digit, b0 mod 10,
+// b1 and b2 as two digits each, and ".CUC".
+std::string SampleFileName(uint8_t stationAddress, uint8_t sampleBlock, uint8_t b0, uint8_t b1,
+                           uint8_t b2);
 
 // The characters of a NUL-terminated field up to its first NUL, at most 255
 // (a null field gives the empty text).

@@ -97,9 +97,10 @@ class EngineE2E : public ::testing::Test {
     options.BindAddress = "127.0.0.1";
     options.Static = true;
     options.Faults = faults;
+    // The simulator serves the configuration the driver loaded.
     ParameterSet loaded{di_.Global, {}};
     for (int n = 1; n <= di_.StationCount; ++n) loaded.Stations.push_back(*di_.Stations[n]);
-    sim_ = std::make_unique<sim::Simulator>(sim::ConfigFromDriver(loaded), options);
+    sim_ = std::make_unique<sim::Simulator>(std::move(loaded), options);
     ASSERT_TRUE(sim_->Start(error)) << error;
     for (int n = 1; n <= di_.StationCount; ++n) {
       di_.Stations[n]->Port = sim_->ActualPort(di_.Stations[n]->Port);

@@ -45,8 +45,8 @@ PerfHost::PerfHost(const PerfHostOptions &options) {
   PerfFileOptions file = options.File;
   const std::string path = dir_.File("perf.par");
   dir_.Write("perf.par", PerfParameterFile(file));
-  sim::SimConfig config;
-  if (!sim::LoadSimConfig(path, config, error_)) return;
+  ParameterSet config;
+  if (!ReadParameterFile(path, config, error_)) return;
   sim::SimOptions simOptions;
   simOptions.Ephemeral = true;
   simOptions.BindAddress = "127.0.0.1";

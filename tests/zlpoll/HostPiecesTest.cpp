@@ -113,19 +113,21 @@ TEST(Values, ShownForPeopleAndForScripts) {
   v.Type = ZL_TYPE_DOUBLE;
   v.Number = 0.1;
   EXPECT_EQ(ShowValue(v), "0.1");
-  EXPECT_EQ(JsonValue(v), "0.1");
+  EXPECT_EQ(JsonText(JsonValue(v)), "0.1");
   v.Number = 400000;
-  EXPECT_EQ(JsonValue(v), "400000") << "whole numbers without an exponent";
+  EXPECT_EQ(JsonText(JsonValue(v)), "400000") << "whole numbers without an exponent";
   v.Number = 1.0 / 3;
   EXPECT_EQ(ShowValue(v), "0.333333");
-  EXPECT_EQ(std::strtod(JsonValue(v).c_str(), nullptr), 1.0 / 3) << "reads back exactly";
+  EXPECT_EQ(std::strtod(JsonText(JsonValue(v)).c_str(), nullptr), 1.0 / 3) << "reads back exactly";
   v.Type = ZL_TYPE_BOOL;
   v.Number = 1;
-  EXPECT_EQ(JsonValue(v), "true");
+  EXPECT_EQ(JsonText(JsonValue(v)), "true");
   v.Type = ZL_TYPE_TEXT;
   v.Text = "a\"b\\c\x01   ";
   EXPECT_EQ(ShowValue(v), "a\"b\\c\x01");
-  EXPECT_EQ(JsonValue(v), "\"a\\\"b\\\\c\\u0001   \"");
+  EXPECT_EQ(JsonText(JsonValue(v)), "\"a\\\"b\\\\c\\u0001   \"");
+  v.Text = "dir\xE9";  // a path in another code page: still one valid line of JSON
+  EXPECT_EQ(JsonText(JsonValue(v)), "\"dir\xEF\xBF\xBD\"");
 }
 
 TEST(StatusWindowView, TakesLabelsAndEventsFromTheDriversJson) {

@@ -42,5 +42,18 @@ TEST(Install, PutsEveryPieceInItsUsualPlace) {
   EXPECT_EQ(poll.Exit, 0) << poll.Err;
 }
 
+// zlpoll reaches the driver only through the library it loads, as any host:
+// the program holds the configuration reader and what lies below it, none of
+// the engine.
+TEST(Install, ZlpollCarriesNoCopyOfTheDriversEngine) {
+  const ChildResult r = RunChild(ZL_NM_COMMAND, {"-C", ZLPOLL_PROGRAM}, {}, 120);
+  ASSERT_EQ(r.Exit, 0) << r.Err;
+  ASSERT_NE(r.Out.find("zl::ReadParameterFile"), std::string::npos) << "no symbols to look at";
+  for (const char *engine : {"zl::CycleStep", "zl::DecodeResponse", "zl::BuildRequestFrame",
+                             "zl::CommThread", "zl::GatewayClient", "zl::DriverInstance"}) {
+    EXPECT_EQ(r.Out.find(engine), std::string::npos) << engine;
+  }
+}
+
 }  // namespace
 }  // namespace zl::test

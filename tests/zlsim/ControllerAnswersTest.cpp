@@ -200,9 +200,9 @@ TEST_F(ControllerAnswers, EachStationOnTheLineAnswersForItself) {
 }
 
 TEST(ControllerMotion, ValuesMoveUnlessFrozenAndFollowTheSeed) {
-  sim::SimConfig config = TestConfig();
-  sim::ControllerModel a(config.Stations[0], 42), b(config.Stations[0], 42),
-      c(config.Stations[0], 43);
+  ParameterSet config = TestConfig();
+  sim::ControllerModel a(config.Stations[0], 1, 42), b(config.Stations[0], 1, 42),
+      c(config.Stations[0], 1, 43);
   std::string inputs[3];
   sim::ControllerModel *models[3] = {&a, &b, &c};
   for (int m = 0; m < 3; ++m)

@@ -20,40 +20,41 @@ namespace {
 const std::string kDemo = std::string(ZL_SOURCE_DIR) + "/examples/demo.par";
 
 TEST(DemoLine, LoadsTheStationsAsTheDriverReadsThem) {
-  sim::SimConfig c;
   std::string error;
-  ASSERT_TRUE(sim::LoadSimConfig(kDemo, c, error)) << error;
-  EXPECT_EQ(c.Prefix, "\x02\x02");
-  EXPECT_EQ(c.Suffix, "\r");
-  EXPECT_EQ(c.PreSuffix, "");
-  EXPECT_EQ(c.DriverAddress, 0);
-  ASSERT_EQ(c.Stations.size(), 3u);
-  const sim::SimStation &k = c.Stations[0];
-  EXPECT_EQ(k.Number, 1);
-  EXPECT_EQ(k.Name, "KOTELNA");
+  const auto sim = sim::Simulator::FromParameterFile(kDemo, {}, error);
+  ASSERT_NE(sim, nullptr) << error;
+  const ParameterSet &c = sim->Config();
+  EXPECT_EQ(c.Global.Prefix.str(), "\x02\x02");
+  EXPECT_EQ(c.Global.Suffix.str(), "\r");
+  EXPECT_EQ(c.Global.PreSuffix.str(), "");
+  EXPECT_EQ(c.Global.Address, 0);
+  ASSERT_EQ(sim->StationCount(), 3);
+  const StationConfig &k = sim->Station(1)->Config();
+  EXPECT_EQ(k.Name.str(), "KOTELNA");
   EXPECT_EQ(k.Address, 5);
   EXPECT_EQ(k.AnalogInAddr, 40) << "FROM_GLOBAL";
-  ASSERT_EQ(k.MemoryIn.size(), 4u);
-  EXPECT_EQ(k.MemoryIn[3].Address, 0x0109);
-  EXPECT_EQ(k.MemoryIn[3].Type, 3);
+  ASSERT_EQ(k.NumMemoryIn, 4);
+  EXPECT_EQ(k.MemoryIn[4].Address, 0x0109);
+  EXPECT_EQ(k.MemoryIn[4].Type, kMemReal);
   EXPECT_TRUE(k.MemoryInBlockRead);
-  const sim::SimStation &v = c.Stations[1];
-  ASSERT_EQ(v.MemoryIn.size(), 3u);
-  EXPECT_EQ(v.MemoryIn[1].Address, 0x0112);
-  EXPECT_EQ(v.MemoryIn[1].Type, 1);
+  const StationConfig &v = sim->Station(2)->Config();
+  ASSERT_EQ(v.NumMemoryIn, 3);
+  EXPECT_EQ(v.MemoryIn[2].Address, 0x0112);
+  EXPECT_EQ(v.MemoryIn[2].Type, kMemByte);
   EXPECT_FALSE(v.MemoryInBlockRead);
-  ASSERT_EQ(k.MemoryOut.size(), 3u);
-  EXPECT_EQ(k.MemoryOut[1].Type, 2);
+  ASSERT_EQ(k.NumMemoryOut, 3);
+  EXPECT_EQ(k.MemoryOut[2].Type, kMemWord);
   ASSERT_EQ(k.QqVariables.size(), 7u);
-  EXPECT_EQ(k.QqVariables[6].Type, 7);
+  EXPECT_EQ(k.QqVariables[6].Type, kQqString);
   EXPECT_EQ(k.QqVariables[6].Address[1], 17);
   ASSERT_EQ(k.MemoryBlocks.size(), 2u);
   EXPECT_EQ(k.MemoryBlocks[0].Address, 0x0300);
-  EXPECT_EQ(k.MemoryBlocks[0].ItemTypes, std::string("\x02\x02\x06\x01", 4));
-  EXPECT_EQ(c.Stations[2].Phone, "0601234567");
-  EXPECT_EQ(c.Stations[2].Port, 4002);
+  EXPECT_EQ(k.MemoryBlocks[0].ItemTypes.str(), std::string("\x02\x02\x06\x01", 4));
+  EXPECT_EQ(sim->Station(3)->Config().Phone.str(), "0601234567");
+  EXPECT_EQ(sim->Station(3)->Config().Port, 4002);
+  EXPECT_EQ(sim->Station(3)->Number(), 3);
 
-  EXPECT_FALSE(sim::LoadSimConfig("/nonexistent/zl.par", c, error));
+  EXPECT_EQ(sim::Simulator::FromParameterFile("/nonexistent/zl.par", {}, error), nullptr);
   EXPECT_FALSE(error.empty());
 }
 
@@ -62,9 +63,9 @@ TEST(DemoLine, RewrittenPortsLoadBack) {
   std::string text = TempDir::Read(kDemo);
   std::string rewritten =
       sim::RewriteEndpoints(text, {{"127.0.0.1", 4001, "", 50001}, {"127.0.0.1", 4002, "", 50002}});
-  sim::SimConfig c;
+  ParameterSet c;
   std::string error;
-  ASSERT_TRUE(sim::LoadSimConfig(dir.Write("demo.par", rewritten), c, error)) << error;
+  ASSERT_TRUE(ReadParameterFile(dir.Write("demo.par", rewritten), c, error)) << error;
   ASSERT_EQ(c.Stations.size(), 3u);
   EXPECT_EQ(c.Stations[0].Port, 50001);
   EXPECT_EQ(c.Stations[1].Port, 50001);

@@ -24,16 +24,23 @@ inline const std::string kSuffix = "\r";
 inline const std::string kPreSuffix = "\x03";
 constexpr uint8_t kDriver = 30;
 
-inline sim::SimConfig TestConfig() {
-  sim::SimConfig c;
-  c.Prefix = kPrefix;
-  c.Suffix = kSuffix;
-  c.PreSuffix = kPreSuffix;
-  c.DriverAddress = kDriver;
+inline ParameterSet TestConfig() {
+  ParameterSet c;
+  c.Global.Prefix = Str255(kPrefix);
+  c.Global.Suffix = Str255(kSuffix);
+  c.Global.PreSuffix = Str255(kPreSuffix);
+  c.Global.Address = kDriver;
 
-  sim::SimStation a;
-  a.Number = 1;
-  a.Name = "KOTELNA";
+  auto variable = [](uint8_t a2, uint8_t a3, uint8_t type, uint8_t direction) {
+    QqVariable v;
+    v.Address[1] = a2;
+    v.Address[2] = a3;
+    v.Type = type;
+    v.Direction = direction;
+    return v;
+  };
+  StationConfig a;
+  a.Name = ShortStr<80>("KOTELNA");
   a.Address = 5;
   a.Retranslation = 0;
   a.NumBinarIn = 16;
@@ -43,24 +50,28 @@ inline sim::SimConfig TestConfig() {
   a.NumMemoryIn = 2;
   a.NumMemoryOut = 2;
   a.AnalogInAddr = 40;
-  a.MemoryIn = {{100, 2}, {102, 3}};
-  a.MemoryOut = {{200, 1}, {201, 3}};
-  a.QqVariables = {{{0, 16, 4}, 2, 1}, {{0, 16, 8}, 6, 3}, {{0, 32, 252}, 7, 1}};
-  a.MemoryBlocks = {{1200, std::string("\x02\x06", 2), std::string("\x01\x02", 2)}};
-  a.Ip = "127.0.0.1";
+  a.MemoryIn[1] = {100, {}, kMemWord};
+  a.MemoryIn[2] = {102, {}, kMemReal};
+  a.MemoryOut[1] = {200, {}, kMemByte};
+  a.MemoryOut[2] = {201, {}, kMemReal};
+  a.QqVariables = {variable(16, 4, kQqWord, kQqRead), variable(16, 8, kQqReal, kQqBidir),
+                   variable(32, 252, kQqString, kQqRead)};
+  a.MemoryBlocks.resize(1);
+  a.MemoryBlocks[0].Address = 1200;
+  a.MemoryBlocks[0].ItemTypes = Str255(std::string_view("\x02\x06", 2));
+  a.MemoryBlocks[0].ItemDirections = Str255(std::string_view("\x01\x02", 2));
+  a.Ip = ShortStr<15>("127.0.0.1");
   a.Port = 4001;
 
-  sim::SimStation b = a;
-  b.Number = 2;
-  b.Name = "CERPADLA";
+  StationConfig b = a;
+  b.Name = ShortStr<80>("CERPADLA");
   b.Address = 7;
   b.Retranslation = 3;
   b.QqVariables.clear();
   b.MemoryBlocks.clear();
 
-  sim::SimStation d = a;
-  d.Number = 3;
-  d.Name = "VODOJEM";
+  StationConfig d = a;
+  d.Name = ShortStr<80>("VODOJEM");
   d.Address = 9;
   d.Port = 4002;
 

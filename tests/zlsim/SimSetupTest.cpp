@@ -96,7 +96,7 @@ TEST(EndpointRewriting, ReplacesPortsAndAddressesOnlyWhereMapped) {
 }
 
 TEST(StartUp, AddressesThatAreNotLocalNeedBind) {
-  sim::SimConfig config = TestConfig();
+  ParameterSet config = TestConfig();
   for (auto &st : config.Stations) st.Ip = "192.0.2.10";
   sim::SimOptions options;
   options.Ephemeral = true;
@@ -120,7 +120,7 @@ TEST(StartUp, AddressesThatAreNotLocalNeedBind) {
 TEST(StartUp, BadSettingsAreRefusedWithAMessage) {
   struct Case {
     const char *what;
-    std::function<void(sim::SimConfig &, sim::SimOptions &)> change;
+    std::function<void(ParameterSet &, sim::SimOptions &)> change;
     const char *message;
   } cases[] = {
       {"station without an IP", [](auto &c, auto &) { c.Stations[2].Ip = ""; }, "station 3"},
@@ -138,7 +138,7 @@ TEST(StartUp, BadSettingsAreRefusedWithAMessage) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    sim::SimConfig config = TestConfig();
+    ParameterSet config = TestConfig();
     sim::SimOptions options;
     options.Ephemeral = true;
     c.change(config, options);

@@ -27,7 +27,7 @@ struct GroupRow {
   std::string Notes;
 };
 
-std::vector<uint16_t> ChannelsOf(const Station &st, Group g) {
+std::vector<uint16_t> ChannelsOf(const StationConfig &st, Group g) {
   std::vector<uint16_t> out;
   if (g == Group::QQ) {
     for (const QqVariable &v : st.QqVariables) out.push_back(v.Channel);
@@ -54,7 +54,7 @@ std::string Ranges(const std::vector<uint16_t> &channels) {
   return out.empty() ? "-" : out;
 }
 
-bool AnyWritable(const Station &st, Group g) {
+bool AnyWritable(const StationConfig &st, Group g) {
   if (g == Group::QQ) {
     for (const QqVariable &v : st.QqVariables)
       if (v.Direction != kQqRead && v.Type != kQqString) return true;
@@ -102,7 +102,7 @@ std::string BlockItems(const MemoryBlock &b) {
   return out;
 }
 
-std::vector<GroupRow> GroupRows(const Station &st, int n) {
+std::vector<GroupRow> GroupRows(const StationConfig &st, int n) {
   std::vector<GroupRow> rows;
   for (Group g : AllGroups()) {
     GroupRow row;
@@ -131,7 +131,7 @@ std::vector<GroupRow> GroupRows(const Station &st, int n) {
   return rows;
 }
 
-void PrintStation(const Station &st, int n, const Style &out) {
+void PrintStation(const StationConfig &st, int n, const Style &out) {
   PrintLine(out.Bold("station " + std::to_string(n) + "  " + Utf8FromCp1250(st.Name.view())) +
             "  address " + std::to_string(st.Address) + "  retranslation " +
             std::to_string(st.Retranslation) + "  gateway " + Gateway(st) +
@@ -189,62 +189,53 @@ void PrintStation(const Station &st, int n, const Style &out) {
   PrintLine("");
 }
 
-std::string StationJson(const Station &st, int n) {
-  JsonObject groups;
+Json StationJson(const StationConfig &st, int n) {
+  Json groups = Json::object();
   for (const GroupRow &g : GroupRows(st, n)) {
-    JsonObject x;
-    x.Number("count", g.Count)
-        .Number("first", g.Channels.empty() ? 0 : g.Channels[0])
-        .Text("channels", Ranges(g.Channels))
-        .Text("read", g.Read)
-        .Bool("write", g.Write);
-    if (!g.Notes.empty()) x.Text("notes", g.Notes);
-    groups.Raw(GroupName(g.Id), x.Str());
+    Json x = {{"count", g.Count},
+              {"first", g.Channels.empty() ? 0 : g.Channels[0]},
+              {"channels", Ranges(g.Channels)},
+              {"read", g.Read},
+              {"write", g.Write}};
+    if (!g.Notes.empty()) x["notes"] = g.Notes;
+    groups[GroupName(g.Id)] = std::move(x);
   }
-  JsonObject status;
+  Json status = Json::object();
   for (int k = 0; k < kStatusChannelCount; ++k)
-    status.Number(StatusKeyword(static_cast<StatusChannel>(k)), st.StatusChannels[k]);
-  status.Number("MsgCounter", st.MsgCounterChannel)
-      .Number("name_channel", st.NameChannel)
-      .Number("CallCode", st.CallCodeChannel);
-  std::vector<std::string> qq, blocks;
+    status[StatusKeyword(static_cast<StatusChannel>(k))] = st.StatusChannels[k];
+  status["MsgCounter"] = st.MsgCounterChannel;
+  status["name_channel"] = st.NameChannel;
+  status["CallCode"] = st.CallCodeChannel;
+  Json qq = Json::array(), blocks = Json::array();
   for (const QqVariable &v : st.QqVariables) {
-    JsonObject x;
-    x.Number("channel", v.Channel)
-        .Text("direction", QqDirectionName(v.Direction))
-        .Text("type", ItemTypeName(v.Type))
-        .Text("address", QqAddressText(v));
-    qq.push_back(x.Str());
+    qq.push_back({{"channel", v.Channel},
+                  {"direction", QqDirectionName(v.Direction)},
+                  {"type", ItemTypeName(v.Type)},
+                  {"address", QqAddressText(v)}});
   }
   for (const MemoryBlock &b : st.MemoryBlocks) {
-    std::vector<std::string> items;
+    Json items = Json::array();
     for (std::size_t k = 0; k < b.ItemCount(); ++k) {
-      JsonObject item;
-      item.Number("channel", static_cast<uint16_t>(b.FirstChannel + k))
-          .Text("type", ItemTypeName(b.ItemTypes[k]))
-          .Text("direction", BlockDirectionName(b.ItemDirections[k]));
-      items.push_back(item.Str());
+      items.push_back({{"channel", static_cast<uint16_t>(b.FirstChannel + k)},
+                       {"type", ItemTypeName(b.ItemTypes[k])},
+                       {"direction", BlockDirectionName(b.ItemDirections[k])}});
     }
-    JsonObject x;
-    x.Number("address", static_cast<uint16_t>(b.Address))
-        .Number("read", b.ReadChannel)
-        .Raw("items", JsonArray(items));
-    blocks.push_back(x.Str());
+    blocks.push_back({{"address", static_cast<uint16_t>(b.Address)},
+                      {"read", b.ReadChannel},
+                      {"items", std::move(items)}});
   }
-  JsonObject o;
-  o.Number("station", n)
-      .Text("name", Utf8FromCp1250(st.Name.view()))
-      .Number("address", st.Address)
-      .Number("retranslation", st.Retranslation)
-      .Text("ip", Utf8FromCp1250(st.Ip.view()))
-      .Number("port", st.Port)
-      .Text("phone", Utf8FromCp1250(st.Phone.view()))
-      .Bool("dials", st.DialFlag)
-      .Raw("groups", groups.Str())
-      .Raw("status", status.Str())
-      .Raw("qq", JsonArray(qq))
-      .Raw("blocks", JsonArray(blocks));
-  return o.Str();
+  return {{"station", n},
+          {"name", Utf8FromCp1250(st.Name.view())},
+          {"address", st.Address},
+          {"retranslation", st.Retranslation},
+          {"ip", Utf8FromCp1250(st.Ip.view())},
+          {"port", st.Port},
+          {"phone", Utf8FromCp1250(st.Phone.view())},
+          {"dials", st.DialFlag},
+          {"groups", std::move(groups)},
+          {"status", std::move(status)},
+          {"qq", std::move(qq)},
+          {"blocks", std::move(blocks)}};
 }
 
 }  // namespace
@@ -252,24 +243,21 @@ std::string StationJson(const Station &st, int n) {
 int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
   const GlobalSettings &g = file.Global();
   if (opt.Json) {
-    std::vector<std::string> stations;
+    Json stations = Json::array();
     for (int n = 1; n <= file.StationCount(); ++n) stations.push_back(StationJson(*file.At(n), n));
-    JsonObject global;
-    global.Text("prefix", Hex(g.Prefix.view()))
-        .Text("suffix", Hex(g.Suffix.view()))
-        .Text("presuffix", Hex(g.PreSuffix.view()))
-        .Number("address", g.Address)
-        .Number("answerTime", FromReal6(g.AnswerTime))
-        .Number("silenceWait", g.SilenceWait)
-        .Number("sleepTime", FromReal6(g.SleepTime))
-        .Number("sleepCount", g.SleepCount)
-        .Number("numTolvinError", g.NumTolvinError)
-        .Bool("stayInQueueOnTimeout", g.StayInQueueOnTimeout)
-        .Number("idleTime", g.IdleTime)
-        .Text("cucPath", Utf8FromCp1250(g.CucPath.view()));
-    JsonObject o;
-    o.Text("file", file.Path()).Raw("global", global.Str()).Raw("stations", JsonArray(stations));
-    PrintLine(o.Str());
+    const Json global = {{"prefix", Hex(g.Prefix.view())},
+                         {"suffix", Hex(g.Suffix.view())},
+                         {"presuffix", Hex(g.PreSuffix.view())},
+                         {"address", g.Address},
+                         {"answerTime", JsonNumber(FromReal6(g.AnswerTime))},
+                         {"silenceWait", g.SilenceWait},
+                         {"sleepTime", JsonNumber(FromReal6(g.SleepTime))},
+                         {"sleepCount", g.SleepCount},
+                         {"numTolvinError", g.NumTolvinError},
+                         {"stayInQueueOnTimeout", g.StayInQueueOnTimeout},
+                         {"idleTime", g.IdleTime},
+                         {"cucPath", Utf8FromCp1250(g.CucPath.view())}};
+    PrintJson({{"file", file.Path()}, {"global", global}, {"stations", std::move(stations)}});
     return kExitOk;
   }
   PrintLine(out.Bold("parameter file " + file.Path()) + ": " + std::to_string(file.StationCount()) +

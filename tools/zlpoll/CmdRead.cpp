@@ -25,7 +25,7 @@ struct Selection {
 bool Select(const ParamFile &file, const std::string &stationText,
             const std::vector<std::string> &names, Selection &out, std::string &error) {
   if (!ParseStation(stationText, file, out.Station, error)) return false;
-  const Station &st = *file.At(out.Station);
+  const StationConfig &st = *file.At(out.Station);
   if (!SelectGroups(st, out.Station, names, out.Groups, error)) return false;
   out.NeedsLine = std::any_of(out.Groups.begin(), out.Groups.end(), [&](Group g) {
     const ReadPlan plan = PlanOf(st, g);
@@ -67,7 +67,7 @@ bool PlanRead(const Options &opt, const ParamFile &file, Job &job, std::string &
       const Reading r = Turn(ctx, sel, ++number);
       if (r.Result.Exit == kExitInterrupted) return r.Result.Exit;
       if (ctx.Opt.Json) {
-        PrintLine(ReadingJson(r));
+        PrintJson(ReadingJson(r));
       } else if (r.Result.Ok()) {
         for (const std::string &line : ReadingLines(r, ctx.Out)) PrintLine(line);
         PrintLine("");
@@ -89,7 +89,7 @@ bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string 
   Selection sel;
   if (!Select(file, opt.Args[0], names, sel, error)) return false;
   job = [sel](Context &ctx) {
-    const Station &st = *ctx.File.At(sel.Station);
+    const StationConfig &st = *ctx.File.At(sel.Station);
     const bool full = ::isatty(STDOUT_FILENO) && !ctx.Opt.Json;
     TerminalKeys keys;
     if (keys.Active()) {
@@ -105,7 +105,7 @@ bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string 
       if (r.Result.Exit == kExitInterrupted) return r.Result.Exit;
       const StatusWindow w = ParseStatusWindow(ctx.Driver.StatusWindowJson());
       if (ctx.Opt.Json) {
-        PrintLine(ReadingJson(r, StatusJson(w)));
+        PrintJson(ReadingJson(r, StatusJson(w)));
       } else if (full) {
         std::vector<std::string> lines = {
             ctx.Out.Bold("zlpoll watch") + "  " + Describe(st, sel.Station) + "  " + Gateway(st) +

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "exchange/SampleMemory.h"
 #include "port/DrivePath.h"
+#include "util/Encodings.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
@@ -95,7 +95,7 @@ SampleTransfer RunSampleTransfer(Context &ctx, SampleBuffer &buffer, int station
   // The file: its name comes from the time stamp of row 1 (row 2 when the
   // station has QQ variables), its folder is CUC_PATH.
   d.PutBool(kChWriteFile, true);
-  const Station &st = *ctx.File.At(station);
+  const StationConfig &st = *ctx.File.At(station);
   const std::string folder = MapDrivePath(ctx.File.Global().CucPath.view());
   if (d.GetBool(kChFileWritten) != 1) {
     t.Result = {kExitInit, "the driver could not write the sample file into CUC_PATH (" + folder +
@@ -158,16 +158,11 @@ bool PlanSamples(const Options &opt, const ParamFile &file, Job &job, std::strin
       if (ec) r = {kExitUsage, "cannot copy the sample file to " + copy + ": " + ec.message()};
     }
     if (ctx.Opt.Json) {
-      JsonObject o;
-      o.Number("station", station)
-          .Number("block", ctx.Opt.Block)
-          .Number("rows", t.Rows)
-          .Bool("ok", r.Ok())
-          .Text("file", t.File)
-          .Number("bytes", static_cast<double>(size));
-      if (!copy.empty()) o.Text("copy", copy);
-      if (!r.Ok()) o.Text("error", r.Message);
-      PrintLine(o.Str());
+      Json o = {{"station", station}, {"block", ctx.Opt.Block}, {"rows", t.Rows},
+                {"ok", r.Ok()},       {"file", t.File},         {"bytes", size}};
+      if (!copy.empty()) o["copy"] = copy;
+      if (!r.Ok()) o["error"] = r.Message;
+      PrintJson(o);
     } else if (r.Ok()) {
       PrintLine("sample file " + t.File + " (" + std::to_string(size) + " bytes)");
       if (!copy.empty()) PrintLine("copied to " + copy);

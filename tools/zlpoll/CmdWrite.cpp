@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 
-#include "exchange/HostValueIo.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
@@ -49,14 +48,14 @@ bool ObjectChannel(const std::string &n, uint16_t base, int count, const char *g
   return true;
 }
 
-const QqVariable *FindQq(const Station &st, uint16_t channel) {
+const QqVariable *FindQq(const StationConfig &st, uint16_t channel) {
   for (const QqVariable &v : st.QqVariables)
     if (v.Channel == channel) return &v;
   return nullptr;
 }
 
 // The item of a memory block on a channel, with its type and direction.
-bool FindBlockItem(const Station &st, uint16_t channel, uint8_t &type, uint8_t &direction) {
+bool FindBlockItem(const StationConfig &st, uint16_t channel, uint8_t &type, uint8_t &direction) {
   for (const MemoryBlock &b : st.MemoryBlocks) {
     if (channel < b.FirstChannel || channel - b.FirstChannel >= static_cast<int>(b.ItemCount()))
       continue;
@@ -82,8 +81,8 @@ bool QqWritable(const QqVariable &v, const std::string &channel, std::string &er
   return true;
 }
 
-bool Resolve(const Station &st, const std::string &group, const std::string &text, Assignment &a,
-             std::string &error) {
+bool Resolve(const StationConfig &st, const std::string &group, const std::string &text,
+             Assignment &a, std::string &error) {
   std::string left, right;
   if (!SplitAssignment(text, left, right, error)) return false;
   a.Text = group + " " + text;
@@ -287,7 +286,7 @@ bool CompleteOutputs(const ParamFile &file, bool othersOff, bool asChannels,
     if (a.Group == "bo" && std::find(stations.begin(), stations.end(), a.Station) == stations.end())
       stations.push_back(a.Station);
   for (int n : stations) {
-    const Station &st = *file.At(n);
+    const StationConfig &st = *file.At(n);
     const uint16_t base = st.GroupChannels[kGroupBO];
     const int reach = Reach(st, Group::BO);
     std::vector<bool> named(static_cast<std::size_t>(reach) + 1, false);
@@ -364,13 +363,14 @@ void IssueWrites(Context &ctx, const std::vector<Assignment> &writes) {
 
 void Report(Context &ctx, int station, const std::vector<Assignment> &done, const Outcome &r) {
   if (ctx.Opt.Json) {
-    std::vector<std::string> texts;
-    for (const Assignment &a : done) texts.push_back(JsonString(a.Text));
-    JsonObject o;
-    o.Number("station", station).Bool("ok", r.Ok());
-    if (r.Ok()) o.Raw("written", JsonArray(texts));
-    if (!r.Ok()) o.Text("error", r.Message);
-    PrintLine(o.Str());
+    Json o = {{"station", station}, {"ok", r.Ok()}};
+    if (r.Ok()) {
+      o["written"] = Json::array();
+      for (const Assignment &a : done) o["written"].push_back(a.Text);
+    } else {
+      o["error"] = r.Message;
+    }
+    PrintJson(o);
   } else if (r.Ok()) {
     for (const Assignment &a : done) PrintLine("written " + a.Text);
   }
@@ -388,7 +388,7 @@ bool PlanWrite(const Options &opt, const ParamFile &file, Job &job, std::string 
   }
   int station = 0;
   if (!ParseStation(opt.Args[0], file, station, error)) return false;
-  const Station &st = *file.At(station);
+  const StationConfig &st = *file.At(station);
   Group g;
   if (!GroupNamed(opt.Args[1], g) || !Writable(g)) {
     error = "write takes " + GroupList(true) + ", not \"" + opt.Args[1] + "\"";
@@ -441,27 +441,28 @@ bool PlanGet(const Options &opt, const ParamFile &file, Job &job, std::string &e
       if (!r.Ok()) {
         // What the driver holds is no value of the controller's.
         if (ctx.Opt.Json) {
-          JsonObject o;
-          o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", false);
-          PrintLine(o.Text("error", r.Message).Str());
+          PrintJson({{"reading", number},
+                     {"time", LocalTime(kIsoTime)},
+                     {"ok", false},
+                     {"error", r.Message}});
         }
         PrintError(r.Message);
         return r.Exit;
       }
-      std::vector<std::string> values;
+      Json values = Json::array();
       Table table({"channel", "type", "value"});
       table.AlignRight(0);
       for (const Assignment &a : reads) {
         const Value v = ReadValue(ctx.Driver, a.Channel, a.Type);
-        JsonObject x;
-        x.Number("channel", a.Channel).Text("type", TypeName(a.Type)).Raw("value", JsonValue(v));
-        values.push_back(x.Str());
+        values.push_back(
+            {{"channel", a.Channel}, {"type", TypeName(a.Type)}, {"value", JsonValue(v)}});
         table.Add({std::to_string(a.Channel), TypeName(a.Type), ShowValue(v)});
       }
       if (ctx.Opt.Json) {
-        JsonObject o;
-        o.Number("reading", number).Text("time", LocalTime(kIsoTime)).Bool("ok", true);
-        PrintLine(o.Raw("values", JsonArray(values)).Str());
+        PrintJson({{"reading", number},
+                   {"time", LocalTime(kIsoTime)},
+                   {"ok", true},
+                   {"values", std::move(values)}});
       } else {
         for (const std::string &line : table.Lines(ctx.Out)) PrintLine(line);
         if (!ctx.Opt.Once) PrintLine("");

@@ -80,7 +80,7 @@ void PrintError(const std::string &message) {
 Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups) {
   Reading r;
   r.Station = station;
-  const Station &st = *ctx.File.At(station);
+  const StationConfig &st = *ctx.File.At(station);
   r.Name = Utf8FromCp1250(st.Name.view());
   r.Result = ctx.Poll.Read(station, groups);
   // Without an answer the driver holds no values of the controller's: none
@@ -114,29 +114,28 @@ std::vector<std::string> ReadingLines(const Reading &r, const Style &style) {
   return lines;
 }
 
-std::string ReadingJson(const Reading &r, const std::string &status) {
-  JsonObject o;
-  o.Number("station", r.Station)
-      .Text("name", r.Name)
-      .Number("reading", r.Number)
-      .Text("time", LocalTime(kIsoTime))
-      .Bool("ok", r.Result.Ok());
-  if (!r.Result.Ok()) o.Text("error", r.Result.Message);
-  if (!status.empty()) o.Raw("status", status);
-  if (!r.Result.Ok()) return o.Str();
-  std::vector<std::string> objects;
+Json ReadingJson(const Reading &r, const Json &status) {
+  Json o = {{"station", r.Station},
+            {"name", r.Name},
+            {"reading", r.Number},
+            {"time", LocalTime(kIsoTime)},
+            {"ok", r.Result.Ok()}};
+  if (!r.Result.Ok()) o["error"] = r.Result.Message;
+  if (!status.is_null()) o["status"] = status;
+  if (!r.Result.Ok()) return o;
+  Json objects = Json::array();
   for (std::size_t i = 0; i < r.Items.size(); ++i) {
     const Item &item = r.Items[i];
-    JsonObject x;
-    x.Text("group", GroupName(item.Of))
-        .Text("object", item.Label)
-        .Number("channel", item.Channel)
-        .Text("type", TypeName(item.Type))
-        .Raw("value", JsonValue(r.Values[i]));
-    if (!item.Kind.empty()) x.Text("kind", item.Kind);
-    objects.push_back(x.Str());
+    Json x = {{"group", GroupName(item.Of)},
+              {"object", item.Label},
+              {"channel", item.Channel},
+              {"type", TypeName(item.Type)},
+              {"value", JsonValue(r.Values[i])}};
+    if (!item.Kind.empty()) x["kind"] = item.Kind;
+    objects.push_back(std::move(x));
   }
-  return o.Raw("objects", JsonArray(objects)).Str();
+  o["objects"] = std::move(objects);
+  return o;
 }
 
 int Repeat(Context &ctx, const std::function<int()> &turn) {

@@ -67,8 +67,8 @@ Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups)
 // A table per reading, for people.
 std::vector<std::string> ReadingLines(const Reading &r, const Style &style);
 // One JSON object per reading, for scripts; status: the status window as a
-// JSON object, or empty.
-std::string ReadingJson(const Reading &r, const std::string &status = "");
+// JSON object, or null.
+Json ReadingJson(const Reading &r, const Json &status = nullptr);
 // The local time as strftime writes it: "%H:%M:%S" for people, kIsoTime for
 // scripts.
 constexpr const char *kClockTime = "%H:%M:%S";

@@ -249,7 +249,7 @@ class Demo {
         out.Bold("ZLNETDRV demo") + "  " + clock + "   q or Ctrl-C ends",
         out.Yellow("step " + std::to_string(step_) + "/4: " + title_), ""};
     std::vector<std::string> left;
-    if (const Station *st = ctx_.File.At(station_)) {
+    if (const StationConfig *st = ctx_.File.At(station_)) {
       left.push_back(out.Bold(Describe(*st, station_)) + "  " + Gateway(*st));
     }
     for (const std::string &l : CompactLines(reading_, out)) left.push_back(l);

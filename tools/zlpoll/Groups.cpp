@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "exchange/HostValueIo.h"
-#include "protocol/RequestFrames.h"
+#include "util/Bits.h"
 #include "util/Text.h"
 
 namespace zl::poll {
@@ -66,19 +65,19 @@ const char *NameIn(const char *const (&names)[N], unsigned code) {
 uint32_t QqValueType(uint8_t type) {
   switch (type) {
     case kQqByte:
-      return kTypeU8;
+      return ZL_TYPE_U8;
     case kQqWord:
-      return kTypeU16;
+      return ZL_TYPE_U16;
     case kQqInteger:
-      return kTypeI16;
+      return ZL_TYPE_I16;
     case kQqCardinal:
-      return kTypeU32;
+      return ZL_TYPE_U32;
     case kQqLongint:
-      return kTypeI32;
+      return ZL_TYPE_I32;
     case kQqString:
-      return kTypeText;
+      return ZL_TYPE_TEXT;
     default:
-      return kTypeDouble;
+      return ZL_TYPE_DOUBLE;
   }
 }
 
@@ -160,7 +159,7 @@ std::string GroupList(bool writableOnly) {
   return out;
 }
 
-int ConfiguredCount(const Station &st, Group g) {
+int ConfiguredCount(const StationConfig &st, Group g) {
   switch (g) {
     case Group::BI:
       return st.NumBinarIn;
@@ -190,15 +189,15 @@ const char *StatusKeyword(StatusChannel which) {
   return which >= 0 && which < kStatusChannelCount ? kStatusKeywords[which] : "?";
 }
 
-std::string Describe(const Station &st, int n) {
+std::string Describe(const StationConfig &st, int n) {
   return "station " + std::to_string(n) + " (" + Utf8FromCp1250(st.Name.view()) + ")";
 }
 
-std::string Gateway(const Station &st) {
+std::string Gateway(const StationConfig &st) {
   return Utf8FromCp1250(st.Ip.view()) + ":" + std::to_string(st.Port);
 }
 
-uint16_t StatusChannelOf(const Station &st, int n, StatusChannel which, std::string &error) {
+uint16_t StatusChannelOf(const StationConfig &st, int n, StatusChannel which, std::string &error) {
   const uint16_t channel = st.StatusChannels[which];
   if (channel == 0) {
     error = Describe(st, n) + " has no " + StatusKeyword(which) +
@@ -208,28 +207,29 @@ uint16_t StatusChannelOf(const Station &st, int n, StatusChannel which, std::str
   return channel;
 }
 
-std::vector<Item> ItemsOf(const Station &st, Group g) {
+std::vector<Item> ItemsOf(const StationConfig &st, Group g) {
   std::vector<Item> out;
   switch (g) {
     case Group::BI:
     case Group::BO:
       AddRange(out, g, st.GroupChannels[g == Group::BI ? kGroupBI : kGroupBO], Reach(st, g),
-               kTypeBool);
+               ZL_TYPE_BOOL);
       break;
     case Group::AI:
-      AddRange(out, g, st.GroupChannels[kGroupAI], st.NumAnalogIn, kTypeDouble);
+      AddRange(out, g, st.GroupChannels[kGroupAI], st.NumAnalogIn, ZL_TYPE_DOUBLE);
       break;
     case Group::AIK:
-      AddRange(out, g, st.GroupChannels[kGroupAI], Reach(st, g), kTypeDouble);
+      AddRange(out, g, st.GroupChannels[kGroupAI], Reach(st, g), ZL_TYPE_DOUBLE);
       break;
     case Group::CT:
-      AddRange(out, g, st.GroupChannels[kGroupCT], Reach(st, g), kTypeDouble);
+      AddRange(out, g, st.GroupChannels[kGroupCT], Reach(st, g), ZL_TYPE_DOUBLE);
       break;
     case Group::MO:  // a "K" answer carries memory outputs 1..8
-      AddRange(out, g, st.GroupChannels[kGroupMO], std::min<int>(st.NumMemoryOut, 8), kTypeDouble);
+      AddRange(out, g, st.GroupChannels[kGroupMO], std::min<int>(st.NumMemoryOut, 8),
+               ZL_TYPE_DOUBLE);
       break;
     case Group::MI:
-      AddRange(out, g, st.GroupChannels[kGroupMI], st.NumMemoryIn, kTypeDouble);
+      AddRange(out, g, st.GroupChannels[kGroupMI], st.NumMemoryIn, ZL_TYPE_DOUBLE);
       break;
     case Group::MB:
       for (std::size_t b = 0; b < st.MemoryBlocks.size(); ++b) {
@@ -264,7 +264,7 @@ std::vector<Item> ItemsOf(const Station &st, Group g) {
   return out;
 }
 
-int Reach(const Station &st, Group g) {
+int Reach(const StationConfig &st, Group g) {
   switch (g) {
     case Group::BI:
       return MaskReach(st.NumBinarIn, true);
@@ -279,7 +279,7 @@ int Reach(const Station &st, Group g) {
   }
 }
 
-ReadPlan PlanOf(const Station &st, Group g) {
+ReadPlan PlanOf(const StationConfig &st, Group g) {
   ReadPlan plan;
   const uint16_t *s = st.StatusChannels;
   switch (g) {
@@ -321,7 +321,7 @@ ReadPlan PlanOf(const Station &st, Group g) {
   return plan;
 }
 
-ReadLimit LimitOf(const Station &st, int n, Group g) {
+ReadLimit LimitOf(const StationConfig &st, int n, Group g) {
   const GroupEntry &e = EntryOf(g);
   const int count = ConfiguredCount(st, g);
   const std::string title = e.Title;
@@ -396,7 +396,7 @@ ReadLimit LimitOf(const Station &st, int n, Group g) {
   return {};
 }
 
-bool SelectGroups(const Station &st, int n, const std::vector<std::string> &names,
+bool SelectGroups(const StationConfig &st, int n, const std::vector<std::string> &names,
                   std::vector<Group> &out, std::string &error) {
   out.clear();
   auto add = [&](Group g) {

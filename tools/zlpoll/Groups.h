@@ -14,8 +14,6 @@
 
 namespace zl::poll {
 
-using Station = StationConfig;
-
 enum class Group {
   BI,   // binary inputs, out_read_BI
   BO,   // binary outputs: written; nothing reads them back
@@ -43,7 +41,7 @@ const char *GroupTitle(Group g);
 // Whether write takes the group.
 bool Writable(Group g);
 // Every object of the group as the file configures it (every QQ variable).
-int ConfiguredCount(const Station &st, Group g);
+int ConfiguredCount(const StationConfig &st, Group g);
 
 // One object of a reading.
 struct Item {
@@ -55,14 +53,14 @@ struct Item {
 };
 
 // The objects of a group that a reading shows: those the driver reads.
-std::vector<Item> ItemsOf(const Station &st, Group g);
+std::vector<Item> ItemsOf(const StationConfig &st, Group g);
 
 // How many objects of the group, counted from 1, the driver's exchanges
 // carry. The binary, counter and raw analog exchanges name whole groups of
 // eight in a mask (a binary mask of 0 carries all twelve groups, a counter or
 // analog mask of 0 nothing), so objects after the last whole group of eight
 // are never read or written.
-int Reach(const Station &st, Group g);
+int Reach(const StationConfig &st, Group g);
 
 // Why the driver can never read the group of the station as the file
 // configures it, or which of its objects it never reads; empty when it reads
@@ -71,7 +69,7 @@ struct ReadLimit {
   bool Unreadable = false;
   std::string Why;
 };
-ReadLimit LimitOf(const Station &st, int n, Group g);
+ReadLimit LimitOf(const StationConfig &st, int n, Group g);
 
 // How a group is read: commands (written 1, type bool), InputRequests, and the
 // bi_new flag an answer sets (0: the group has none).
@@ -81,12 +79,12 @@ struct ReadPlan {
   uint16_t Flag = 0;
 };
 
-ReadPlan PlanOf(const Station &st, Group g);
+ReadPlan PlanOf(const StationConfig &st, Group g);
 
 // The groups named on the command line for station number n ("all": every
 // group of the station that the driver reads). Errors are usage errors and
 // say why the group cannot be read, or which group or channel to use instead.
-bool SelectGroups(const Station &st, int n, const std::vector<std::string> &names,
+bool SelectGroups(const StationConfig &st, int n, const std::vector<std::string> &names,
                   std::vector<Group> &out, std::string &error);
 
 // Names of the type and direction codes: QQ types 1..7 (memory block items
@@ -98,13 +96,13 @@ const char *BlockDirectionName(uint8_t direction);
 std::string QqAddressText(const QqVariable &v);
 
 // A station's name and number for messages: "station 1 (KOTELNA)".
-std::string Describe(const Station &st, int n);
+std::string Describe(const StationConfig &st, int n);
 // The station's gateway: "127.0.0.1:4001" (UTF-8, as every text zlpoll prints).
-std::string Gateway(const Station &st);
+std::string Gateway(const StationConfig &st);
 
 // A status channel of the station, or 0 with a message naming the keyword to
 // add to the parameter file.
-uint16_t StatusChannelOf(const Station &st, int n, StatusChannel which, std::string &error);
+uint16_t StatusChannelOf(const StationConfig &st, int n, StatusChannel which, std::string &error);
 const char *StatusKeyword(StatusChannel which);
 
 }  // namespace zl::poll

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Numbers.h"
+
 namespace zl::poll {
 
 // Exit codes.
@@ -17,6 +19,7 @@ constexpr int kExitInterrupted = 130;  // Ctrl-C before a one-shot job was done
 
 struct Options {
   bool Help = false;
+  std::string Version;  // --version: the text to print
   bool Demo = false;
   double DurationSeconds = 20.0;  // --demo
   bool Once = false;              // -1
@@ -40,12 +43,11 @@ struct Options {
 // with a one-line message that says what to write instead.
 bool ParseCommandLine(const std::vector<std::string> &args, Options &out, std::string &error);
 
+// The help: usage, commands, options and exit codes.
 std::string UsageText();
 
-// "12" -> 12 within [lo, hi]; false for anything else.
-bool ParseInt(const std::string &text, long long lo, long long hi, long long &value);
-// A finite decimal number.
-bool ParseNumber(const std::string &text, double &value);
+using tools::ParseInt;
+using tools::ParseNumber;
 
 }  // namespace zl::poll
 

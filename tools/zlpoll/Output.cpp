@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "zlpoll/Values.h"
 
 namespace zl::poll {
 
@@ -76,37 +76,23 @@ std::vector<std::string> Table::Lines(const Style &style, const std::string &ind
   return out;
 }
 
-JsonObject &JsonObject::Raw(std::string_view key, std::string_view json) {
-  if (body_.size() > 1) body_ += ',';
-  body_ += JsonString(key);
-  body_ += ':';
-  body_ += json;
-  return *this;
+Json JsonNumber(double value) {
+  if (value == std::trunc(value) && std::fabs(value) < 1e15) return static_cast<int64_t>(value);
+  return value;
 }
 
-JsonObject &JsonObject::Text(std::string_view key, std::string_view utf8) {
-  return Raw(key, JsonString(utf8));
-}
-
-JsonObject &JsonObject::Number(std::string_view key, double value) {
-  Value v;
-  v.Number = value;
-  return Raw(key, JsonValue(v));
-}
-
-std::string JsonArray(const std::vector<std::string> &elements) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < elements.size(); ++i) {
-    if (i) out += ',';
-    out += elements[i];
-  }
-  return out + "]";
+std::string JsonText(const Json &json) {
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 void PrintLine(const std::string &text) {
   std::fputs(text.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+}
+
+void PrintJson(const Json &json) {
+  PrintLine(JsonText(json));
 }
 
 }  // namespace zl::poll

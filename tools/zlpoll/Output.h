@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace zl::poll {
 
 // Colour only on a terminal, and not with --no-color, NO_COLOR or TERM=dumb.
@@ -50,24 +52,21 @@ class Table {
   std::vector<bool> right_;
 };
 
-// A JSON object built member by member; values are given as JSON text.
-class JsonObject {
- public:
-  JsonObject &Raw(std::string_view key, std::string_view json);
-  JsonObject &Text(std::string_view key, std::string_view utf8);
-  JsonObject &Number(std::string_view key, double value);
-  JsonObject &Bool(std::string_view key, bool value) { return Raw(key, value ? "true" : "false"); }
-  std::string Str() const { return body_ + "}"; }
+// JSON for scripts; an object keeps its members in the order they were set.
+using Json = nlohmann::ordered_json;
 
- private:
-  std::string body_ = "{";
-};
+// A number for JSON: a whole number without fraction or exponent, any other
+// the shortest text that reads back as the same double, null when not finite.
+Json JsonNumber(double value);
 
-// A JSON array of JSON texts.
-std::string JsonArray(const std::vector<std::string> &elements);
+// JSON text on one line. Bytes that are no UTF-8 (a text the driver did not
+// convert) become U+FFFD rather than an invalid document.
+std::string JsonText(const Json &json);
 
 // Writes text and a line end to standard output, flushed.
 void PrintLine(const std::string &text);
+// Writes json as one line.
+void PrintJson(const Json &json);
 
 }  // namespace zl::poll
 

@@ -26,7 +26,7 @@ int ParamFile::StationCount() const {
   return set_ ? set_->StationCount() : 0;
 }
 
-const Station *ParamFile::At(int n) const {
+const StationConfig *ParamFile::At(int n) const {
   return set_ ? set_->At(n) : nullptr;
 }
 

@@ -14,8 +14,6 @@
 
 namespace zl::poll {
 
-using Station = StationConfig;
-
 // A QQ variable a channel names: Variable is null when none has it.
 struct VariableMatch {
   const QqVariable *Variable = nullptr;
@@ -46,7 +44,7 @@ class ParamFile {
   const std::string &Path() const { return path_; }
   int StationCount() const;
   // Station n, 1 = the first [STATION] section; nullptr out of range.
-  const Station *At(int n) const;
+  const StationConfig *At(int n) const;
   const GlobalSettings &Global() const;
 
   // What a channel stands for to the driver, found by the driver's own

@@ -24,8 +24,8 @@ std::string Seconds(double s) {
 Poller::Poller(DriverSession &driver, EventLoop &loop, const ParamFile &file, double timeoutSeconds)
     : driver_(driver), loop_(loop), file_(file), timeout_(timeoutSeconds) {}
 
-const Station *Poller::Lookup(int station, Outcome &out) const {
-  const Station *st = file_.At(station);
+const StationConfig *Poller::Lookup(int station, Outcome &out) const {
+  const StationConfig *st = file_.At(station);
   if (!st) {
     out = {kExitUsage, "there is no station " + std::to_string(station) + ": the file has " +
                            std::to_string(file_.StationCount()) + " (zlpoll FILE info lists them)"};
@@ -48,7 +48,7 @@ Outcome Poller::Failed(const std::string &message) const {
 
 Outcome Poller::Connect(int station) {
   Outcome out;
-  const Station *st = Lookup(station, out);
+  const StationConfig *st = Lookup(station, out);
   if (!st) return out;
   std::string error;
   const uint16_t connect = StatusChannelOf(*st, station, kOutConnectModem, error);
@@ -89,7 +89,7 @@ Outcome Poller::Exchange(int station, const std::vector<uint16_t> &flags, bool a
                          const std::function<void()> &issue,
                          const std::function<bool()> &progress) {
   Outcome out;
-  const Station *st = Lookup(station, out);
+  const StationConfig *st = Lookup(station, out);
   if (!st) return out;
   const uint16_t *s = st->StatusChannels;
   const uint16_t connected = s[kInConnectedModem], timeouts = s[kErrorNoAnswer],
@@ -165,7 +165,7 @@ Outcome Poller::Exchange(int station, const std::vector<uint16_t> &flags, bool a
 
 Outcome Poller::Read(int station, const std::vector<Group> &groups) {
   Outcome out;
-  const Station *st = Lookup(station, out);
+  const StationConfig *st = Lookup(station, out);
   if (!st) return out;
   std::vector<uint16_t> flags;
   std::vector<ReadPlan> plans;

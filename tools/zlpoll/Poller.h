@@ -75,7 +75,7 @@ class Poller {
 
  private:
   // The station's record, or an outcome naming the problem.
-  const Station *Lookup(int station, Outcome &out) const;
+  const StationConfig *Lookup(int station, Outcome &out) const;
   std::string LastEvents(std::size_t count) const;
   Outcome Failed(const std::string &message) const;
 

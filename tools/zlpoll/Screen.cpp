@@ -80,14 +80,8 @@ std::vector<std::string> StatusLines(const StatusWindow &w, const Style &style, 
   return lines;
 }
 
-std::string StatusJson(const StatusWindow &w) {
-  std::vector<std::string> events;
-  for (const std::string &e : w.Events) events.push_back(JsonString(e));
-  JsonObject o;
-  o.Text("label1", w.QueueStatusLabel)
-      .Text("label2", w.ActivityLabel)
-      .Raw("events", JsonArray(events));
-  return o.Str();
+Json StatusJson(const StatusWindow &w) {
+  return {{"label1", w.QueueStatusLabel}, {"label2", w.ActivityLabel}, {"events", w.Events}};
 }
 
 std::vector<std::string> SideBySide(const std::vector<std::string> &left,

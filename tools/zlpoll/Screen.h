@@ -20,7 +20,7 @@ std::vector<std::string> CompactLines(const Reading &r, const Style &style);
 // The status window: its status labels and event list, cut to width.
 std::vector<std::string> StatusLines(const StatusWindow &w, const Style &style, std::size_t width);
 // The same as a JSON object: {"label1":..,"label2":..,"events":[..]}.
-std::string StatusJson(const StatusWindow &w);
+Json StatusJson(const StatusWindow &w);
 
 // left and right as two columns when the width allows, else one below the other.
 std::vector<std::string> SideBySide(const std::vector<std::string> &left,

@@ -1,144 +1,10 @@
 #include "zlpoll/StatusWindow.h"
 
 #include <algorithm>
-#include <cstdlib>
+
+#include <nlohmann/json.hpp>
 
 namespace zl::poll {
-
-namespace {
-
-// A reader over the JSON text that knows just enough to find strings by their
-// place: objects, arrays, strings, and skipping any other value.
-class Reader {
- public:
-  explicit Reader(std::string_view text) : s_(text) {}
-
-  bool Fail() const { return failed_; }
-
-  void Blanks() {
-    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
-      ++i_;
-  }
-  bool Take(char c) {
-    Blanks();
-    if (i_ < s_.size() && s_[i_] == c) {
-      ++i_;
-      return true;
-    }
-    return false;
-  }
-  char Peek() {
-    Blanks();
-    return i_ < s_.size() ? s_[i_] : '\0';
-  }
-
-  std::string String() {
-    std::string out;
-    if (!Take('"')) return Failed(), out;
-    while (i_ < s_.size() && s_[i_] != '"') {
-      char c = s_[i_++];
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (i_ >= s_.size()) break;
-      c = s_[i_++];
-      switch (c) {
-        case 'n':
-          out += '\n';
-          break;
-        case 'r':
-          out += '\r';
-          break;
-        case 't':
-          out += '\t';
-          break;
-        case 'b':
-          out += '\b';
-          break;
-        case 'f':
-          out += '\f';
-          break;
-        case 'u': {
-          if (i_ + 4 > s_.size()) return Failed(), out;
-          const long code = std::strtol(std::string(s_.substr(i_, 4)).c_str(), nullptr, 16);
-          i_ += 4;
-          AppendUtf8(out, code);
-          break;
-        }
-        default:
-          out += c;
-      }
-    }
-    if (i_ >= s_.size()) return Failed(), out;
-    ++i_;
-    return out;
-  }
-
-  // Calls member(key) for every member of an object; member reads the value.
-  template <class F>
-  void Object(F &&member) {
-    if (!Take('{')) return Failed();
-    if (Take('}')) return;
-    do {
-      const std::string key = String();
-      if (failed_ || !Take(':')) return Failed();
-      member(key);
-      if (failed_) return;
-    } while (Take(','));
-    if (!Take('}')) Failed();
-  }
-  template <class F>
-  void Array(F &&element) {
-    if (!Take('[')) return Failed();
-    if (Take(']')) return;
-    do {
-      element();
-      if (failed_) return;
-    } while (Take(','));
-    if (!Take(']')) Failed();
-  }
-
-  void Skip() {
-    switch (Peek()) {
-      case '{':
-        Object([&](const std::string &) { Skip(); });
-        break;
-      case '[':
-        Array([&] { Skip(); });
-        break;
-      case '"':
-        String();
-        break;
-      case '\0':
-        Failed();
-        break;
-      default:  // a number, true, false or null
-        while (i_ < s_.size() && s_[i_] != ',' && s_[i_] != '}' && s_[i_] != ']') ++i_;
-    }
-  }
-
- private:
-  void Failed() { failed_ = true; }
-  static void AppendUtf8(std::string &out, long code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
-  std::string_view s_;
-  std::size_t i_ = 0;
-  bool failed_ = false;
-};
-
-}  // namespace
 
 std::string OneLine(std::string_view text) {
   std::string out;
@@ -152,34 +18,25 @@ std::string OneLine(std::string_view text) {
 }
 
 StatusWindow ParseStatusWindow(std::string_view json) {
+  const nlohmann::json doc = nlohmann::json::parse(json, nullptr, false);
+  if (doc.is_discarded() || !doc.is_object()) return StatusWindow();
+  // A member of another kind than zlpoll expects is left empty.
+  auto text = [](const nlohmann::json &object, const char *key) {
+    const auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+  };
   StatusWindow w;
-  Reader r(json);
-  r.Object([&](const std::string &key) {
-    if (key == "caption" && r.Peek() == '"') {
-      w.Caption = r.String();
-    } else if (key == "labels" && r.Peek() == '{') {
-      r.Object([&](const std::string &label) {
-        if (label == "Label1" && r.Peek() == '"') {
-          w.QueueStatusLabel = r.String();
-        } else if (label == "Label2" && r.Peek() == '"') {
-          w.ActivityLabel = r.String();
-        } else {
-          r.Skip();
-        }
-      });
-    } else if (key == "events" && r.Peek() == '[') {
-      r.Array([&] {
-        if (r.Peek() == '"') {
-          w.Events.push_back(r.String());
-        } else {
-          r.Skip();
-        }
-      });
-    } else {
-      r.Skip();
-    }
-  });
-  if (r.Fail()) return StatusWindow();
+  w.Caption = text(doc, "caption");
+  const auto labels = doc.find("labels");
+  if (labels != doc.end() && labels->is_object()) {
+    w.QueueStatusLabel = text(*labels, "Label1");
+    w.ActivityLabel = text(*labels, "Label2");
+  }
+  const auto events = doc.find("events");
+  if (events != doc.end() && events->is_array()) {
+    for (const nlohmann::json &e : *events)
+      if (e.is_string()) w.Events.push_back(e.get<std::string>());
+  }
   return w;
 }
 

@@ -1,8 +1,6 @@
 #include "zlpoll/Values.h"
 
 #include <bit>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -127,41 +125,10 @@ std::string ShowValue(const Value &v) {
   return text;
 }
 
-std::string JsonValue(const Value &v) {
-  if (v.Type == ZL_TYPE_TEXT || v.Type == ZL_TYPE_BUFFER) return JsonString(v.Text);
-  if (v.Type == ZL_TYPE_BOOL) return v.Number != 0 ? "true" : "false";
-  if (!std::isfinite(v.Number)) return "null";
-  char text[64];
-  if (v.Number == std::trunc(v.Number) && std::fabs(v.Number) < 1e15) {
-    std::snprintf(text, sizeof text, "%.0f", v.Number);
-    return text;
-  }
-  const auto r = std::to_chars(text, text + sizeof text, v.Number);
-  return std::string(text, r.ptr);
-}
-
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (char c : utf8) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (b < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
+Json JsonValue(const Value &v) {
+  if (v.Type == ZL_TYPE_TEXT || v.Type == ZL_TYPE_BUFFER) return v.Text;
+  if (v.Type == ZL_TYPE_BOOL) return v.Number != 0;
+  return JsonNumber(v.Number);
 }
 
 bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::string &error) {

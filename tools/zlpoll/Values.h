@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "zlnetdrv.h"
+#include "zlpoll/Output.h"
 
 namespace zl::poll {
 
@@ -30,17 +31,13 @@ Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type);
 
 // For people: 0/1, whole numbers, up to six significant digits, texts as they are.
 std::string ShowValue(const Value &v);
-// For scripts: true/false, the shortest text that reads back as the same
-// double, texts as JSON strings.
-std::string JsonValue(const Value &v);
+// For scripts: true/false, numbers as JsonNumber gives them, texts as strings.
+Json JsonValue(const Value &v);
 
 // A value given on the command line for a write in a type: the 8 value bytes
 // of OutputRequest. False (with a message) when the text does not fit the type
 // or the type cannot be written.
 bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::string &error);
-
-// Text as a JSON string literal.
-std::string JsonString(std::string_view utf8);
 
 }  // namespace zl::poll
 

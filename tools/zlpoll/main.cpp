@@ -28,6 +28,10 @@ int main(int argc, char **argv) {
     std::fputs(UsageText().c_str(), stdout);
     return kExitOk;
   }
+  if (!opt.Version.empty()) {
+    std::printf("%s\n", opt.Version.c_str());
+    return kExitOk;
+  }
   if (!opt.DriveC.empty()) ::setenv("ZLNETDRV_DRIVE_C", opt.DriveC.c_str(), 1);
   if (opt.Demo) return RunDemo(opt);
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "config/StationConfig.h"
 #include "port/Clock.h"
 #include "util/Encodings.h"
 
@@ -69,17 +68,18 @@ double Clamp(double v, double lo, double hi) {
 }
 
 // The text a STRING variable starts with: 32 characters, four per part.
-std::string InitialText(const SimStation &st, std::size_t index) {
-  std::string text = "ZL2 SIM ST" + std::to_string(st.Number) + " VAR" + std::to_string(index + 1);
+std::string InitialText(int station, std::size_t index) {
+  std::string text = "ZL2 SIM ST" + std::to_string(station) + " VAR" + std::to_string(index + 1);
   text.resize(32, ' ');
   return text;
 }
 
 }  // namespace
 
-ControllerModel::ControllerModel(const SimStation &config, uint64_t seed)
+ControllerModel::ControllerModel(const StationConfig &config, int number, uint64_t seed)
     : config_(config),
-      rng_(seed * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(config.Number)),
+      number_(number),
+      rng_(seed * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(number)),
       memory_(kMemorySize, 0) {
   spareOutputs_.fill(std::string(3, '\0'));
   std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -93,9 +93,9 @@ ControllerModel::ControllerModel(const SimStation &config, uint64_t seed)
   for (int i = 0; i < 48; ++i) counters_[i] = static_cast<uint16_t>(rng_() % 1000);
 
   for (std::size_t i = 0; i < config_.QqVariables.size(); ++i) {
-    const SimQqVariable &v = config_.QqVariables[i];
-    if (v.Type != 7) continue;
-    std::string text = InitialText(config_, i);
+    const QqVariable &v = config_.QqVariables[i];
+    if (v.Type != kQqString) continue;
+    std::string text = InitialText(number_, i);
     for (int part = 0; part < 8; ++part) {
       QqValue chars;
       std::memcpy(chars.data(), text.data() + 4 * part, 4);
@@ -181,8 +181,8 @@ bool ControllerModel::Dispatch(std::string_view cmd, std::string &items) {
       for (std::size_t i = 0; i < groups.size(); ++i) {
         std::string_view r = cmd.substr(2 + 3 * i, 3);
         int g = groups[i];
-        if (g < static_cast<int>(config_.MemoryOut.size())) {
-          const SimMemoryItem &item = config_.MemoryOut[g];
+        if (g < MemoryOutCount()) {
+          const MemoryItemDef &item = config_.MemoryOut[g + 1];
           if (item.Type == 3) {
             StoreMemory(item.Address, r);
           } else {
@@ -262,7 +262,7 @@ void ControllerModel::StoreMemory(uint16_t address, std::string_view bytes) {
     memory_[(address + i) & 0xFFFF] = static_cast<uint8_t>(bytes[i]);
 }
 
-std::string ControllerModel::ReadMemoryItem(const SimMemoryItem &item) const {
+std::string ControllerModel::ReadMemoryItem(const MemoryItemDef &item) const {
   const uint16_t a = item.Address;
   switch (item.Type) {
     case 1:
@@ -279,7 +279,7 @@ std::string ControllerModel::ReadMemoryItem(const SimMemoryItem &item) const {
   }
 }
 
-void ControllerModel::WriteMemoryItem(const SimMemoryItem &item, double value) {
+void ControllerModel::WriteMemoryItem(const MemoryItemDef &item, double value) {
   std::string bytes;
   switch (item.Type) {
     case 1:
@@ -298,9 +298,16 @@ void ControllerModel::WriteMemoryItem(const SimMemoryItem &item, double value) {
 }
 
 std::string ControllerModel::MemoryOutputLocked(int index) const {
-  if (index < static_cast<int>(config_.MemoryOut.size()))
-    return ReadMemoryItem(config_.MemoryOut[index]);
+  if (index < MemoryOutCount()) return ReadMemoryItem(config_.MemoryOut[index + 1]);
   return spareOutputs_[index];
+}
+
+int ControllerModel::MemoryInCount() const {
+  return std::min<int>(config_.NumMemoryIn, kMemoryListSize);
+}
+
+int ControllerModel::MemoryOutCount() const {
+  return std::min<int>(config_.NumMemoryOut, kMemoryListSize);
 }
 
 // ---------------------------------------------------------------------------
@@ -345,16 +352,16 @@ void ControllerModel::MoveLocked(double dt) {
     counterCarry_[i] -= whole;
     counters_[i] = static_cast<uint16_t>(counters_[i] + static_cast<uint32_t>(whole));
   }
-  for (std::size_t j = 0; j < config_.MemoryIn.size(); ++j) {
+  for (int j = 0; j < MemoryInCount(); ++j) {
     double s = std::sin(kTwoPi * t / (120.0 + 10.0 * j) + static_cast<double>(j));
-    const SimMemoryItem &item = config_.MemoryIn[j];
+    const MemoryItemDef &item = config_.MemoryIn[j + 1];
     double value = item.Type == 1   ? 128 + 100 * s
                    : item.Type == 2 ? 30000 + 20000 * s
                                     : 50 + 40 * s;
     WriteMemoryItem(item, value);
   }
-  for (const SimMemoryBlock &block : config_.MemoryBlocks) {
-    uint16_t address = block.Address;
+  for (const MemoryBlock &block : config_.MemoryBlocks) {
+    auto address = static_cast<uint16_t>(block.Address);
     for (std::size_t k = 0; k < block.ItemTypes.size(); ++k) {
       auto type = static_cast<uint8_t>(block.ItemTypes[k]);
       if (BlockItemSize(type) == 0) break;
@@ -374,8 +381,8 @@ void ControllerModel::MoveLocked(double dt) {
   }
   // READ variables move; variables the driver writes keep what it wrote.
   for (std::size_t i = 0; i < config_.QqVariables.size(); ++i) {
-    const SimQqVariable &v = config_.QqVariables[i];
-    if (v.Direction != 1 || v.Type == 7) continue;
+    const QqVariable &v = config_.QqVariables[i];
+    if (v.Direction != kQqRead || v.Type == kQqString) continue;
     auto n = static_cast<int64_t>(i + 1);
     auto ticks = static_cast<int64_t>(t);
     uint32_t value = 0;

@@ -30,7 +30,7 @@
 #include <string_view>
 #include <vector>
 
-#include "zlsim/SimConfig.h"
+#include "config/ParameterSet.h"
 
 namespace zl::sim {
 
@@ -52,13 +52,15 @@ using QqValue = std::array<uint8_t, 4>;
 
 class ControllerModel {
  public:
+  // Station number (1 = the first [STATION] section) with its configuration.
   // Values start from the seed; sample rows end at the current minute of the
   // driver's clock, one row a minute.
-  ControllerModel(const SimStation &config, uint64_t seed);
+  ControllerModel(const StationConfig &config, int number, uint64_t seed);
   ControllerModel(const ControllerModel &) = delete;
   ControllerModel &operator=(const ControllerModel &) = delete;
 
-  const SimStation &Config() const { return config_; }
+  const StationConfig &Config() const { return config_; }
+  int Number() const { return number_; }
 
   // Carries out one command (the request's bytes between its header and
   // PRESUFFIX) and answers its item. A command the controller cannot carry out
@@ -100,8 +102,11 @@ class ControllerModel {
   bool ServeQq(std::string_view cmd, std::string &items);
   void AppendMemory(std::string &out, uint16_t address, std::size_t count) const;
   void StoreMemory(uint16_t address, std::string_view bytes);
-  std::string ReadMemoryItem(const SimMemoryItem &item) const;
-  void WriteMemoryItem(const SimMemoryItem &item, double value);
+  std::string ReadMemoryItem(const MemoryItemDef &item) const;
+  void WriteMemoryItem(const MemoryItemDef &item, double value);
+  // The configured entries of the memory lists (entry n at [n - 1]).
+  int MemoryInCount() const;
+  int MemoryOutCount() const;
   std::string MemoryOutputLocked(int index) const;
   void WriteAnalogLocked(int index, uint16_t word);
   void FillSamples();
@@ -111,7 +116,8 @@ class ControllerModel {
     return static_cast<uint32_t>(a1) << 16 | static_cast<uint32_t>(a2) << 8 | a3;
   }
 
-  const SimStation config_;
+  const StationConfig config_;
+  const int number_;
   mutable std::mutex mutex_;
   std::atomic<bool> frozen_{false};
   std::mt19937_64 rng_;

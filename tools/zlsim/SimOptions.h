@@ -43,12 +43,14 @@ struct CommandLine {
   SimOptions Options;
   bool Trace = false;
   bool Help = false;
+  std::string Version;  // --version: the text to print
 };
 
 // Parses the arguments after the program's name. On an error answers false
 // with a one-line message.
 bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &out, std::string &error);
 
+// The help: usage and options.
 std::string UsageText();
 
 }  // namespace zl::sim

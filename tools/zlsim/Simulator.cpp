@@ -92,13 +92,20 @@ struct Simulator::Line {
   std::string Name() const { return Endpoint(ConfiguredIp, ConfiguredPort); }
 };
 
-Simulator::Simulator(SimConfig config, SimOptions options)
-    : config_(std::move(config)), options_(std::move(options)), rng_(options_.Seed) {
+Simulator::Simulator(ParameterSet config, SimOptions options)
+    : config_(std::move(config)),
+      prefix_(config_.Global.Prefix.str()),
+      suffix_(config_.Global.Suffix.str()),
+      presuffix_(config_.Global.PreSuffix.str()),
+      driverAddress_(config_.Global.Address),
+      options_(std::move(options)),
+      rng_(options_.Seed) {
   faults_ = options_.Faults;
   const std::size_t n = config_.Stations.size();
   dead_ = std::make_unique<std::atomic<bool>[]>(n);
   for (std::size_t i = 0; i < n; ++i) {
-    models_.push_back(std::make_unique<ControllerModel>(config_.Stations[i], options_.Seed));
+    models_.push_back(std::make_unique<ControllerModel>(config_.Stations[i],
+                                                        static_cast<int>(i) + 1, options_.Seed));
     models_.back()->SetFrozen(options_.Static);
     dead_[i].store(false);
   }
@@ -114,8 +121,8 @@ Simulator::~Simulator() {
 
 std::unique_ptr<Simulator> Simulator::FromParameterFile(const std::string &path, SimOptions options,
                                                         std::string &error) {
-  SimConfig config;
-  if (!LoadSimConfig(path, config, error)) return nullptr;
+  ParameterSet config;
+  if (!ReadParameterFile(path, config, error)) return nullptr;
   return std::make_unique<Simulator>(std::move(config), std::move(options));
 }
 
@@ -140,23 +147,23 @@ bool Simulator::Start(std::string &error) {
   std::map<std::pair<std::string, uint16_t>, std::size_t> byEndpoint;
   std::map<std::pair<std::string, uint16_t>, std::string> bound;
   for (std::size_t i = 0; i < config_.Stations.size(); ++i) {
-    const SimStation &st = config_.Stations[i];
-    auto key = std::make_pair(st.Ip, st.Port);
+    const StationConfig &st = config_.Stations[i];
+    auto key = std::make_pair(st.Ip.str(), st.Port);
     auto it = byEndpoint.find(key);
     if (it != byEndpoint.end()) {
       lines_[it->second]->Stations.push_back(static_cast<int>(i));
       continue;
     }
-    auto line = std::make_unique<Line>(config_.Prefix);
+    auto line = std::make_unique<Line>(prefix_);
     line->Index = lines_.size();
-    line->ConfiguredIp = st.Ip;
+    line->ConfiguredIp = st.Ip.str();
     line->ConfiguredPort = st.Port;
-    line->BoundIp = options_.BindAddress.empty() ? st.Ip : options_.BindAddress;
+    line->BoundIp = options_.BindAddress.empty() ? st.Ip.str() : options_.BindAddress;
     line->Stations.push_back(static_cast<int>(i));
     in_addr probe{};
     if (::inet_pton(AF_INET, line->BoundIp.c_str(), &probe) != 1) {
       error = options_.BindAddress.empty()
-                  ? "station " + std::to_string(st.Number) + ": IP \"" + st.Ip +
+                  ? "station " + std::to_string(i + 1) + ": IP \"" + st.Ip.str() +
                         "\" is not an IPv4 address (use --bind ADDR to serve it on a local address)"
                   : "--bind " + options_.BindAddress + ": not an IPv4 address";
       lines_.clear();
@@ -371,8 +378,8 @@ void Simulator::ReadFrom(Line &line) {
 // Frames
 
 void Simulator::HandleMessage(Line &line, const std::string &message) {
-  Trace(line, "IN  " + HexBytes(config_.Prefix + message));
-  const std::string &presuffix = config_.PreSuffix;
+  Trace(line, "IN  " + HexBytes(prefix_ + message));
+  const std::string &presuffix = presuffix_;
   auto count = [&](uint64_t LineStats::*field) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++(lineStats_[line.Index].*field);
@@ -381,7 +388,7 @@ void Simulator::HandleMessage(Line &line, const std::string &message) {
   if (now.Echo) {
     count(&LineStats::Echoed);
     Trace(line, "-- echo");
-    Enqueue(line, config_.Prefix + message + config_.Suffix, now, 0.0, false);
+    Enqueue(line, prefix_ + message + suffix_, now, 0.0, false);
   }
   if (!MessageChecksumOk(message)) {
     count(&LineStats::BadChecksums);
@@ -418,9 +425,9 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
     }
     Trace(line, "-- " + why + ": no answer");
   };
-  if (byte(3) != config_.DriverAddress || byte(5) != config_.DriverAddress) {
+  if (byte(3) != driverAddress_ || byte(5) != driverAddress_) {
     unaddressed("sender " + std::to_string(byte(3)) + "/" + std::to_string(byte(5)) +
-                " is not the driver's address " + std::to_string(config_.DriverAddress));
+                " is not the driver's address " + std::to_string(driverAddress_));
     return;
   }
   int s = -1;
@@ -434,10 +441,10 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
     unaddressed("no station with address " + std::to_string(byte(4)) + " on this line");
     return;
   }
-  const SimStation &st = config_.Stations[s];
+  const StationConfig &st = config_.Stations[s];
   if (byte(0) != st.Retranslation) {
-    unaddressed("retranslation " + std::to_string(byte(0)) + ", station " +
-                std::to_string(st.Number) + " has " + std::to_string(st.Retranslation));
+    unaddressed("retranslation " + std::to_string(byte(0)) + ", station " + std::to_string(s + 1) +
+                " has " + std::to_string(st.Retranslation));
     return;
   }
   enum class Fate { Answer, Dead, Dropped };
@@ -461,7 +468,7 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
     }
   }
   if (fate == Fate::Dead) {
-    Trace(line, "-- station " + std::to_string(st.Number) + " is dead: no answer");
+    Trace(line, "-- station " + std::to_string(s + 1) + " is dead: no answer");
     return;
   }
   if (fate == Fate::Dropped) {
@@ -469,13 +476,12 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
     return;
   }
 
-  const std::size_t p = config_.PreSuffix.size();
+  const std::size_t p = presuffix_.size();
   std::string_view command(msg.data() + kHeaderSize, msg.size() - kHeaderSize - p - 1);
   std::size_t maxItems = kMaxMessage - kHeaderSize - p - 1 - (errorItem ? 2 : 0);
   std::string items = models_[s]->Serve(command, maxItems);
   if (errorItem) items.insert(0, std::string{'E', static_cast<char>(kErrorControl)});
-  std::string answer =
-      BuildMessage(byte(3), 'Y', byte(0), byte(5), byte(4), items, config_.PreSuffix);
+  std::string answer = BuildMessage(byte(3), 'Y', byte(0), byte(5), byte(4), items, presuffix_);
 
   bool corrupt = Chance(f.Corrupt);
   if (corrupt) answer.back() = static_cast<char>(answer.back() ^ 0xFF);
@@ -484,7 +490,7 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
     std::size_t count = 1 + rng_() % 8;
     while (junk.size() < count) {
       auto c = static_cast<char>(rng_() & 0xFF);
-      if (config_.Prefix.find(c) == std::string::npos) junk += c;
+      if (prefix_.find(c) == std::string::npos) junk += c;
     }
   }
   ++line.AnswersOnConnection;
@@ -499,7 +505,7 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
       if (errorItem) ++stationStats_[s].ErrorItems;
     }
     Trace(line, "-- answer held back until the next request");
-    line.HeldAnswer = config_.Prefix + answer + config_.Suffix;
+    line.HeldAnswer = prefix_ + answer + suffix_;
     line.HeldStation = s;
     return;
   }
@@ -521,8 +527,7 @@ void Simulator::HandleRequest(Line &line, const std::string &msg) {
   if (corrupt) Trace(line, "-- checksum spoilt");
   if (!junk.empty())
     Trace(line, "-- " + std::to_string(junk.size()) + " junk bytes before the answer");
-  Enqueue(line, held + junk + config_.Prefix + answer + config_.Suffix, f, f.DelayMs / 1000.0,
-          closeAfter);
+  Enqueue(line, held + junk + prefix_ + answer + suffix_, f, f.DelayMs / 1000.0, closeAfter);
 }
 
 int Simulator::AwaitingAck(Line &line, const std::string &msg) {
@@ -550,8 +555,7 @@ void Simulator::HandleAck(Line &line, const std::string &msg) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++(good ? stationStats_[s].Acks : stationStats_[s].BadAcks);
   }
-  Trace(line, good ? "-- active message of station " + std::to_string(config_.Stations[s].Number) +
-                         " acknowledged"
+  Trace(line, good ? "-- active message of station " + std::to_string(s + 1) + " acknowledged"
                    : "-- wrong acknowledgment, expected " + HexBytes(expected));
 }
 
@@ -560,20 +564,19 @@ void Simulator::SendActiveMessage(Line &line) {
   for (std::size_t tries = 0; tries < n; ++tries) {
     int s = line.Stations[line.ActiveRotation++ % n];
     if (dead_[s].load()) continue;
-    const SimStation &st = config_.Stations[s];
-    const uint8_t driver = config_.DriverAddress;
+    const StationConfig &st = config_.Stations[s];
+    const uint8_t driver = driverAddress_;
     std::string message =
-        BuildMessage(driver, 'Y', st.Retranslation, driver, st.Address, "H", config_.PreSuffix);
+        BuildMessage(driver, 'Y', st.Retranslation, driver, st.Address, "H", presuffix_);
     // The driver answers with the message's routing turned round: type "y",
     // the retranslation byte first, the station's address between zeros.
-    line.ExpectedAcks[s] =
-        BuildMessage(st.Retranslation, 'y', 0, st.Address, 0, "H", config_.PreSuffix);
+    line.ExpectedAcks[s] = BuildMessage(st.Retranslation, 'y', 0, st.Address, 0, "H", presuffix_);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++stationStats_[s].ActiveSent;
     }
-    Trace(line, "-- active message of station " + std::to_string(st.Number));
-    Enqueue(line, config_.Prefix + message + config_.Suffix, Faults(), 0.0, false);
+    Trace(line, "-- active message of station " + std::to_string(s + 1));
+    Enqueue(line, prefix_ + message + suffix_, Faults(), 0.0, false);
     return;
   }
 }
@@ -648,7 +651,7 @@ std::vector<EndpointInfo> Simulator::Endpoints() const {
   for (const auto &line : lines_) {
     EndpointInfo info{
         line->ConfiguredIp, line->ConfiguredPort, line->BoundIp, line->ActualPort, {}};
-    for (int s : line->Stations) info.Stations.push_back(config_.Stations[s].Number);
+    for (int s : line->Stations) info.Stations.push_back(s + 1);
     out.push_back(std::move(info));
   }
   return out;
@@ -717,15 +720,16 @@ std::string Simulator::StatsReport() const {
   std::string out;
   char text[512];
   for (std::size_t i = 0; i < stations.size(); ++i) {
-    const SimStation &st = config_.Stations[i];
+    const StationConfig &st = config_.Stations[i];
     const StationStats &s = stations[i];
     std::snprintf(
         text, sizeof text,
         "station %d %s (address %d, %s): requests %llu, answers %llu, faults %llu "
         "(dropped %llu, corrupted %llu, noise %llu, errors %llu), dead %llu, active %llu, "
         "acks %llu, bad acks %llu\n",
-        st.Number, Utf8FromCp1250(st.Name).c_str(), st.Address, Endpoint(st.Ip, st.Port).c_str(),
-        static_cast<unsigned long long>(s.Requests), static_cast<unsigned long long>(s.Answers),
+        static_cast<int>(i) + 1, Utf8FromCp1250(st.Name.view()).c_str(), st.Address,
+        Endpoint(st.Ip.str(), st.Port).c_str(), static_cast<unsigned long long>(s.Requests),
+        static_cast<unsigned long long>(s.Answers),
         static_cast<unsigned long long>(s.FaultsInjected()),
         static_cast<unsigned long long>(s.Dropped), static_cast<unsigned long long>(s.Corrupted),
         static_cast<unsigned long long>(s.Noised), static_cast<unsigned long long>(s.ErrorItems),

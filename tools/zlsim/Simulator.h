@@ -21,8 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "config/ParameterSet.h"
 #include "zlsim/ControllerModel.h"
-#include "zlsim/SimConfig.h"
+#include "zlsim/Endpoints.h"
 #include "zlsim/SimOptions.h"
 
 namespace zl::sim {
@@ -64,7 +65,8 @@ struct EndpointInfo {
 
 class Simulator {
  public:
-  Simulator(SimConfig config, SimOptions options);
+  // The stations of config, station n at config.Stations[n - 1].
+  Simulator(ParameterSet config, SimOptions options);
   ~Simulator();
   Simulator(const Simulator &) = delete;
   Simulator &operator=(const Simulator &) = delete;
@@ -82,7 +84,7 @@ class Simulator {
   void Stop();
   bool Running() const { return running_.load(); }
 
-  const SimConfig &Config() const { return config_; }
+  const ParameterSet &Config() const { return config_; }
   std::vector<EndpointInfo> Endpoints() const;
   // The port a configured port is served on (0 when no endpoint has it).
   uint16_t ActualPort(uint16_t configuredPort) const;
@@ -125,7 +127,10 @@ class Simulator {
   void Trace(const Line &line, const std::string &what) const;
   double Seconds() const;
 
-  SimConfig config_;
+  ParameterSet config_;
+  // The framing of the line and the driver's address, from the [GLOBAL] section.
+  std::string prefix_, suffix_, presuffix_;
+  uint8_t driverAddress_ = 0;
   SimOptions options_;
   std::vector<std::unique_ptr<ControllerModel>> models_;
   std::unique_ptr<std::atomic<bool>[]> dead_;

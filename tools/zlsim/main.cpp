@@ -41,6 +41,10 @@ int main(int argc, char **argv) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
+  if (!cl.Version.empty()) {
+    std::printf("%s\n", cl.Version.c_str());
+    return 0;
+  }
   if (cl.Trace) cl.Options.TraceSink = PrintLine;
 
   // The signals are taken by sigwait below; every thread inherits the mask.

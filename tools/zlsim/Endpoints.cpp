@@ -1,86 +1,12 @@
-#include "zlsim/SimConfig.h"
+#include "zlsim/Endpoints.h"
 
 #include <algorithm>
-#include <cstring>
-#include <filesystem>
-#include <memory>
+#include <optional>
 
-#include "config/ParameterSet.h"
+#include "config/ValueForms.h"
 #include "util/Text.h"
 
 namespace zl::sim {
-
-namespace {
-
-std::vector<SimMemoryItem> CopyMemoryList(const MemoryItemDef *list, int count) {
-  std::vector<SimMemoryItem> items;
-  for (int n = 1; n <= count && n <= kMemoryListSize; ++n)
-    items.push_back(SimMemoryItem{list[n].Address, list[n].Type});
-  return items;
-}
-
-}  // namespace
-
-SimConfig ConfigFromDriver(const ParameterSet &di) {
-  SimConfig config;
-  config.Prefix = di.Global.Prefix.str();
-  config.Suffix = di.Global.Suffix.str();
-  config.PreSuffix = di.Global.PreSuffix.str();
-  config.DriverAddress = di.Global.Address;
-  for (int n = 1; n <= di.StationCount(); ++n) {
-    const StationConfig *st = di.At(n);
-    if (!st) continue;
-    SimStation s;
-    s.Number = n;
-    s.Name = st->Name.str();
-    s.Address = st->Address;
-    s.Retranslation = st->Retranslation;
-    s.NumBinarIn = st->NumBinarIn;
-    s.NumBinarOut = st->NumBinarOut;
-    s.NumAnalogIn = st->NumAnalogIn;
-    s.NumCounterIn = st->NumCounterIn;
-    s.NumMemoryIn = st->NumMemoryIn;
-    s.NumMemoryOut = st->NumMemoryOut;
-    s.AnalogInAddr = st->AnalogInAddr;
-    s.MemoryIn = CopyMemoryList(st->MemoryIn, st->NumMemoryIn);
-    s.MemoryOut = CopyMemoryList(st->MemoryOut, st->NumMemoryOut);
-    s.MemoryInBlockRead = st->MemoryInBlockRead;
-    for (const QqVariable &v : st->QqVariables) {
-      SimQqVariable q;
-      std::memcpy(q.Address, v.Address, 3);
-      q.Type = v.Type;
-      q.Direction = v.Direction;
-      s.QqVariables.push_back(q);
-    }
-    for (const MemoryBlock &b : st->MemoryBlocks) {
-      s.MemoryBlocks.push_back(SimMemoryBlock{static_cast<uint16_t>(b.Address), b.ItemTypes.str(),
-                                              b.ItemDirections.str()});
-    }
-    s.Phone = st->Phone.str();
-    s.Ip = st->Ip.str();
-    s.Port = st->Port;
-    config.Stations.push_back(std::move(s));
-  }
-  return config;
-}
-
-bool LoadSimConfig(const std::string &path, SimConfig &config, std::string &error) {
-  std::error_code ec;
-  std::string full = std::filesystem::absolute(path, ec).string();
-  if (ec) full = path;
-  if (full.size() > Str255::Capacity) {
-    error = "the parameter file's path is longer than 255 bytes: " + path;
-    return false;
-  }
-  if (!std::filesystem::is_regular_file(full, ec)) {
-    error = "cannot read the parameter file " + path;
-    return false;
-  }
-  auto set = std::make_unique<ParameterSet>();
-  if (!ReadParameterFile(full, *set, error)) return false;
-  config = ConfigFromDriver(*set);
-  return true;
-}
 
 // ---------------------------------------------------------------------------
 // Endpoint rewriting
@@ -95,42 +21,6 @@ struct Item {
   std::size_t Pos = 0;
   std::size_t Len = 0;
 };
-
-// The parameter file's whole-number forms: decimal, or hexadecimal after "$",
-// "x" or "0x" (any case).
-bool ParseWholeNumber(std::string_view s, long &value) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  int base = 10;
-  if (i < s.size() && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= s.size()) return false;
-  long v = 0;
-  for (; i < s.size(); ++i) {
-    int d;
-    char c = s[i];
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      d = c - 'A' + 10;
-    } else {
-      return false;
-    }
-    v = v * base + d;
-    if (v > 0xFFFFFFFFL) return false;
-  }
-  value = negative ? -v : v;
-  return true;
-}
 
 class ItemScanner {
  public:
@@ -229,7 +119,10 @@ std::string RewriteEndpoints(std::string_view text, const std::vector<EndpointMa
       if (!scan.Next(value)) break;
       std::string upper = AsciiUpper(scan.View(value));
       if (word == "PORT") {
-        section.HasPort = ParseWholeNumber(scan.View(value), section.Port);
+        // The reader's own whole-number forms: the port it will find.
+        const std::optional<int32_t> port = ParseWhole(scan.View(value));
+        section.HasPort = port.has_value();
+        section.Port = port.value_or(0);
         section.PortItem = value;
         continue;
       }
