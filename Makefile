@@ -6,8 +6,9 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-# Debian packages the build and its tests need (tmux drives the terminal tests).
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux
+# Debian packages the build and its tests need (tmux drives the terminal tests,
+# pytest the Python package's).
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux python3-pytest
 
 # The Windows library: Debian's mingw-w64 cross compilers (posix threads),
 # Wine and a virtual display to run its host test, and what takes its picture.
