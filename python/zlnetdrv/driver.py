@@ -36,6 +36,13 @@ _CH_SAMPLE_VALUES = 60010
 _CH_SAMPLE_BUSY = 60018
 SAMPLE_ROWS = 528
 
+# The layout of each number type in HostValue's value bytes.
+_FORMATS = {
+    _lib.TYPE_BOOL: "<B", _lib.TYPE_U8: "<B", _lib.TYPE_U16: "<H", _lib.TYPE_U32: "<I",
+    _lib.TYPE_I8: "<b", _lib.TYPE_I16: "<h", _lib.TYPE_I32: "<i",
+    _lib.TYPE_SINGLE: "<f", _lib.TYPE_DOUBLE: "<d",
+}
+
 # The command that reads a group and the flag its answer raises.
 _READS = {
     "bi": ("out_read_BI", "bi_new_BI"),
@@ -257,22 +264,14 @@ class Driver:
             return buf.value.decode("cp1250", "replace").rstrip()
         lib.GetInput(h, channel, ctypes.byref(v))
         raw = bytes(v.value)
-        fmt = {
-            _lib.TYPE_BOOL: "<B", _lib.TYPE_U8: "<B", _lib.TYPE_U16: "<H", _lib.TYPE_U32: "<I",
-            _lib.TYPE_I8: "<b", _lib.TYPE_I16: "<h", _lib.TYPE_I32: "<i",
-            _lib.TYPE_SINGLE: "<f", _lib.TYPE_DOUBLE: "<d",
-        }[type_code]
+        fmt = _FORMATS[type_code]
         value = struct.unpack_from(fmt, raw)[0]
         return bool(value) if type_code == _lib.TYPE_BOOL else value
 
     def _put(self, channel: int, type_code: int, value: Any) -> None:
         lib = self._lib
         assert lib is not None
-        fmt = {
-            _lib.TYPE_BOOL: "<B", _lib.TYPE_U8: "<B", _lib.TYPE_U16: "<H", _lib.TYPE_U32: "<I",
-            _lib.TYPE_I8: "<b", _lib.TYPE_I16: "<h", _lib.TYPE_I32: "<i",
-            _lib.TYPE_SINGLE: "<f", _lib.TYPE_DOUBLE: "<d",
-        }[type_code]
+        fmt = _FORMATS[type_code]
         if type_code in (_lib.TYPE_SINGLE, _lib.TYPE_DOUBLE):
             value = float(value)
         else:

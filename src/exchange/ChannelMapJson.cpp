@@ -166,18 +166,18 @@ struct Diagnostic {
   TypeSet Read;
 };
 constexpr Diagnostic kDiagnostics[] = {
-    {488, "gateway connected", kDouble},
-    {489, "seconds since an answer", kDouble},
-    {490, "requests queued", kDouble},
-    {491, "kind of the request in flight", kDouble},
-    {492, "not used (0)", kDouble},
-    {493, "frame starts received", kDouble},
+    {488, "1 while the gateway connection is up", kDouble},
+    {489, "seconds since an answer was received", kDouble},
+    {490, "requests waiting in both queues", kDouble},
+    {491, "request kind in flight", kDouble},
+    {492, "always 0", kDouble},
+    {493, "frame prefixes found", kDouble},
     {494, "station of the request in flight", kDouble},
-    {495, "polling cycle state", kDouble},
+    {495, "polling cycle state (0 idle)", kDouble},
     {kChHeapBytes, "heap bytes in use", T(kTypeI32)},
-    {497, "writes queued", kDouble},
-    {498, "messages received", kDouble},
-    {499, "seconds since a frame was sent", kDouble},
+    {497, "requests waiting in the write queue", kDouble},
+    {498, "messages received and stored", kDouble},
+    {499, "seconds since the last frame was sent", kDouble},
 };
 
 const DriverChannel *DriverChannelAt(uint16_t channel) {
