@@ -64,10 +64,10 @@ install: build
 
 # Every test program of `make test` under valgrind's memcheck: any memory
 # error or leak (definite or possible) fails it. Suppressions, each with the
-# reason it is outside our code, live in tests/reliability/valgrind.supp.
+# reason it is outside our code, live in tests/valgrind.supp.
 VALGRIND := valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
 	--errors-for-leak-kinds=definite,possible --show-leak-kinds=definite,possible \
-	--track-fds=no --suppressions=tests/reliability/valgrind.supp
+	--track-fds=no --suppressions=tests/valgrind.supp
 
 memcheck: build
 	@command -v valgrind >/dev/null || { \

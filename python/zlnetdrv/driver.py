@@ -51,6 +51,10 @@ _READS = {
     "ct": ("out_read_CT", None),
     "mi": ("out_read_KI", "bi_new_MI"),
 }
+# The event lines of a connect and of a socket error (Czech, or English when
+# the process sets ZLNETDRV_LANG=en).
+_TCP_INIT = ("Inicializace TCP", "TCP initialisation")
+_TCP_ERROR = ("Chyba TCP", "TCP error")
 GROUPS = ("bi", "bo", "ai", "aik", "ct", "mo", "mi", "mb", "qq")
 
 
@@ -345,11 +349,11 @@ class Driver:
         """The socket error logged since the last connect, if any."""
         assert self._lib is not None
         events: List[str] = json.loads(self._text(self._lib.GetStatusWindow)).get("events", [])
-        start = max((i for i, e in enumerate(events) if e.startswith("Inicializace TCP")), default=-1)
+        start = max((i for i, e in enumerate(events) if e.startswith(_TCP_INIT)), default=-1)
         if start < 0:
             return None
         for line in events[start + 1:]:
-            if line.startswith("Chyba TCP"):
+            if line.startswith(_TCP_ERROR):
                 return line
         return None
 

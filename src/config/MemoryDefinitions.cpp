@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "config/Messages.h"
 #include "config/ParameterReader.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -84,7 +84,7 @@ bool LoadMemoryOutCfg(ParameterReader &r, MemoryItemDef *list, bool *blockRead) 
   if (good) {
     r.Debug("LoadMem", "OK=true");
   } else {
-    r.SetError(msg::BadMemoryList());
+    r.SetError(Say(TextId::BadMemoryList));
     r.Debug("LoadMem", "OK=false !!!");
   }
   return good;
@@ -96,7 +96,7 @@ bool LoadQq(ParameterReader &r, StationConfig &st) {
   QqVariable v;
   v.Direction = Code(kQqDirections, r.Item());
   if (!v.Direction) {
-    r.SetError(msg::BadQqDirection());
+    r.SetError(Say(TextId::BadQqDirection));
     return false;
   }
   r.Next();
@@ -108,7 +108,7 @@ bool LoadQq(ParameterReader &r, StationConfig &st) {
   r.Next();
   v.Type = Code(kQqTypes, r.Item());
   if (!v.Type) {
-    r.SetError(msg::BadQqType());
+    r.SetError(Say(TextId::BadQqType));
     return false;
   }
   st.QqVariables.push_back(v);
@@ -139,7 +139,7 @@ bool LoadMemoryBlock(ParameterReader &r, StationConfig &st) {
   bool accepted = !bad && r.ItemIs("MEMORY_BLOCK_END") && block.Address != -1 &&
                   block.ReadChannel != 0 && block.FirstChannel != 0 && block.Size > 0;
   if (!accepted) {
-    r.SetError(msg::BadMemoryBlock());
+    r.SetError(Say(TextId::BadMemoryBlock));
     return false;
   }
   st.MemoryBlocks.push_back(std::move(block));

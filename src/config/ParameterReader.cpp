@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "config/Messages.h"
 #include "config/ValueForms.h"
+#include "util/Texts.h"
 
 namespace zl {
 
@@ -18,8 +18,8 @@ bool ParameterReader::SetGroupPos(std::string_view header) {
     }
   }
   LoadError = true;
-  SetError(msg::MissingGroup() + std::string(header));
-  Debug("SetGroupPos", "ERR! " + msg::MissingGroup() + std::string(header));
+  SetError(Say(TextId::MissingGroup) + std::string(header));
+  Debug("SetGroupPos", "ERR! " + Say(TextId::MissingGroup) + std::string(header));
   return false;
 }
 

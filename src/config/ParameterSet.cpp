@@ -5,10 +5,10 @@
 #include <string>
 
 #include "config/Keywords.h"
-#include "config/Messages.h"
 #include "config/ParameterReader.h"
 #include "port/DrivePath.h"
 #include "port/File.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -38,7 +38,7 @@ int FirstUndefined(const ParameterReader &r, int last) {
 }
 
 std::string BadVariableText(const KeywordTable &table, int keyword) {
-  return msg::BadVariable() + std::string(table.Name(keyword)) + " / " +
+  return Say(TextId::BadVariable) + std::string(table.Name(keyword)) + " / " +
          std::string(table.Header());
 }
 
@@ -67,7 +67,7 @@ bool LoadGlobal(ParameterReader &r) {
     ApplyGlobalKeyword(r, keyword);
   });
   if (!ended) {
-    r.SetError(msg::MissingEnd() + std::string(table.Header()));
+    r.SetError(Say(TextId::MissingEnd) + std::string(table.Header()));
     return false;
   }
   if (int missing = FirstUndefined(r, kGEnd - 1)) {
@@ -91,7 +91,7 @@ bool LoadStation(ParameterReader &r, StationConfig &st, int number) {
     ApplyStationKeyword(r, st, number, keyword);
   });
   if (!ended) {
-    r.SetError(msg::MissingEnd() + std::string(table.Header()));
+    r.SetError(Say(TextId::MissingEnd) + std::string(table.Header()));
     r.Debug("loadst", "err-eof and not groupEnd");
     return false;
   }
@@ -120,7 +120,7 @@ void LoadStations(ParameterReader &r) {
     if (!r.SetGroupPos(StationKeywords().Header())) break;
     if (number == kMaxStations) {
       r.LoadError = true;
-      r.SetError(msg::TooManyStations());
+      r.SetError(Say(TextId::TooManyStations));
       break;
     }
     ++number;
@@ -160,7 +160,7 @@ bool ReadParameterText(LoadContext &ctx, std::string_view text, ParameterSet &se
   ParameterReader r(ctx, set, text);
   // A text value runs to the end of its line, and with a bare LF the line
   // after it goes with it: whatever stood there is lost without a word.
-  if (HasBareLineFeed(text)) r.Event(msg::BareLineFeeds());
+  if (HasBareLineFeed(text)) r.Event(Say(TextId::BareLineFeeds));
   r.Debug("Load", "GLOBAL");
   if (!LoadGlobal(r)) return false;
   r.Event("GLOBAL info OK.");
@@ -179,7 +179,7 @@ bool ReadParameterPath(LoadContext &ctx, std::string_view fileName, ParameterSet
       return ReadParameterText(ctx, text, set);
   } catch (...) {  // no memory for the file: reported like an unreadable one
   }
-  ctx.SetError(msg::UnreadableFile() + std::string(fileName));
+  ctx.SetError(Say(TextId::UnreadableFile) + std::string(fileName));
   return false;
 }
 

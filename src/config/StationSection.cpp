@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "config/Messages.h"
 #include "config/ParameterReader.h"
 #include "config/ValueForms.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -105,7 +105,7 @@ bool LoadCounterInCfg(ParameterReader &r, CounterDef (&counters)[kMaxCounters + 
     c.Factor = ToReal6(factor);
     c.StartValue = ToReal6(start);
   });
-  if (!good) r.SetError(msg::BadCounterList());
+  if (!good) r.SetError(Say(TextId::BadCounterList));
   return good;
 }
 
@@ -137,7 +137,7 @@ bool LoadAnalogLimits(ParameterReader &r, AnalogLimit (&limits)[kMaxAnalogIn + 1
     limits[number].Offset = ToReal6(values[2]);
     r.Debug("load analogs index", std::to_string(number));
   });
-  if (!good) r.SetError(msg::BadAnalogLimits());
+  if (!good) r.SetError(Say(TextId::BadAnalogLimits));
   r.Debug("Load analogs", "end");
   return good;
 }

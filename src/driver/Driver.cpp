@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/DriverTexts.h"
 #include "driver/EventLines.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -16,19 +16,19 @@ const Font kArial{"Arial", 11, false};
 }  // namespace
 
 Driver::Driver()
-    : Form(text::kWindowCaption, 308, 167, 336, 239),
+    : Form(kWindowCaption, 308, 167, 336, 239),
       LabelName("LabelName", 56, 8, kSansBold, "Right mouse button to Popup"),
-      LabelTitleVersion("LabelTitleVersion", 56, 28, kSmallFonts, {}, text::kVersionTitle),
+      LabelTitleVersion("LabelTitleVersion", 56, 28, kSmallFonts, {}, Say(TextId::VersionTitle)),
       LabelVersion("LabelVersion", 85, 24, kSystem),
       ImageIcon("ImageIcon", 8, 8, 32, 32, "Double-click for help", true),
-      LabelCredit("LabelCredit", 56, 44, kSmallFonts, {}, text::Credit()),
+      LabelCredit("LabelCredit", 56, 44, kSmallFonts, {}, Say(TextId::Credit)),
       Image1("Image1", 251, 2, 80, 37),
       QueueStatusLabel("Label1", 80, 208, kSmallFonts),
-      ActivityLabel("Label2", 304, 48, kSmallFonts, {}, text::kActivityAtStart),
+      ActivityLabel("Label2", 304, 48, kSmallFonts, {}, kActivityAtStart),
       EventList("EventList", 8, 64, 321, 137, kSmallFonts),
-      About("About", 8, 208, 57, 25, kArial, "Info about product", text::kAboutCaption),
+      About("About", 8, 208, 57, 25, kArial, "Info about product", Say(TextId::AboutCaption)),
       ButtonMin("ButtonMin", 256, 208, 73, 25, kArial, "Minimize dialog to icon",
-                text::kMinimizeCaption) {
+                Say(TextId::MinimizeCaption)) {
   const std::initializer_list<const Component *> components = {
       &LabelName,        &LabelTitleVersion, &LabelVersion, &ImageIcon, &LabelCredit, &Image1,
       &QueueStatusLabel, &ActivityLabel,     &EventList,    &About,     &ButtonMin};
@@ -36,9 +36,9 @@ Driver::Driver()
   Di.Services = this;
   ButtonClicked = [this](std::string_view name) { ClickButton(name); };
   // The creation handler.
-  LabelName.SetCaption(text::kDriverInfo);
-  LabelVersion.SetCaption(text::kVersionDate);
-  SetCaption(text::kWindowCaption);
+  LabelName.SetCaption(kDriverInfo);
+  LabelVersion.SetCaption(kVersionDate);
+  SetCaption(kWindowCaption);
   EventList.Clear();
   Thread.reset();
 }
@@ -80,10 +80,10 @@ void Driver::AddToMemo() {
 
 void Driver::AboutClick() {
   AddEvent(" ");
-  AddEvent(text::kDriverInfo);
-  AddEvent(text::AboutPurpose());
-  AddEvent(text::AboutLibrary());
-  AddEvent(text::AboutVersion());
+  AddEvent(kDriverInfo);
+  AddEvent(Say(TextId::AboutPurpose));
+  AddEvent(Say(TextId::AboutLibrary));
+  AddEvent(Say(TextId::AboutVersion));
   AddEvent(" ");
 }
 
@@ -124,7 +124,7 @@ void Driver::DriverProc(int32_t code, int32_t p1, int32_t p2) {
       SetLeft(p1);
       break;
     case 6:
-      AddEvent(text::NewLoginLevelLine() + std::to_string(p1));
+      AddEvent(Say(TextId::NewLoginLevelLine) + std::to_string(p1));
       LoginLevel = p1;
       break;
     default:

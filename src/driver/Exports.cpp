@@ -14,10 +14,10 @@
 #include <string>
 
 #include "driver/Driver.h"
-#include "driver/DriverTexts.h"
 #include "driver/Exports.h"
 #include "driver/HostData.h"
 #include "exchange/ChannelMapJson.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -81,7 +81,7 @@ uint8_t Check(uint32_t, char *text) {
 
 uint32_t GetDriverInfo(uint32_t, char *text) {
   if (!text) return 0;
-  const std::string_view info = zl::text::kDriverInfo;
+  const std::string_view info = zl::kDriverInfo;
   std::memcpy(text, info.data(), info.size());
   text[info.size()] = '\0';
   return static_cast<uint32_t>(info.size());
@@ -89,6 +89,8 @@ uint32_t GetDriverInfo(uint32_t, char *text) {
 
 void *MakeDriver(void) {
   return Guarded<void *>(nullptr, []() -> void * {
+    // The language is the process's choice, read before the window gets its texts.
+    zl::SetLanguage(zl::LanguageFromEnvironment());
     // One driver per library: a second MakeDriver replaces the first, which no
     // handle can reach any more, so it is stopped and freed here.
     Driver *previous = zl::g_driver.exchange(nullptr);

@@ -10,15 +10,11 @@
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestQueues.h"
+#include "util/Texts.h"
 
 namespace zl {
 
 namespace {
-
-const std::string &SleepEndText() {
-  static const std::string &text = KeptCp1250(" - konec módu \"sleep\"");
-  return text;
-}
 
 constexpr int kStatusTimer = 10;   // QueueStatusLabel, once a second
 constexpr int kActivityTimer = 9;  // ActivityLabel, every 100 ms
@@ -58,7 +54,7 @@ void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLa
         if (FromReal6(st->SleepRemaining) <= 0.0) {
           st->SleepRemaining = Real6();
           st->TimeoutRun = 0;
-          sleepEnded.push_back(st->Name.str() + SleepEndText());
+          sleepEnded.push_back(st->Name.str() + Say(TextId::SleepEnd));
         }
       }
     }

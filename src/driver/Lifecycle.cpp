@@ -5,13 +5,13 @@
 #include <string>
 
 #include "driver/Driver.h"
-#include "driver/DriverTexts.h"
 #include "driver/ParameterLoad.h"
 #include "exchange/ChannelMap.h"
 #include "port/Beep.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestQueues.h"
+#include "util/Texts.h"
 
 namespace zl {
 
@@ -24,7 +24,7 @@ bool Driver::Init(int32_t charLimit, const char *fileName, char *text, int32_t l
   // A driver made while the process had no free descriptor has no message
   // queue yet: it gets one now, or Init fails and says why.
   if (!Loop.Open()) {
-    const std::string &message = text::NoMessageQueue();
+    const std::string &message = Say(TextId::NoMessageQueue);
     std::snprintf(text, 256, "%s", message.c_str());
     AddEvent(message);
     return false;
@@ -36,17 +36,17 @@ bool Driver::Init(int32_t charLimit, const char *fileName, char *text, int32_t l
   // 2. The host's name for this driver: the buffer's text up to its first NUL
   //    (the buffer holds 256 bytes; nothing beyond them is read).
   std::string_view hostName(text, strnlen(text, 256));
-  AddEvent(text::HostNameLine() + std::string(hostName));
+  AddEvent(Say(TextId::HostNameLine) + std::string(hostName));
 
   // 3. The parameter file's name: up to its first NUL, at most charLimit and
   //    at most 255 characters.
   std::size_t limit = charLimit > 0 ? static_cast<std::size_t>(charLimit) : 0;
   if (limit > 255) limit = 255;
   Di.ParameterFileName = std::string_view(fileName, strnlen(fileName, limit));
-  AddEvent(text::ParameterFileLine() + Di.ParameterFileName.str());
+  AddEvent(Say(TextId::ParameterFileLine) + Di.ParameterFileName.str());
 
   // 4.
-  AddEvent(text::LoginLevelLine() + std::to_string(loginLevel));
+  AddEvent(Say(TextId::LoginLevelLine) + std::to_string(loginLevel));
   LoginLevel = loginLevel;
 
   // 5. Defaults, the 100 station records and the sample table.
@@ -73,7 +73,7 @@ bool Driver::Init(int32_t charLimit, const char *fileName, char *text, int32_t l
   Di.Debug("LoadPARfile", "OK");
 
   // 9.
-  AddEvent(text::InitOk());
+  AddEvent(Say(TextId::InitOk));
 
   // 10..16.
   StartCommunication();
@@ -127,9 +127,9 @@ void Driver::StartCommunication() {
 
   // 15.
   if (Thread) {
-    AddEvent(text::ThreadClassLine() + CommThread::ClassName);
+    AddEvent(Say(TextId::ThreadClassLine) + CommThread::ClassName);
   } else {
-    AddEvent(text::NoThreadLine());
+    AddEvent(Say(TextId::NoThreadLine));
   }
 
   // 16.

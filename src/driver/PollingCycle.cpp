@@ -9,24 +9,11 @@
 #include "protocol/RequestFrames.h"
 #include "protocol/RequestQueues.h"
 #include "util/Encodings.h"
+#include "util/Texts.h"
 
 namespace zl {
 
 namespace {
-
-struct Texts {
-  std::string QqWrite = Cp1250(" - QQ/zápis (");
-  std::string QqRead = Cp1250(" - QQ/čtení (");
-  std::string Compressed = Cp1250("Fronta požadavků pro ZL2 zkomprimována ( ");
-  std::string Timeout = Cp1250(" - překročení času (");
-  std::string SleepStart = Cp1250(" - start módu \"sleep\"");
-  std::string OtherGateway = Cp1250(" - požadavek zrušen: stanice je za jinou bránou (");
-};
-
-const Texts &T() {
-  static const Texts &texts = *new Texts;
-  return texts;
-}
 
 constexpr const char *kCycleLabel = "prstynek";
 
@@ -79,8 +66,8 @@ void DropForeignHeads(DriverInstance &di, LineClient &client, QueueId q) {
     const Station &st = *StationOf(di, head.Station);
     di.Debug(kCycleLabel, "station behind another gateway -> request dropped");
     if (!ChangeHead(di, q, head.Serial, HeadChange::Remove)) return;
-    PostEventFromThread(
-        di, st.Name.str() + T().OtherGateway + st.Ip.str() + ":" + std::to_string(st.Port) + ")");
+    PostEventFromThread(di, st.Name.str() + Say(TextId::OtherGateway) + st.Ip.str() + ":" +
+                                std::to_string(st.Port) + ")");
   }
 }
 
@@ -123,8 +110,8 @@ void Idle(DriverInstance &di, LineClient &client) {
   if (Count(di, QueueId::Primary) > 0 && FindAwakeHead(di, client, QueueId::Primary, chosen)) {
     picked = true;
     if (chosen.Kind == kWriteQq) {
-      PostEventFromThread(
-          di, NameOf(di, chosen.Station) + T().QqWrite + HexText(chosen.Data.view()).str() + ")");
+      PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqWriteSent) +
+                                  HexText(chosen.Data.view()).str() + ")");
     }
     frame = BuildRequestFrame(di, chosen);
     CountRequest(di, chosen.Station);
@@ -141,14 +128,14 @@ void Idle(DriverInstance &di, LineClient &client) {
     SynchronizeFromThread(di, [&di] { CompressReads(di); });
     const std::size_t after = Count(di, QueueId::Secondary);
     if (after < before) {
-      PostEventFromThread(di, T().Compressed + FormatReal(before, 1, 0).str() + "->" +
+      PostEventFromThread(di, Say(TextId::QueueCompressed) + FormatReal(before, 1, 0).str() + "->" +
                                   FormatReal(after, 1, 0).str() + " )");
     }
     queue = QueueId::Secondary;
     if (FindAwakeHead(di, client, queue, chosen)) {
       picked = true;
       if (chosen.Kind == kReadQq) {
-        PostEventFromThread(di, NameOf(di, chosen.Station) + T().QqRead +
+        PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqReadSent) +
                                     FormatReal(chosen.Data.size() / 3, 1, 0).str() + "x)");
       }
       frame = BuildRequestFrame(di, chosen);
@@ -308,7 +295,7 @@ void Timeout(DriverInstance &di, LineClient &client) {
   // A frame that belonged to no queue request has no station to charge.
   if (StationOf(di, n)) {
     const std::string name = NameOf(di, n);
-    PostEventFromThread(di, name + T().Timeout + DateTimeText() + ")");
+    PostEventFromThread(di, name + Say(TextId::AnswerTimeout) + DateTimeText() + ")");
     bool sleepStarts = false;
     {
       std::lock_guard<std::mutex> lock(di.DataLock);
@@ -321,7 +308,7 @@ void Timeout(DriverInstance &di, LineClient &client) {
         sleepStarts = true;
       }
     }
-    if (sleepStarts) PostEventFromThread(di, name + T().SleepStart);
+    if (sleepStarts) PostEventFromThread(di, name + Say(TextId::SleepStart));
   }
   client.ClearReceived();
   // The bytes of a partial message are gone with the store: reception must

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/DriverTexts.h"
+#include "util/Texts.h"
 
 namespace zl {
 
@@ -10,7 +10,7 @@ void StepActivityIndicator(Label &activityLabel, std::size_t primaryCount,
                            std::size_t secondaryCount) {
   const bool queued = primaryCount > 0 || secondaryCount > 0;
   activityLabel.UpdateCaption([queued](std::string_view caption) {
-    if (!queued) return std::string(text::kActivityIdle);
+    if (!queued) return std::string(Say(TextId::ActivityIdle));
     if (caption.size() < 10) return std::string(caption) + ".";
     return std::string(".");
   });

@@ -15,30 +15,11 @@
 #include "exchange/VariableRequests.h"
 #include "protocol/RequestQueues.h"
 #include "util/Encodings.h"
+#include "util/Texts.h"
 
 namespace zl {
 
 namespace {
-
-// The Czech texts of the output path, converted once and kept for the life of
-// the process.
-const std::string &TextReadMemoryBlock() {
-  static const std::string &t = KeptCp1250(" - čtení MB (memory block)");
-  return t;
-}
-const std::string &TextErrorCounterSet() {
-  static const std::string &t = KeptCp1250(" - nastavení počítadla chyb = ");
-  return t;
-}
-const std::string &TextMessageCounterSet() {
-  static const std::string &t = KeptCp1250(" - nastavení počítadla zpráv = ");
-  return t;
-}
-const std::string &TextCallCodeSet() {
-  static const std::string &t = KeptCp1250(" - nastavení AH/CallCode = ");
-  return t;
-}
-constexpr std::string_view kTextTcpInit = "Inicializace TCP";
 
 enum class Served { No, Yes, GoOn };
 
@@ -319,7 +300,7 @@ void WriteAllOutputs(DriverInstance &di, const ChannelTarget &t) {
 
 void Connect(DriverInstance &di, const ChannelTarget &t) {
   Station &st = *t.St;
-  AddEventLine(di, kTextTcpInit);
+  AddEventLine(di, Say(TextId::TcpInit));
   {
     std::lock_guard<std::mutex> lock(di.DataLock);
     di.SecondsSinceAnswer = Real6();
@@ -428,11 +409,12 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
       return;
     case K::ErrorCounter:
       if (isDouble)
-        SetStationCounter(di, st, st.TimeoutTotal, ArgDouble(value), TextErrorCounterSet());
+        SetStationCounter(di, st, st.TimeoutTotal, ArgDouble(value), Say(TextId::SetErrorCounter));
       return;
     case K::MessageCounter:
       if (isDouble)
-        SetStationCounter(di, st, st.RequestCount, ArgDouble(value), TextMessageCounterSet());
+        SetStationCounter(di, st, st.RequestCount, ArgDouble(value),
+                          Say(TextId::SetMessageCounter));
       return;
     case K::CallCode:
       if (type == kTypeU32) {
@@ -440,7 +422,8 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
           std::lock_guard<std::mutex> lock(di.DataLock);
           st.RuntimeValue = ArgLong(value);
         }
-        AddEventLine(di, StationLine(st, TextCallCodeSet() + std::to_string(ArgLong(value))));
+        AddEventLine(di,
+                     StationLine(st, Say(TextId::SetCallCode) + std::to_string(ArgLong(value))));
       }
       return;
     case K::FlagNewBinaryInputs:
@@ -480,7 +463,8 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
       return;
     case K::MemoryBlockRead:
       if (isBool && t.Block)
-        QueueCommand(di, t, QueueId::Secondary, kReadMemoryBlock, TextReadMemoryBlock(), t.Block);
+        QueueCommand(di, t, QueueId::Secondary, kReadMemoryBlock, Say(TextId::ReadMemoryBlock),
+                     t.Block);
       return;
     case K::MemoryBlockItem:
       if (t.Block) WriteBlockItem(di, t, type, value);

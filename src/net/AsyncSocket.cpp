@@ -1,7 +1,7 @@
 #include "net/AsyncSocket.h"
 
-#include "net/WSockErrorTexts.h"
 #include "port/WinSockErrors.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -69,16 +69,16 @@ int AsyncSocket::Handle() const {
 void AsyncSocket::SocketError(int code) {
   lastError_.store(code, std::memory_order_release);
   if (loop_.IsOwnerThread()) {
-    if (OnError) OnError(*this, code, WSockErrorText(code));
+    if (OnError) OnError(*this, code, zl::SocketErrorText(code));
     return;
   }
   loop_.Post([this, alive = alive_, code] {
-    if (alive->load() && OnError) OnError(*this, code, WSockErrorText(code));
+    if (alive->load() && OnError) OnError(*this, code, zl::SocketErrorText(code));
   });
 }
 
 const std::string &AsyncSocket::SocketErrorText() const {
-  return WSockErrorText(LastError());
+  return zl::SocketErrorText(LastError());
 }
 
 void AsyncSocket::SendText(std::string_view data) {

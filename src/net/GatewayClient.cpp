@@ -3,33 +3,13 @@
 #include <algorithm>
 
 #include "util/Text.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
 
 constexpr uint8_t kKeepMode = 0xFE;  // SendFrame: leave the mode byte as it is
 constexpr uint8_t kTransmitting = 1;
-
-// The status lines' fixed parts, converted once.
-struct Lines {
-  std::string Version = Cp1250("WinSocket Verze: ");
-  std::string Description = Cp1250("Popis: ");
-  std::string Status = Cp1250("System Status: ");
-  std::string HostName = Cp1250("Local Host, Název: ");
-  std::string HostAddress = Cp1250("Local Host, Adresa: ");
-  std::string Connecting = Cp1250("Probíha připojení ");
-  std::string OnPort = Cp1250(" na portu ");
-  std::string Opened = Cp1250("Socket otevřen.");
-  std::string Closed = Cp1250("Spojení ukončeno.");
-  std::string Error = Cp1250("Chyba TCP ");
-  std::string ConnectedOn = Cp1250("Připojeno na portu ");
-  std::string ServerClosed = Cp1250("Spojení přerušeno serverem!");
-};
-
-const Lines &L() {
-  static const Lines &lines = *new Lines;  // kept for the life of the process
-  return lines;
-}
 
 }  // namespace
 
@@ -42,11 +22,11 @@ GatewayClient::GatewayClient(MessageLoop &loop, DriverServices *statusMemo)
   socket_->OnConnect = [this](AsyncSocket &s, int fd) { SocketConnect(s, fd); };
   socket_->OnData = [this](AsyncSocket &s, int fd) { SocketData(s, fd); };
   socket_->OnClose = [this](AsyncSocket &s, int fd) { SocketClose(s, fd); };
-  AddStatusLine(L().Version + socket_->VersionText);
-  AddStatusLine(L().Description + socket_->Description);
-  AddStatusLine(L().Status + socket_->SystemStatus);
-  AddStatusLine(L().HostName + socket_->LocalHostName());
-  AddStatusLine(L().HostAddress + socket_->LocalHostAddress());
+  AddStatusLine(Say(TextId::SocketVersion) + socket_->VersionText);
+  AddStatusLine(Say(TextId::SocketDescription) + socket_->Description);
+  AddStatusLine(Say(TextId::SocketStatus) + socket_->SystemStatus);
+  AddStatusLine(Say(TextId::LocalHostName) + socket_->LocalHostName());
+  AddStatusLine(Say(TextId::LocalHostAddress) + socket_->LocalHostAddress());
   ClearReceived();
 }
 
@@ -82,10 +62,10 @@ bool GatewayClient::Connect() {
   }
   socket_->Host = host;
   socket_->Port = port;
-  AddStatusLine(L().Connecting + host + L().OnPort + port);
+  AddStatusLine(Say(TextId::Connecting) + host + Say(TextId::OnPort) + port);
   socket_->Open();
   if (socket_->State() != AsyncSocket::Connecting) return false;
-  AddStatusLine(L().Opened);
+  AddStatusLine(Say(TextId::SocketOpened));
   ClearReceived();
   opened_.store(true);
   return true;
@@ -94,7 +74,7 @@ bool GatewayClient::Connect() {
 void GatewayClient::Disconnect() {
   socket_->Close();
   connected_.store(false);
-  AddStatusLine(L().Closed);
+  AddStatusLine(Say(TextId::ConnectionClosed));
 }
 
 void GatewayClient::AddStatusLine(std::string_view text) {
@@ -167,12 +147,12 @@ bool GatewayClient::CanTransmit(const LineState &state) {
 }
 
 void GatewayClient::SocketError(AsyncSocket &, int error, const std::string &msg) {
-  AddStatusLine(L().Error + std::to_string(error) + ": " + msg);
+  AddStatusLine(Say(TextId::TcpError) + std::to_string(error) + ": " + msg);
   errorFlag_.store(true);
 }
 
 void GatewayClient::SocketConnect(AsyncSocket &sender, int socket) {
-  AddStatusLine(L().ConnectedOn + sender.LocalPort(socket));
+  AddStatusLine(Say(TextId::ConnectedOnPort) + sender.LocalPort(socket));
   ClearReceived();
   connected_.store(true);
   opened_.store(false);
@@ -204,7 +184,7 @@ void GatewayClient::SocketData(AsyncSocket &, int) {
 void GatewayClient::SocketClose(AsyncSocket &, int) {
   socket_->Close();
   connected_.store(false);
-  AddStatusLine(L().ServerClosed);
+  AddStatusLine(Say(TextId::ClosedByServer));
 }
 
 }  // namespace zl

@@ -40,12 +40,41 @@ std::string CurrentDirectory() {
   return ".";
 }
 
+// An absolute folder from the environment, or an empty text.
+std::string AbsoluteFromEnvironment(const char *name) {
+  const char *value = std::getenv(name);
+  return value && value[0] == '/' ? std::string(value) : std::string();
+}
+
+// Drive C: of a host that maps none: the user's state folder, made on first
+// use, so that the debug log and the sample files do not land in whatever
+// folder the host was started from. Without a home, the current directory.
+std::string UnmappedDriveC() {
+  std::string base = AbsoluteFromEnvironment("XDG_STATE_HOME");
+  if (base.empty()) {
+    const std::string home = AbsoluteFromEnvironment("HOME");
+    if (home.empty()) return CurrentDirectory();
+    base = home + "/.local/state";
+  }
+  const std::string folder = base + "/zlnetdrv";
+  if (!Exists(folder)) {
+    // Each missing level in turn; a level that cannot be made shows when the
+    // file is opened, with the error of that call.
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1)) {
+      ::mkdir(folder.substr(0, slash).c_str(), 0700);
+    }
+    ::mkdir(folder.c_str(), 0700);
+  }
+  return folder;
+}
+
 // The folder a drive letter stands for; empty when the drive is not mapped.
 std::string DriveRoot(char letter) {
   std::string var = std::string("ZLNETDRV_DRIVE_") + letter;
   const char *mapped = std::getenv(var.c_str());
   if (mapped && *mapped) return mapped;
-  return letter == 'C' ? CurrentDirectory() : std::string();
+  return letter == 'C' ? UnmappedDriveC() : std::string();
 }
 
 }  // namespace

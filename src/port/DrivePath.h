@@ -1,7 +1,9 @@
 // Windows paths on Linux.
 //
-// A path "C:\dir\FILE" names $ZLNETDRV_DRIVE_C/dir/FILE (the current directory
-// when the variable is not set); another drive letter X uses
+// A path "C:\dir\FILE" names $ZLNETDRV_DRIVE_C/dir/FILE; when the variable is
+// not set, drive C: is the user's state folder ($XDG_STATE_HOME/zlnetdrv, else
+// ~/.local/state/zlnetdrv, made when missing), where the debug log
+// "C:\ZLNETDRV.LOG" and the sample files go by default. Another drive letter X uses
 // $ZLNETDRV_DRIVE_X and names nothing when that is not set. A path that starts
 // with a backslash starts at the root of drive C:, one that starts with "/" is
 // a native path; any other path is relative to the current directory. Backslashes and slashes both

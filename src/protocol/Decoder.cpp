@@ -8,35 +8,11 @@
 #include "protocol/DeferredDebug.h"
 #include "protocol/RequestFrames.h"
 #include "util/Encodings.h"
+#include "util/Texts.h"
 
 namespace zl {
 
 namespace {
-
-// The decoder's Czech texts, converted once and kept for the life of the
-// process (a thread still running at exit must not see them go).
-struct Texts {
-  std::string Errors[9] = {
-      Cp1250("Příjem pasiv. hlášení OK"), Cp1250("Spojení nenavázáno"),
-      Cp1250("Chyba přenosu podstanice"), Cp1250("Chyba spoj. PC-CENTRÁLA"),
-      Cp1250("Příjem aktiv. hlášení OK"), Cp1250("Spojení přerušeno"),
-      Cp1250("Chybný požadavek z PC"),    Cp1250("Chyba řízení na stanici"),
-      Cp1250("Chyba HESLA ve zprávě !"),
-  };
-  std::string UnknownError = Cp1250("neznámá chyba");
-  std::string ErrorItem = Cp1250("chyba č.");
-  std::string ControlError = Cp1250("chyba řízení ");
-  std::string CounterReset = Cp1250("CTC/nulování ");
-  std::string MemoryWrite = Cp1250("zápis na adr. ");
-  std::string QqWrite = Cp1250("QQ/zápis");
-  std::string QqRead = Cp1250("QQ/čtení (");
-  std::string SamplesUntil = Cp1250(" až ");
-};
-
-const Texts &T() {
-  static const Texts &texts = *new Texts;
-  return texts;
-}
 
 constexpr std::size_t kEventIndent = 60;
 // The indent as text, so that building an event line allocates nothing.
@@ -142,7 +118,7 @@ class MessageWalk {
       case 'X':
         st_.ControlError = 1;
         ack_ = true;
-        Text(T().ControlError);
+        Text(Say(TextId::ControlError));
         return true;
       case 'E':
         return ErrorItem(c);
@@ -174,7 +150,7 @@ class MessageWalk {
     CountOne(st_.ErrorItemCount);
     ++st_.FailCount;
     st_.Fault = 1;
-    Text(T().ErrorItem);
+    Text(Say(TextId::ErrorNumber));
     Text(NumberText(number, 10));
     Text(" (");
     Text(ErrorItemText(number));
@@ -282,7 +258,7 @@ class MessageWalk {
         for (int k = 1; k <= 8; ++k) SettleCounter(st_.Counters[8 * g + k]);
       }
       st_.NewCounters = 1;
-      Text(T().CounterReset);
+      Text(Say(TextId::CounterReset));
       c += 1;
       return true;
     }
@@ -386,7 +362,7 @@ class MessageWalk {
   bool MemoryWritten(std::size_t &c) {
     if (!Fits(c + 1, 3)) return false;
     const uint16_t address = static_cast<uint16_t>(At(c + 1) | At(c + 2) << 8);
-    Text(T().MemoryWrite);
+    Text(Say(TextId::MemoryWrite));
     Text(HexWord(address));
     Text(" ");
     c += 3 + At(c + 3);
@@ -398,7 +374,7 @@ class MessageWalk {
     switch (At(c + 1)) {
       case 'Q':
       case 'X':
-        Text(T().QqWrite);
+        Text(Say(TextId::QqWriteDone));
         c = len_;
         return true;
       case 'q':
@@ -451,7 +427,7 @@ class MessageWalk {
     // against another station's descriptors they would land in variables
     // that were never read.
     if (frame_.at1(prefix + 5) != st_.Address) return;
-    Text(T().QqRead);
+    Text(Say(TextId::QqReadDone));
     Text(NumberText(static_cast<int64_t>(data.size() / 4), 10));
     Text("x) ");
     // The descriptors run to the frame's trailer (PRESUFFIX, checksum,
@@ -536,7 +512,7 @@ class MessageWalk {
         SampleBufferRowsStored(di_, static_cast<uint32_t>(last));
         Text("vzorky (");
         Text(NumberText(first, 10));
-        Text(T().SamplesUntil);
+        Text(Say(TextId::SamplesUntil));
         Text(NumberText(last, 10));
         Text(") ");
       }
@@ -600,7 +576,8 @@ int AddressedStation(const DriverInstance &di, const Str255 &message) {
 }  // namespace
 
 const std::string &ErrorItemText(uint8_t number) {
-  return number < 9 ? T().Errors[number] : T().UnknownError;
+  return Say(number < 9 ? static_cast<TextId>(static_cast<int>(TextId::StatusPassiveOk) + number)
+                        : TextId::StatusUnknown);
 }
 
 Str255 AcknowledgmentFrame(const GlobalSettings &global, const Str255 &message) {

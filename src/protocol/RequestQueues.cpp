@@ -8,6 +8,7 @@
 
 #include "util/Encodings.h"
 #include "util/Text.h"
+#include "util/Texts.h"
 
 namespace zl {
 
@@ -181,18 +182,16 @@ bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3) {
 }
 
 Str255 QueueStatusText(const DriverInstance &di) {
-  static const std::string &primary = KeptCp1250("Primární fronta (pro zápis)  : ");
-  static const std::string &secondary = KeptCp1250("Sekundární fronta (pro čtení) : ");
   std::size_t primaryCount, secondaryCount;
   {
     std::lock_guard<std::mutex> lock(di.QueueLock);
     primaryCount = di.PrimaryQueue.size();
     secondaryCount = di.SecondaryQueue.size();
   }
-  Str255 text(primary);
+  Str255 text(Say(TextId::PrimaryQueueLabel));
   text += NumberText(static_cast<int64_t>(primaryCount), 10);
   text += '\r';
-  text += secondary;
+  text += Say(TextId::SecondaryQueueLabel);
   text += NumberText(static_cast<int64_t>(secondaryCount), 10);
   return text;
 }

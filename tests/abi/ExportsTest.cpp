@@ -144,6 +144,35 @@ TEST(Exports, AFailingInitThenDoneAndDispose) {
   DisposeDriver(h);
 }
 
+// ZLNETDRV_LANG=en before MakeDriver turns every operator text English; without
+// it the driver speaks Czech again, byte for byte.
+TEST(Exports, TheLanguageIsTheEnvironmentsAtMakeDriver) {
+  test::TempDir dir;
+  const std::string missing = dir.File("NONE.PAR");
+  auto failedInit = [&](const char *lang, std::string &events) {
+    if (lang)
+      setenv("ZLNETDRV_LANG", lang, 1);
+    else
+      unsetenv("ZLNETDRV_LANG");
+    void *h = MakeDriver();
+    char text[256] = "Host";
+    EXPECT_EQ(Init(h, 255, missing.c_str(), 0, text, 2), 0);
+    char window[8192];
+    GetStatusWindow(h, window, sizeof window);
+    events = window;
+    DisposeDriver(h);
+    unsetenv("ZLNETDRV_LANG");
+    return std::string(text);
+  };
+  std::string events;
+  EXPECT_EQ(failedInit("en", events), "Cannot read the parameter file " + missing);
+  EXPECT_NE(events.find("\"Parameter file = "), std::string::npos) << events;
+  EXPECT_NE(events.find("\"Mi&nimize\""), std::string::npos);
+  EXPECT_EQ(failedInit(nullptr, events), test::Cp("Nelze načíst parametrický soubor ") + missing);
+  EXPECT_NE(events.find("\"Parametrický soubor = "), std::string::npos) << events;
+  EXPECT_EQ(failedInit("cs", events), test::Cp("Nelze načíst parametrický soubor ") + missing);
+}
+
 TEST(Exports, StatusWindowIsJsonAndNeverOverrunsTheBuffer) {
   void *h = MakeDriver();
   DriverProc(h, 6, 3, 0);  // "Nová úroveň ..." : two-byte characters in UTF-8

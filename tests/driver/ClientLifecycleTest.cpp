@@ -1,6 +1,5 @@
 // Init creates the TCP client with its status lines; Done frees it and leaves
 // no socket or thread behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,24 +16,6 @@ namespace {
 
 using test::Cp;
 
-int OpenDescriptors() {
-  int n = 0;
-  if (DIR *d = ::opendir("/proc/self/fd")) {
-    while (struct dirent *e = ::readdir(d)) n += e->d_name[0] != '.';
-    ::closedir(d);
-  }
-  return n;
-}
-
-int Threads() {
-  int n = 0;
-  if (DIR *d = ::opendir("/proc/self/task")) {
-    while (struct dirent *e = ::readdir(d)) n += e->d_name[0] != '.';
-    ::closedir(d);
-  }
-  return n;
-}
-
 bool StartsWith(const std::string &s, const std::string &prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }
@@ -45,8 +26,8 @@ TEST(ClientLifecycle, InitShowsTheClientsStatusLinesAndDoneLeavesNothingBehind) 
   // A sanitizer's runtime starts a thread of its own with the first thread
   // the process creates: let that happen before counting.
   std::thread([] {}).join();
-  int fdsBefore = OpenDescriptors();
-  int threadsBefore = Threads();
+  int fdsBefore = test::OpenDescriptors();
+  int threadsBefore = test::ThreadCount();
   {
     Driver form;
     char text[256] = "Host";
@@ -68,9 +49,9 @@ TEST(ClientLifecycle, InitShowsTheClientsStatusLinesAndDoneLeavesNothingBehind) 
     form.Done();
     EXPECT_EQ(form.Client, nullptr);
     EXPECT_EQ(form.Thread, nullptr);
-    EXPECT_EQ(Threads(), threadsBefore);
+    EXPECT_EQ(test::ThreadCount(), threadsBefore);
   }
-  EXPECT_EQ(OpenDescriptors(), fdsBefore);
+  EXPECT_EQ(test::OpenDescriptors(), fdsBefore);
 }
 
 TEST(ClientLifecycle, StatusLinesOfManyReconnectsStopAtACeiling) {

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/WSockErrorTexts.h"
+#include "util/Texts.h"
 #include "port/Socket.h"
 #include "port/WinSockErrors.h"
 #include "support/Loopback.h"
@@ -74,7 +74,7 @@ struct Recorder {
   }
 };
 
-TEST(WSockErrorText, TableCodesHaveTheirTextsAndOthersTheUnspecifiedOne) {
+TEST(SocketErrorText, TableCodesHaveTheirTextsAndOthersTheUnspecifiedOne) {
   struct Case {
     int code;
     const char *utf8;
@@ -95,7 +95,7 @@ TEST(WSockErrorText, TableCodesHaveTheirTextsAndOthersTheUnspecifiedOne) {
       {11005, "Nespecifikovaná chyba Winsocku"},
       {-1, "Nespecifikovaná chyba Winsocku"},
   };
-  for (const Case &c : cases) EXPECT_EQ(WSockErrorText(c.code), Cp(c.utf8)) << c.code;
+  for (const Case &c : cases) EXPECT_EQ(SocketErrorText(c.code), Cp(c.utf8)) << c.code;
 }
 
 TEST(WinSockErrors, LinuxFailuresMapOntoTheirWinSockNumbers) {

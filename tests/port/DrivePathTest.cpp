@@ -46,5 +46,24 @@ TEST(DrivePath, RootsOfTheDifferentPathForms) {
   EXPECT_EQ(MapDrivePath("C:\\..\\..\\x"), dir.File("x"));
 }
 
+// A host that maps no drive C: keeps its log and sample files in the user's
+// state folder, never in the folder it was started from.
+TEST(DrivePath, AnUnmappedDriveCIsTheUsersStateFolder) {
+  test::TempDir dir;
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::unsetenv("ZLNETDRV_DRIVE_C");
+  ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+  EXPECT_EQ(MapDrivePath("C:\\ZLNETDRV.LOG"), dir.File("state/zlnetdrv/ZLNETDRV.LOG"));
+  EXPECT_TRUE(DirectoryExists("C:\\"));
+  ::unsetenv("XDG_STATE_HOME");
+  ::setenv("HOME", dir.File("home").c_str(), 1);
+  EXPECT_EQ(MapDrivePath("\\X.CUC"), dir.File("home/.local/state/zlnetdrv/X.CUC"));
+  EXPECT_TRUE(fs::is_directory(dir.File("home/.local/state/zlnetdrv")));
+  if (home.empty())
+    ::unsetenv("HOME");
+  else
+    ::setenv("HOME", home.c_str(), 1);
+}
+
 }  // namespace
 }  // namespace zl

@@ -7,7 +7,6 @@
 // one time-out for each answer the gateway withheld. Exit code 0 only then.
 //
 //   soak [minutes]     (default 1; fractions allowed: soak 0.5)
-#include <dirent.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -33,15 +32,6 @@ long ResidentKiB() {
   long pages = 0, resident = 0;
   statm >> pages >> resident;
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-int OpenDescriptors() {
-  int n = 0;
-  if (DIR *d = ::opendir("/proc/self/fd")) {
-    while (::readdir(d)) ++n;
-    ::closedir(d);
-  }
-  return n - 3;  // ".", ".." and the listing's own descriptor
 }
 
 sim::SimOptions Faulty() {

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <dirent.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -96,6 +98,27 @@ void FakeServices::ClearAll() {
 
 std::string Cp(std::string_view utf8) {
   return Cp1250(utf8);
+}
+
+namespace {
+
+int EntriesOf(const char *folder) {
+  int n = 0;
+  if (DIR *d = ::opendir(folder)) {
+    while (struct dirent *e = ::readdir(d)) n += e->d_name[0] != '.';
+    ::closedir(d);
+  }
+  return n;
+}
+
+}  // namespace
+
+int OpenDescriptors() {
+  return EntriesOf("/proc/self/fd") - 1;  // not the listing's own descriptor
+}
+
+int ThreadCount() {
+  return EntriesOf("/proc/self/task");
 }
 
 }  // namespace zl::test

@@ -61,6 +61,11 @@ class FakeServices : public DriverServices {
 // Windows-1250 bytes of a UTF-8 literal (shorthand for test expectations).
 std::string Cp(std::string_view utf8);
 
+// What the process holds now: its open descriptors and its threads. A thread
+// that has been joined may take a moment to leave the count.
+int OpenDescriptors();
+int ThreadCount();
+
 }  // namespace zl::test
 
 #endif  // ZL_TESTS_SUPPORT_TESTSUPPORT_H

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <random>
 
-#include "EngineFixture.h"
+#include "support/EngineFixture.h"
+
 #include "protocol/Decoder.h"
 #include "protocol/RequestFrames.h"
 #include "support/TestSupport.h"

@@ -1,8 +1,8 @@
 // A thread that sleeps ten minutes at a time, like a driver with a very long
 // IDLE_TIME: only Wake (or Terminate) ends a sleep in time. It counts the
 // sleeps that ended.
-#ifndef ZL_TESTS_PERF_SLEEPER_H
-#define ZL_TESTS_PERF_SLEEPER_H
+#ifndef ZL_TESTS_SUPPORT_SLEEPER_H
+#define ZL_TESTS_SUPPORT_SLEEPER_H
 
 #include <atomic>
 
@@ -27,4 +27,4 @@ class Sleeper : public Thread {
 
 }  // namespace zl::test
 
-#endif  // ZL_TESTS_PERF_SLEEPER_H
+#endif  // ZL_TESTS_SUPPORT_SLEEPER_H

@@ -2,7 +2,6 @@
 // a foreign handle, with null pointers, disposing of a running driver, or
 // not pumping its messages for a while. The driver must neither crash nor
 // hang, leave no thread or descriptor behind, and lose nothing it was given.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -24,25 +23,10 @@ namespace {
 
 using demo::Ch;
 
-int Entries(const char *folder) {
-  int n = 0;
-  if (DIR *d = ::opendir(folder)) {
-    while (::readdir(d)) ++n;
-    ::closedir(d);
-  }
-  return n;
-}
-int OpenDescriptors() {
-  return Entries("/proc/self/fd");
-}
-int Threads() {
-  return Entries("/proc/self/task");
-}
-
 // The process as it stands: what a driver must give back when it goes.
 struct Footprint {
   int Fds = OpenDescriptors();
-  int Tasks = Threads();
+  int Tasks = ThreadCount();
 };
 
 bool SameFootprint(const Footprint &before) {

@@ -2,7 +2,8 @@
 // they arrive in, and the store they wait in for decoding.
 #include <mutex>
 
-#include "EngineFixture.h"
+#include "support/EngineFixture.h"
+
 #include "protocol/Reception.h"
 
 namespace zl::test {

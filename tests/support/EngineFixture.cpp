@@ -1,4 +1,4 @@
-#include "EngineFixture.h"
+#include "support/EngineFixture.h"
 
 #include "port/DrivePath.h"
 #include "protocol/Reception.h"

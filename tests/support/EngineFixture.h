@@ -1,8 +1,8 @@
 // The engine's unit tests: a loaded two-station line, a fake line client
 // that the test feeds and reads, a clock that stands still, and ZL2 messages
 // built by hand, byte by byte, independently of the driver's own coding.
-#ifndef ZL_TESTS_ENGINE_ENGINEFIXTURE_H
-#define ZL_TESTS_ENGINE_ENGINEFIXTURE_H
+#ifndef ZL_TESTS_SUPPORT_ENGINEFIXTURE_H
+#define ZL_TESTS_SUPPORT_ENGINEFIXTURE_H
 
 #include <gtest/gtest.h>
 
@@ -96,4 +96,4 @@ class EngineTest : public ::testing::Test {
 
 }  // namespace zl::test
 
-#endif  // ZL_TESTS_ENGINE_ENGINEFIXTURE_H
+#endif  // ZL_TESTS_SUPPORT_ENGINEFIXTURE_H

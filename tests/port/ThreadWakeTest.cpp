@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "perf/Sleeper.h"
 #include "port/Thread.h"
+#include "support/Sleeper.h"
 #include "support/Timing.h"
 
 namespace zl {

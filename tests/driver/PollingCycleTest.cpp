@@ -2,7 +2,8 @@
 // the synchronised calls at once, and a clock that moves only when told.
 #include <mutex>
 
-#include "EngineFixture.h"
+#include "support/EngineFixture.h"
+
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "port/Clock.h"

@@ -2,7 +2,8 @@
 // countdowns, and the connection pass.
 #include <mutex>
 
-#include "EngineFixture.h"
+#include "support/EngineFixture.h"
+
 #include "driver/CommPass.h"
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"

@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "net/GatewayClient.h"
-#include "perf/Sleeper.h"
 #include "port/MessageLoop.h"
 #include "port/Thread.h"
 #include "support/Loopback.h"
+#include "support/Sleeper.h"
 #include "support/TestSupport.h"
 #include "support/Timing.h"
 
