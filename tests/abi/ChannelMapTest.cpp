@@ -25,7 +25,7 @@ std::string Map(void *h) {
   return text;
 }
 
-TEST(ChannelMap, SizedLikeSnprintfAndEmptyWithoutAConfiguration) {
+TEST(ChannelMapJson, SizedLikeSnprintfAndEmptyWithoutAConfiguration) {
   void *h = MakeDriver();
   const std::string empty = R"({"stations":[],"driverChannels":[],"diagnosticChannels":[]})";
   EXPECT_EQ(Map(h), empty);
@@ -72,7 +72,7 @@ void ExpectReadTypes(void *h, uint16_t channel, const test::JsonValue &read) {
   }
 }
 
-TEST(ChannelMap, DemoLineMapSaysWhatTheDriverResolves) {
+TEST(ChannelMapJson, DemoLineMapSaysWhatTheDriverResolves) {
   ParameterSet set;
   std::string error;
   ASSERT_TRUE(ReadParameterFile(kDemo, set, error)) << error;
