@@ -126,8 +126,35 @@ ZLNETDRV_API int32_t PumpMessages(void *handle, int32_t timeoutMs);
 ZLNETDRV_API int32_t MessageFd(void *handle);
 /* Writes the status window as a NUL-terminated UTF-8 JSON object into buffer
  * (at most size bytes, cut at a character boundary) and answers the length the
- * whole text needs, like snprintf. size 0 writes nothing; a null buffer answers 0. */
+ * whole text needs, like snprintf. size 0 writes nothing and answers the
+ * length, and so does a null buffer with size 0 (a null buffer with any other
+ * size answers 0). */
 ZLNETDRV_API int32_t GetStatusWindow(void *handle, char *buffer, int32_t size);
+/* The loaded configuration's channel map as UTF-8 JSON, answered like
+ * GetStatusWindow. Every channel the driver serves, and nothing it does not:
+ *   {"stations":[{"number":1,"name":"KOTELNA","address":5,
+ *      "gateway":"127.0.0.1:4001","phone":"0601000005",
+ *      "groups":[{"group":"bi","objects":[{"object":1,"channel":1,
+ *         "read":["bool"],"write":[],"command":false},...]},...],
+ *      "variables":[{"address":"01.02.03","type":"REAL","direction":"READ",
+ *         "channel":...,"read":[...],"write":[...],"command":false},...],
+ *      "memoryBlocks":[{"address":...,"read":{"channel":...,...} or null,
+ *         "items":[{"item":1,"type":"BYTE","direction":"OUTPUT",
+ *         "channel":...,"read":["u8"],"write":["u8"],"command":false}]}],
+ *      "channels":[{"name":"out_read_BI","channel":472,"read":[],
+ *         "write":["bool"],"command":true},...]},...],
+ *    "driverChannels":[{"first":60004,"last":60009,"what":"...",
+ *      "read":["u8"],"write":[],"command":false},...],
+ *    "diagnosticChannels":[{"channel":488,"what":"...","read":["double"]},...]}
+ * Groups are bi, bo, ai, ct, mo, mi; "channels" names each by its parameter
+ * file keyword (Video with "item" 1..4). Types are bool, u8, u16, u32, i8,
+ * i16, i32, single, double, text, buffer: a read is served in "read", a write
+ * in "write"; "command" marks a write that makes the driver act. A channel
+ * that a variable, an earlier station or a fixed driver channel takes first is
+ * left out where it is not served. Before a successful Init (and after Done)
+ * the driver serves no channel and the map is
+ *   {"stations":[],"driverChannels":[],"diagnosticChannels":[]} */
+ZLNETDRV_API int32_t GetChannelMap(void *handle, char *buffer, int32_t size);
 /* Clicks a button of the status window: "About" or "ButtonMin". */
 ZLNETDRV_API void ClickButton(void *handle, const char *name);
 

@@ -16,6 +16,7 @@
 #include "driver/Driver.h"
 #include "driver/Exports.h"
 #include "driver/HostData.h"
+#include "exchange/ChannelMapJson.h"
 #include "util/Texts.h"
 
 namespace zl {
@@ -195,8 +196,15 @@ int32_t MessageFd(void *handle) {
 
 int32_t GetStatusWindow(void *handle, char *buffer, int32_t size) {
   Driver *form = FormOfHandle(handle);
-  if (!form || !buffer) return 0;
+  if (!form || (!buffer && size != 0)) return 0;
   return Guarded<int32_t>(0, [&] { return zl::CopyOut(form->StatusJson(), buffer, size); });
+}
+
+int32_t GetChannelMap(void *handle, char *buffer, int32_t size) {
+  Driver *form = FormOfHandle(handle);
+  if (!form || (!buffer && size != 0)) return 0;
+  return Guarded<int32_t>(0,
+                          [&] { return zl::CopyOut(zl::ChannelMapJson(form->Di), buffer, size); });
 }
 
 void ClickButton(void *handle, const char *name) {

@@ -6,47 +6,18 @@
 #include <string>
 
 #include "driver/Driver.h"
+#include "util/JsonText.h"
 #include "util/Text.h"
 
 namespace zl {
 namespace {
 
-// A Windows-1250 text as a JSON string literal in UTF-8.
 void AppendString(std::string &out, std::string_view cp1250) {
-  out += '"';
-  for (char c : Utf8FromCp1250(cp1250)) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
+  AppendJsonString(out, cp1250);
 }
 
 void AppendKey(std::string &out, std::string_view key) {
-  AppendString(out, key);
-  out += ':';
+  AppendJsonKey(out, key);
 }
 
 void AppendBool(std::string &out, bool b) {

@@ -66,6 +66,7 @@ static struct {
   HandleFn Done;
   PumpMessagesFn PumpMessages;
   GetStatusWindowFn GetStatusWindow;
+  GetStatusWindowFn GetChannelMap;
   ClickButtonFn ClickButton;
 } drv;
 
@@ -228,6 +229,7 @@ static int load(const char *path) {
                                       "Done",
                                       "PumpMessages",
                                       "GetStatusWindow",
+                                      "GetChannelMap",
                                       "ClickButton"};
   size_t i;
   if (!lib) {
@@ -259,6 +261,15 @@ static int file_contains(const char *path, const char *text, long *size) {
   free(data);
   fclose(f);
   return found;
+}
+
+/* The channel map: sized like snprintf, and naming the stations of the file. */
+static void channel_map(void) {
+  static char json[65536];
+  int32_t n = drv.GetChannelMap(h, NULL, 0);
+  check(n > 0 && n < (int32_t)sizeof json && drv.GetChannelMap(h, json, sizeof json) == n,
+        "GetChannelMap answers the map's length, with a null buffer too");
+  check(strstr(json, "\"name\":\"KOTELNA\"") != NULL, "the map names station 1");
 }
 
 /* The window as the model says it is (JSON) and as the system shows it. */
@@ -457,6 +468,7 @@ int main(int argc, char **argv) {
   check(get_bool(SAMPLE_FILE_WRITTEN) == 1, "the sample file was written");
 
   status_window();
+  channel_map();
   put(CONNECT, ZL_TYPE_BOOL, 0);
   check(wait_bool(CONNECTED, 0) && get_double(LINK_UP) == 0.0, "station 1 disconnects");
   drv.Done(h);

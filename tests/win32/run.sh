@@ -56,7 +56,7 @@ fail() { say "FAIL - $*"; failed=1; }
 [ -x "$zlsim" ] || { say "no $zlsim: build the zlsim target first"; exit 1; }
 
 # The library's file: machine, exports exactly these, imports only system libraries.
-EXPORTS="BufferInfo Check ClickButton DisposeDriver Done DriverCallBack DriverProc GetDriverInfo
+EXPORTS="BufferInfo Check ClickButton DisposeDriver Done DriverCallBack DriverProc GetChannelMap GetDriverInfo
 GetInput GetStatusWindow Init InputFinalized InputRequest InputRequestCompleted MakeDriver
 OutputFinalized OutputRequest OutputRequestCompleted PumpMessages QueryProc SetBufferAddr Version"
 SYSTEM_DLLS="KERNEL32.DLL USER32.DLL GDI32.DLL WSOCK32.DLL MSVCRT.DLL COMCTL32.DLL"
