@@ -269,6 +269,38 @@ TEST_F(Zlpoll, SamplesFillTheHostBufferAndWriteTheFile) {
               k < 6 ? BcdValue(row[static_cast<std::size_t>(k)]) : row[static_cast<std::size_t>(k)])
         << "byte " << k;
   }
+  // cuc reads the file back: every row's time stamp and values as the
+  // controller held them.
+  const ChildResult csv = Run({"cuc", copies[0].string()});
+  ASSERT_EQ(csv.Exit, 0) << csv.Err;
+  std::istringstream lines(csv.Out);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, "file,row,time,status,v1,v2,v3,v4,v5,v6,v7,v8");
+  int rowsSeen = 0;
+  while (std::getline(lines, line)) {
+    const sim::SampleRowBytes held = Controller(kStation1).SampleRow(rowsSeen);
+    std::ostringstream expected;
+    expected << copies[0].string() << "," << ++rowsSeen << "," << std::setfill('0');
+    for (int k = 0; k < 6; ++k)
+      expected << std::setw(2) << int{BcdValue(held[static_cast<std::size_t>(k)])}
+               << (k == 2 ? " " : k == 5 ? "," : k < 2 ? "-" : ":");
+    expected << int{held[6]};
+    const std::string prefix = expected.str();
+    ASSERT_EQ(line.substr(0, prefix.size()), prefix) << line;
+    std::istringstream values(line.substr(prefix.size()));
+    for (int v = 0; v < 8; ++v) {
+      double value = 0;
+      char comma = 0;
+      values >> comma >> value;
+      EXPECT_EQ(value, DecodeReal3(std::string_view(
+                           reinterpret_cast<const char *>(held.data()) + 7 + 3 * v, 3)))
+          << "row " << rowsSeen << " value " << v + 1;
+    }
+  }
+  EXPECT_EQ(rowsSeen, 528);
+  EXPECT_EQ(Run({"cuc", Par()}).Exit, 1);  // not a sample file
+
   const auto json = RunJson({Par(), "samples", "2", "--block", "2", "--alt"});
   ASSERT_EQ(json.size(), 1u);
   EXPECT_EQ(json[0]["rows"].number, 528);

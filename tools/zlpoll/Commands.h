@@ -47,6 +47,8 @@ bool PlanSamples(const Options &opt, const ParamFile &file, Job &job, std::strin
 // Commands that need no driver.
 int RunInfo(const Options &opt, const ParamFile &file, const Style &out);
 int RunDemo(const Options &opt);
+// cuc FILE...: sample files as CSV or JSON (the files are opt.Args).
+int RunCuc(const Options &opt);
 
 // --- shared by the commands
 

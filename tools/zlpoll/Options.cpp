@@ -23,7 +23,8 @@ std::string CommandsText() {
          "  set CHANNEL=VALUE[:TYPE] ...   write any channel (default double)\n"
          "  samples STATION --block B      transfer the sample memory, write the .CUC file\n"
          "                  [--alt] [--out DIR]\n"
-         "  watch STATION [GROUP...]       read again and again, show values and status\n";
+         "  watch STATION [GROUP...]       read again and again, show values and status\n"
+         "zlpoll cuc FILE...               sample files (.CUC) as CSV, or JSON with --json\n";
 }
 
 // Declares every option on app, stored into out; the words that are no
@@ -95,6 +96,11 @@ bool ParseCommandLine(const std::vector<std::string> &args, Options &out, std::s
   if (words.empty()) {
     error = "no parameter file given: zlpoll PARAMFILE [COMMAND ...], or zlpoll --demo";
     return false;
+  }
+  if (words[0] == "cuc") {  // zlpoll cuc FILE...: no parameter file
+    out.Command = words[0];
+    out.Args.assign(words.begin() + 1, words.end());
+    return true;
   }
   out.ParameterFile = words[0];
   if (words.size() > 1) out.Command = words[1];

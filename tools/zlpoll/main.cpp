@@ -34,6 +34,7 @@ int main(int argc, char **argv) {
   }
   if (!opt.DriveC.empty()) ::setenv("ZLNETDRV_DRIVE_C", opt.DriveC.c_str(), 1);
   if (opt.Demo) return RunDemo(opt);
+  if (opt.Command == "cuc") return RunCuc(opt);
 
   const Style out(ColourWanted(opt.NoColor));
   ParamFile file;
