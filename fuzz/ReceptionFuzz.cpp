@@ -51,10 +51,10 @@ void CheckStations(DriverInstance &di) {
   for (int n = 1; n <= di.StationCount; ++n) {
     const Station &st = *di.Stations[n];
     for (uint8_t b : st.BinaryIn) ZL_FUZZ_CHECK(b <= 1);
-    for (const QqVariable &v : st.QqVariables) ZL_FUZZ_CHECK(v.TextValue.size() == 33);
-    for (const MemoryBlock &block : st.MemoryBlocks)
-      for (std::size_t k = 0; k < block.ItemCount(); ++k)
-        ZL_FUZZ_CHECK(block.ItemValues[k].size() <= 4);
+    for (const QqValue &v : st.QqValues) ZL_FUZZ_CHECK(v.Text.size() == 33);
+    for (std::size_t b = 0; b < st.MemoryBlocks.size(); ++b)
+      for (std::size_t k = 0; k < st.MemoryBlocks[b].ItemCount(); ++k)
+        ZL_FUZZ_CHECK(st.BlockItemValues[b][k].size() <= 4);
   }
   ZL_FUZZ_CHECK(!di.FollowUpPending || !di.FollowUpFrame.empty());
 }

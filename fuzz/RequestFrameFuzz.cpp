@@ -40,10 +40,10 @@ void SetOutputs(DriverInstance &di, Station &st, fuzz::ByteReader &in) {
   const std::string_view bits = in.Bytes(12);
   for (std::size_t k = 0; k < 8 * bits.size(); ++k)
     st.BinaryOut[k] = static_cast<uint8_t>(bits[k / 8]) >> (k % 8) & 1;
-  for (int i = 1; i <= 8; ++i) st.MemoryOut[i].Value = RawReal(in);
+  for (int i = 1; i <= 8; ++i) st.MemoryOutValues[i] = RawReal(in);
   const int entry = 1 + in.Pick(kMemoryListSize);
   st.MemoryOut[entry].Type = in.U8();
-  st.MemoryOut[entry].Value = RawReal(in);
+  st.MemoryOutValues[entry] = RawReal(in);
 }
 
 void CheckFrame(const GlobalSettings &g, const Str255 &frame) {

@@ -28,24 +28,20 @@ enum MemoryItemType : uint8_t { kMemByte = 1, kMemWord = 2, kMemReal = 3 };
 
 struct MemoryItemDef {
   uint16_t Address = 0;
-  Real6 Value;  // runtime
   uint8_t Type = kMemReal;
 };
 
 struct AnalogLimit {
-  Real6 High;        // engineering value at the top of the raw range
-  Real6 Low;         // engineering value at raw 0
-  Real6 Offset;      // added to the raw reading before scaling
-  uint16_t Raw = 0;  // last raw reading (runtime)
+  Real6 High;    // engineering value at the top of the raw range
+  Real6 Low;     // engineering value at raw 0
+  Real6 Offset;  // added to the raw reading before scaling
 };
 
 // Counter kinds: 1 REAL, 2 HOUR, 3 SHIFT, 4 DAY, 5 WEEKEND, 6 MONTH, 7 QUARTER, 8 YEAR.
 struct CounterDef {
   Real6 StartValue;
   Real6 Factor;
-  Real6 Value;  // runtime
   uint8_t Kind = 1;
-  uint16_t RawCount = 0;  // runtime
 };
 
 // QQ variable directions and types.
@@ -65,18 +61,6 @@ struct QqVariable {
   uint8_t Direction = kQqRead;
   uint8_t Address[3] = {0, 0, 0};
   uint8_t Type = kQqByte;
-  float NumericValue = 0.0f;  // runtime: value to write or last read
-  int32_t IntValue = 0;       // runtime: the value of a LONGINT variable
-  // Runtime text of a STRING variable: 32 characters and a NUL after a length
-  // byte of 33. The decoder fills the characters four at a time.
-  ShortStr<33> TextValue = InitialText();
-
-  static ShortStr<33> InitialText() {
-    char text[33];
-    for (int i = 0; i < 32; ++i) text[i] = ' ';
-    text[32] = '\0';
-    return ShortStr<33>(std::string_view(text, 33));
-  }
 };
 
 // Memory block item types (the number is the code kept in ItemTypes) and sizes.
@@ -103,17 +87,13 @@ constexpr uint32_t ValueTypeOfBlockItem(uint8_t type) {
 }
 
 struct MemoryBlock {
-  int16_t Address = -1;         // ADDR; -1 means not given
-  uint16_t FirstChannel = 0;    // CHANNEL: item k is FirstChannel + k - 1
-  uint8_t Size = 0;             // sum of item sizes, modulo 256
-  Str255 ItemTypes;             // one code per item, in file order
-  Str255 ItemDirections;        // one code per item
-  ShortStr<4> ItemValues[255];  // runtime: each starts as 4 zero bytes
-  uint16_t ReadChannel = 0;     // CHANNEL_READ
+  int16_t Address = -1;       // ADDR; -1 means not given
+  uint16_t FirstChannel = 0;  // CHANNEL: item k is FirstChannel + k - 1
+  uint8_t Size = 0;           // sum of item sizes, modulo 256
+  Str255 ItemTypes;           // one code per item, in file order
+  Str255 ItemDirections;      // one code per item
+  uint16_t ReadChannel = 0;   // CHANNEL_READ
 
-  MemoryBlock() {
-    for (auto &v : ItemValues) v.assign(std::string_view("\0\0\0\0", 4));
-  }
   std::size_t ItemCount() const { return ItemTypes.size(); }
 };
 

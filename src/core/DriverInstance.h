@@ -76,7 +76,8 @@ struct DriverInstance {
   char ErrorText[256] = {};  // NUL-terminated, at most 80 characters
   Str255 ParameterFileName;
 
-  // --- stations: slots 1..100; all 100 exist between InitZavro and Done
+  // --- stations: slots 1..100; all 100 exist between InitZavro and Done.
+  // A station's run-time values are guarded by DataLock (core/Station.h).
   uint8_t StationCount = 0;
   std::unique_ptr<Station> Stations[kMaxStations + 1];
   Station *StationAt(int n) const {

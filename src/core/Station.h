@@ -7,10 +7,14 @@
 #ifndef ZL_CORE_STATION_H
 #define ZL_CORE_STATION_H
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "config/StationConfig.h"
 #include "util/Real6.h"
+#include "util/Text.h"
 
 namespace zl {
 
@@ -20,7 +24,47 @@ inline void CountOne(int32_t &counter) {
   counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
 }
 
+// The run-time value of a QQ variable: the value to write or the last read.
+struct QqValue {
+  float Number = 0.0f;  // every type but LONGINT and STRING
+  int32_t Int = 0;      // a LONGINT variable
+  // A STRING variable: 32 characters and a NUL after a length byte of 33.
+  // The decoder fills the characters four at a time.
+  ShortStr<33> Text = InitialText();
+
+  static ShortStr<33> InitialText() {
+    char text[33];
+    for (int i = 0; i < 32; ++i) text[i] = ' ';
+    text[32] = '\0';
+    return ShortStr<33>(std::string_view(text, 33));
+  }
+};
+
+// The item values of a memory block, as the line carries them (1 to 4 bytes;
+// item k is [k - 1]). Each starts as 4 zero bytes.
+struct BlockValues {
+  ShortStr<4> Items[255];
+
+  BlockValues() {
+    for (auto &v : Items) v.assign(std::string_view("\0\0\0\0", 4));
+  }
+  ShortStr<4> &operator[](std::size_t i) { return Items[i]; }
+  const ShortStr<4> &operator[](std::size_t i) const { return Items[i]; }
+};
+
+// Every field below the configuration is guarded by the driver's DataLock.
+// clang's annotations cannot name that lock here (a Station is reached by
+// pointer from the driver record), so the rule stands in this comment.
 struct Station : StationConfig {
+  // --- values of the configuration's element records, by the same index
+  Real6 MemoryInValues[kMemoryListSize + 1];   // MemoryIn[i]'s value
+  Real6 MemoryOutValues[kMemoryListSize + 1];  // MemoryOut[i]'s value
+  uint16_t AnalogRaw[kMaxAnalogIn + 1] = {};   // AnalogLimits[i]'s last raw reading
+  Real6 CounterValues[kMaxCounters + 1];       // Counters[i]'s value
+  uint16_t CounterRaw[kMaxCounters + 1] = {};  // Counters[i]'s raw count
+  std::vector<QqValue> QqValues;               // one per QqVariables entry
+  std::vector<BlockValues> BlockItemValues;    // one per MemoryBlocks entry
+
   // --- object values
   uint8_t BinaryIn[kMaxBinaryIn] = {};    // object n is BinaryIn[n - 1], 0 or 1
   uint8_t BinaryOut[kMaxBinaryOut] = {};  // object n is BinaryOut[n - 1]
@@ -47,6 +91,18 @@ struct Station : StationConfig {
   uint32_t RuntimeValue = 0;     // CallCode channel / unsolicited QQ message data
 
   char TextLines[4][256] = {};  // Video texts 1..4, NUL-terminated
+
+  // The element records' values as a freshly loaded configuration starts
+  // them: all zero, one QQ value and one set of block item values per record.
+  void StartElementValues() {
+    for (Real6 &v : MemoryInValues) v = Real6();
+    for (Real6 &v : MemoryOutValues) v = Real6();
+    for (uint16_t &v : AnalogRaw) v = 0;
+    for (Real6 &v : CounterValues) v = Real6();
+    for (uint16_t &v : CounterRaw) v = 0;
+    QqValues.assign(QqVariables.size(), QqValue());
+    BlockItemValues.assign(MemoryBlocks.size(), BlockValues());
+  }
 };
 
 }  // namespace zl

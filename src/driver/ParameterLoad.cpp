@@ -30,6 +30,7 @@ bool Apply(DriverInstance &di, const LoadContext &ctx, const ParameterSet &set, 
   for (int n = 1; n <= set.StationCount() && n <= kMaxStations; ++n) {
     if (!di.Stations[n]) di.Stations[n] = std::make_unique<Station>();
     static_cast<StationConfig &>(*di.Stations[n]) = *set.At(n);
+    di.Stations[n]->StartElementValues();
   }
   if (ok) di.StationCount = static_cast<uint8_t>(set.StationCount());
   return ok;
@@ -42,6 +43,7 @@ void InitZavro(DriverInstance &di) {
   for (int n = 1; n <= kMaxStations; ++n) {
     di.Stations[n] = std::make_unique<Station>();
     InitStationConfig(*di.Stations[n], n);
+    di.Stations[n]->StartElementValues();
   }
   di.StationCount = 0;
   ParameterSet defaults;
@@ -81,11 +83,11 @@ void ResetStations(DriverInstance &di) {
     std::memset(st->BinaryIn, 0, sizeof st->BinaryIn);
     std::memset(st->BinaryOut, 0, sizeof st->BinaryOut);
     for (Real6 &v : st->AnalogIn) v = Real6();
-    for (int i = 1; i <= kMaxMemoryIn; ++i) st->MemoryIn[i].Value = Real6();
-    for (int i = 1; i <= kMaxMemoryOut; ++i) st->MemoryOut[i].Value = Real6();
+    for (int i = 1; i <= kMaxMemoryIn; ++i) st->MemoryInValues[i] = Real6();
+    for (int i = 1; i <= kMaxMemoryOut; ++i) st->MemoryOutValues[i] = Real6();
     for (int i = 1; i <= kMaxCounters; ++i) {
-      st->Counters[i].Value = st->Counters[i].StartValue;
-      st->Counters[i].RawCount = 0;
+      st->CounterValues[i] = st->Counters[i].StartValue;
+      st->CounterRaw[i] = 0;
     }
     // The run-time state, all but FailCount (which only the load starts at 0).
     st->RequestCount = 0;

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "config/ChannelLayout.h"
-#include "core/Station.h"
 #include "core/DriverInstance.h"
+#include "core/Station.h"
 
 namespace zl {
 
@@ -20,17 +20,21 @@ inline std::shared_ptr<const ChannelIndex> BuildChannelIndex(const DriverInstanc
   return BuildChannelIndex(ConfiguredStations(di));
 }
 
-// What a channel resolves to through di.Channels, with the records it names.
+// What a channel resolves to through di.Channels, with the records it names:
+// a QQ variable or a memory block is its configuration record and, beside it,
+// its run-time values in the station (read and written under di.DataLock).
 // Class is kNone when there is no index yet (no successful Init), or when the
 // entry names a record that no longer exists.
 struct ChannelTarget {
   uint8_t Class = ChannelEntry::kNone;
   uint8_t StationNo = 0;
   Station *St = nullptr;
-  QqVariable *Variable = nullptr;  // kVariable
+  const QqVariable *Variable = nullptr;  // kVariable
+  QqValue *Value = nullptr;              // kVariable: the variable's run-time value
   ChannelKind Kind = ChannelKind::None;
   uint8_t Item = 0;
-  MemoryBlock *Block = nullptr;  // the memory block kinds
+  const MemoryBlock *Block = nullptr;  // the memory block kinds
+  BlockValues *BlockItems = nullptr;   // the block's run-time item values
 };
 
 // The one-byte status flag a flag kind stands for; null for other kinds.
@@ -45,11 +49,13 @@ inline ChannelTarget LookupChannel(DriverInstance &di, const ChannelIndex &index
   Station *st = di.StationAt(e.StationNo);
   if (!st) return t;
   if (e.Class == ChannelEntry::kVariable) {
-    if (e.Position >= st->QqVariables.size()) return t;
+    if (e.Position >= st->QqVariables.size() || e.Position >= st->QqValues.size()) return t;
     t.Variable = &st->QqVariables[e.Position];
+    t.Value = &st->QqValues[e.Position];
   } else if (e.Kind == ChannelKind::MemoryBlockRead || e.Kind == ChannelKind::MemoryBlockItem) {
-    if (e.Position >= st->MemoryBlocks.size()) return t;
+    if (e.Position >= st->MemoryBlocks.size() || e.Position >= st->BlockItemValues.size()) return t;
     t.Block = &st->MemoryBlocks[e.Position];
+    t.BlockItems = &st->BlockItemValues[e.Position];
   }
   t.Class = e.Class;
   t.StationNo = e.StationNo;

@@ -33,12 +33,12 @@ const uint8_t *SelectedRow(const DriverInstance &di) REQUIRES(di.DataLock) {
   return di.SampleTable[di.SampleRowIndex - 1].Bytes;
 }
 
-void GetVariable(DriverInstance &di, const QqVariable &var, HostValue &v) {
+void GetVariable(DriverInstance &di, const QqValue &var, HostValue &v) {
   MutexLock lock(di.DataLock);
-  const auto number = static_cast<double>(var.NumericValue);
+  const auto number = static_cast<double>(var.Number);
   switch (v.type) {
     case kTypeBool:
-      PutValue<uint8_t>(v, var.NumericValue == 1.0f ? 1 : 0);
+      PutValue<uint8_t>(v, var.Number == 1.0f ? 1 : 0);
       break;
     case kTypeU8:
     case kTypeI8:
@@ -52,16 +52,16 @@ void GetVariable(DriverInstance &di, const QqVariable &var, HostValue &v) {
       PutValue(v, static_cast<uint32_t>(Truncate(number)));
       break;
     case kTypeI32:
-      PutValue(v, var.IntValue);
+      PutValue(v, var.Int);
       break;
     case kTypeSingle:
-      PutValue(v, var.NumericValue);
+      PutValue(v, var.Number);
       break;
     case kTypeDouble:
       PutValue(v, number);
       break;
     case kTypeText:  // the 32 characters and the NUL after the length byte
-      PutText(v, var.TextValue.data(), decltype(var.TextValue)::Capacity);
+      PutText(v, var.Text.data(), decltype(var.Text)::Capacity);
       break;
     default:
       break;
@@ -142,11 +142,11 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
   }
 }
 
-void GetBlockItem(const MemoryBlock &block, int item, HostValue &v) {
+void GetBlockItem(const MemoryBlock &block, const BlockValues &values, int item, HostValue &v) {
   if (item < 1 || static_cast<std::size_t>(item) > block.ItemCount()) return;
   const uint8_t type = block.ItemTypes[static_cast<std::size_t>(item - 1)];
   if (v.type != ValueTypeOfBlockItem(type)) return;
-  const ShortStr<4> &slot = block.ItemValues[item - 1];
+  const ShortStr<4> &slot = values[static_cast<std::size_t>(item - 1)];
   if (type == kBlkReal) {
     PutValue(v, DecodeReal3(slot.view()));
   } else {
@@ -163,15 +163,15 @@ bool StationNumber(const Station &st, ChannelKind kind, int i, double &x) {
       return true;
     case ChannelKind::Counter:
       if (i > kMaxCounters) return false;
-      x = FromReal6(st.Counters[i].Value);
+      x = FromReal6(st.CounterValues[i]);
       return true;
     case ChannelKind::MemoryOutput:
       if (i > kMemoryListSize) return false;
-      x = FromReal6(st.MemoryOut[i].Value);
+      x = FromReal6(st.MemoryOutValues[i]);
       return true;
     case ChannelKind::MemoryInput:
       if (i > kMemoryListSize) return false;
-      x = FromReal6(st.MemoryIn[i].Value);
+      x = FromReal6(st.MemoryInValues[i]);
       return true;
     case ChannelKind::ErrorCounter:
       x = st.TimeoutTotal;
@@ -223,7 +223,7 @@ void GetStationValue(DriverInstance &di, const ChannelTarget &t, HostValue &v) {
       if (v.type == kTypeU32) PutValue(v, st.RuntimeValue);
       return;
     case ChannelKind::MemoryBlockItem:
-      if (t.Block) GetBlockItem(*t.Block, i, v);
+      if (t.Block) GetBlockItem(*t.Block, *t.BlockItems, i, v);
       return;
     default:
       break;
@@ -327,7 +327,7 @@ void InputRequest(DriverInstance &di, uint16_t channel) {
   }
   if (var.Direction != kQqRead && var.Direction != kQqBidir) return;
   if (!sleeping && !QqReadPending(di, var.Address[0], var.Address[1], var.Address[2]))
-    QueueVariableRequest(di, var, t.StationNo, VariableRequest::Read);
+    QueueVariableRequest(di, var, *t.Value, t.StationNo, VariableRequest::Read);
   WakeThread(di);
 }
 
@@ -336,7 +336,7 @@ void GetInput(DriverInstance &di, uint16_t channel, HostValue &value) {
   if (!index) return;
   const ChannelTarget t = LookupChannel(di, *index, channel);
   if (t.Class == ChannelEntry::kVariable) {
-    GetVariable(di, *t.Variable, value);
+    GetVariable(di, *t.Value, value);
     return;
   }
   if (GetDriverChannel(di, channel, value) == Served::Yes) return;

@@ -48,40 +48,41 @@ int32_t Truncate32(double d) {
 // --- QQ variables
 
 void WriteVariable(DriverInstance &di, const ChannelTarget &t, uint32_t type, uint64_t value) {
-  QqVariable &var = *t.Variable;
+  const QqVariable &var = *t.Variable;
+  QqValue &stored = *t.Value;
   float number;
   {
     MutexLock lock(di.DataLock);
     switch (type) {
       case kTypeBool:
       case kTypeI8:
-        var.NumericValue = static_cast<int8_t>(ArgByte(value));
+        stored.Number = static_cast<int8_t>(ArgByte(value));
         break;
       case kTypeU8:
-        var.NumericValue = ArgByte(value);
+        stored.Number = ArgByte(value);
         break;
       case kTypeU16:
-        var.NumericValue = ArgWord(value);
+        stored.Number = ArgWord(value);
         break;
       case kTypeU32:
-        var.NumericValue = static_cast<float>(ArgLong(value));
+        stored.Number = static_cast<float>(ArgLong(value));
         break;
       case kTypeI16:
-        var.NumericValue = static_cast<int16_t>(ArgWord(value));
+        stored.Number = static_cast<int16_t>(ArgWord(value));
         break;
       case kTypeI32:
-        var.IntValue = static_cast<int32_t>(ArgLong(value));
+        stored.Int = static_cast<int32_t>(ArgLong(value));
         break;
       case kTypeSingle:
-        var.NumericValue = std::bit_cast<float>(ArgLong(value));
+        stored.Number = std::bit_cast<float>(ArgLong(value));
         break;
       case kTypeDouble:
-        var.NumericValue = ToSingle(ArgDouble(value));
+        stored.Number = ToSingle(ArgDouble(value));
         break;
       default:
         return;
     }
-    number = var.NumericValue;
+    number = stored.Number;
   }
   std::string line = StationLine(*t.St, " - QQ[");
   line += HexByte(var.Address[0]).view();
@@ -92,7 +93,7 @@ void WriteVariable(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
   line += "]=";
   line += FormatReal(number, 1, 2).view();
   AddEventLine(di, line);
-  QueueVariableRequest(di, var, t.StationNo, VariableRequest::Write);
+  QueueVariableRequest(di, var, stored, t.StationNo, VariableRequest::Write);
   WakeThread(di);
 }
 
@@ -247,8 +248,8 @@ void WriteMemoryOutput(DriverInstance &di, const ChannelTarget &t, double value)
   bool online;
   {
     MutexLock lock(di.DataLock);
-    if (FromReal6(st.MemoryOut[i].Value) == value) return;  // compared before rounding
-    stored = st.MemoryOut[i].Value = ToReal6(value);
+    if (FromReal6(st.MemoryOutValues[i]) == value) return;  // compared before rounding
+    stored = st.MemoryOutValues[i] = ToReal6(value);
     online = st.Online != 0;
   }
   AddEventLine(di, StationLine(st, " - MO" + std::to_string(i) + "=" +
@@ -366,7 +367,7 @@ void ConnectModem(DriverInstance &di, const ChannelTarget &t, uint32_t type, uin
 }
 
 void WriteBlockItem(DriverInstance &di, const ChannelTarget &t, uint32_t type, uint64_t value) {
-  MemoryBlock &block = *t.Block;
+  const MemoryBlock &block = *t.Block;
   const int i = t.Item;
   if (i < 1 || static_cast<std::size_t>(i) > block.ItemCount()) return;
   const uint8_t itemType = block.ItemTypes[static_cast<std::size_t>(i - 1)];
@@ -376,7 +377,7 @@ void WriteBlockItem(DriverInstance &di, const ChannelTarget &t, uint32_t type, u
   bool online;
   {
     MutexLock lock(di.DataLock);
-    ShortStr<4> &slot = block.ItemValues[i - 1];
+    ShortStr<4> &slot = (*t.BlockItems)[static_cast<std::size_t>(i - 1)];
     if (type == ValueTypeOfBlockItem(itemType)) {
       if (itemType == kBlkReal) {
         slot.assign(EncodeReal3(FromReal6(ToReal6(ArgDouble(value)))).view());
@@ -409,7 +410,7 @@ void OutputStation(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
     case K::Counter:
       if (isDouble && t.Item <= kMaxCounters) {
         MutexLock lock(di.DataLock);
-        st.Counters[t.Item].Value = ToReal6(ArgDouble(value));
+        st.CounterValues[t.Item] = ToReal6(ArgDouble(value));
       }
       return;
     case K::ErrorCounter:

@@ -14,19 +14,19 @@ namespace {
 constexpr int kStringParts = 8;
 
 // The 4 value bytes a write sends; false for a type that sends none.
-bool WriteValue(const QqVariable &v, uint32_t &bits) {
-  switch (v.Type) {
+bool WriteValue(const QqVariable &variable, const QqValue &v, uint32_t &bits) {
+  switch (variable.Type) {
     case kQqByte:
     case kQqWord:
     case kQqInteger:
     case kQqCardinal:
-      bits = static_cast<uint32_t>(Truncate(static_cast<double>(v.NumericValue)));
+      bits = static_cast<uint32_t>(Truncate(static_cast<double>(v.Number)));
       return true;
     case kQqLongint:
-      bits = static_cast<uint32_t>(v.IntValue);
+      bits = static_cast<uint32_t>(v.Int);
       return true;
     case kQqReal:
-      bits = std::bit_cast<uint32_t>(v.NumericValue);
+      bits = std::bit_cast<uint32_t>(v.Number);
       return true;
     default:
       return false;
@@ -35,8 +35,8 @@ bool WriteValue(const QqVariable &v, uint32_t &bits) {
 
 }  // namespace
 
-void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, uint8_t stationNo,
-                          VariableRequest mode) {
+void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, const QqValue &value,
+                          uint8_t stationNo, VariableRequest mode) {
   const uint8_t a1 = variable.Address[0], a2 = variable.Address[1], a3 = variable.Address[2];
   if (mode == VariableRequest::Read) {
     const int parts = variable.Type == kQqString ? kStringParts : 1;
@@ -52,7 +52,7 @@ void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, uint8_
   bool sends;
   {
     MutexLock lock(di.DataLock);
-    sends = WriteValue(variable, bits);
+    sends = WriteValue(variable, value, bits);
   }
   if (!sends) return;
   const char data[7] = {static_cast<char>(a1),        static_cast<char>(a2),

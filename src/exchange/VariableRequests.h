@@ -20,9 +20,10 @@ enum class VariableRequest : uint8_t { Read, Write };
 // address bytes and the value's 4 bytes, little-endian (the numeric value
 // truncated for BYTE, WORD, INTEGER and CARDINAL, the second runtime value for
 // LONGINT, the IEEE single for REAL); a STRING variable queues nothing.
+// The value is the variable's run-time value in its station.
 // Takes di.DataLock to read the value; call it without holding it.
-void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, uint8_t stationNo,
-                          VariableRequest mode);
+void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, const QqValue &value,
+                          uint8_t stationNo, VariableRequest mode);
 
 }  // namespace zl
 

@@ -41,13 +41,14 @@ uint32_t Le32(const uint8_t *p) {
 // Counter settling: the raw count times the factor becomes the value of a
 // REAL counter, or is added to any other kind's value (which then counts
 // again from 0).
-void SettleCounter(CounterDef &counter) {
-  const double t = FromReal6(counter.Factor) * counter.RawCount;
+void SettleCounter(Station &st, int i) {
+  const CounterDef &counter = st.Counters[i];
+  const double t = FromReal6(counter.Factor) * st.CounterRaw[i];
   if (counter.Kind == 1) {
-    counter.Value = ToReal6(t);
+    st.CounterValues[i] = ToReal6(t);
   } else {
-    AddTo(counter.Value, t);
-    counter.RawCount = 0;
+    AddTo(st.CounterValues[i], t);
+    st.CounterRaw[i] = 0;
   }
 }
 
@@ -217,12 +218,12 @@ class MessageWalk {
       range = 4095.0;
       word = ClearBit(static_cast<uint16_t>(word), 15);
     }
-    AnalogLimit &limit = st_.AnalogLimits[i];
+    const AnalogLimit &limit = st_.AnalogLimits[i];
     const double v = std::clamp(word + FromReal6(limit.Offset), 0.0, range);
-    limit.Raw = static_cast<uint16_t>(v);
+    st_.AnalogRaw[i] = static_cast<uint16_t>(v);
     const double low = FromReal6(limit.Low);
     const double high = FromReal6(limit.High);
-    st_.AnalogIn[i] = ToReal6(low + (high - low) * limit.Raw / range);
+    st_.AnalogIn[i] = ToReal6(low + (high - low) * st_.AnalogRaw[i] / range);
     if (log_.On()) {
       log_.Add(std::string("ADSM ") + FormatReal(low, 10, 2).str(),
                std::string("ADHM ") + FormatReal(high, 10, 2).str());
@@ -239,7 +240,7 @@ class MessageWalk {
     std::size_t p = c + 2;
     for (int g = 0; g < 8; ++g) {
       if (!TestBit(mask, g)) continue;
-      st_.MemoryOut[g + 1].Value = ToReal6(DecodeReal3(Bytes(p, 3)));
+      st_.MemoryOutValues[g + 1] = ToReal6(DecodeReal3(Bytes(p, 3)));
       p += 3;
     }
     st_.NewMemory = 1;
@@ -256,7 +257,7 @@ class MessageWalk {
     if (TestBit(mask, 7)) {
       for (int g = 0; g < 6; ++g) {
         if (!TestBit(mask, g)) continue;
-        for (int k = 1; k <= 8; ++k) SettleCounter(st_.Counters[8 * g + k]);
+        for (int k = 1; k <= 8; ++k) SettleCounter(st_, 8 * g + k);
       }
       st_.NewCounters = 1;
       Text(Say(TextId::CounterReset));
@@ -270,9 +271,8 @@ class MessageWalk {
     for (int g = 0; g < 6; ++g) {
       if (!TestBit(groups, g)) continue;
       for (int k = 1; k <= 8; ++k, p += 2) {
-        CounterDef &counter = st_.Counters[8 * g + k];
-        counter.RawCount = static_cast<uint16_t>(At(p) << 8 | At(p + 1));
-        if (!st_.Phone.empty()) SettleCounter(counter);
+        st_.CounterRaw[8 * g + k] = static_cast<uint16_t>(At(p) << 8 | At(p + 1));
+        if (!st_.Phone.empty()) SettleCounter(st_, 8 * g + k);
       }
     }
     c = p - 1;
@@ -300,12 +300,14 @@ class MessageWalk {
         address == st_.MemoryIn[1].Address) {
       Text("MI/block");
       for (int i = 1; i <= std::min(reals, inputs); ++i)
-        st_.MemoryIn[i].Value = ToReal6(DecodeReal3(data.substr(3 * (i - 1), 3)));
+        st_.MemoryInValues[i] = ToReal6(DecodeReal3(data.substr(3 * (i - 1), 3)));
       st_.NewMemory = 1;
     }
     if (length >= 1 && length <= 3 && inputs > 0) SingleMemoryInput(address, data, inputs);
-    for (MemoryBlock &block : st_.MemoryBlocks) {
-      if (static_cast<uint16_t>(block.Address) == address) DealBlockItems(block, address, data);
+    for (std::size_t b = 0; b < st_.MemoryBlocks.size() && b < st_.BlockItemValues.size(); ++b) {
+      const MemoryBlock &block = st_.MemoryBlocks[b];
+      if (static_cast<uint16_t>(block.Address) == address)
+        DealBlockItems(block, st_.BlockItemValues[b], address, data);
     }
     c += 3 + length;
     return true;
@@ -317,7 +319,7 @@ class MessageWalk {
     int k = 1;
     while (k <= inputs && st_.MemoryIn[k].Address != address) ++k;
     if (k > inputs) return;
-    MemoryItemDef &entry = st_.MemoryIn[k];
+    const MemoryItemDef &entry = st_.MemoryIn[k];
     uint8_t bytes[3] = {0, 0, 0};
     std::memcpy(bytes, data.data(), std::min<std::size_t>(data.size(), 3));
     double value = 0.0;
@@ -334,7 +336,7 @@ class MessageWalk {
       default:
         break;
     }
-    entry.Value = ToReal6(value);
+    st_.MemoryInValues[k] = ToReal6(value);
     st_.NewMemory = 1;
     Text("MI");
     Text(NumberText(k, 10));
@@ -342,12 +344,13 @@ class MessageWalk {
     if (log_.On()) {
       log_.Add("decodeMess MI", std::string("index ") + FormatReal(k, 3, 0).str() + " adr " +
                                     HexWord(address).str() + " value " +
-                                    FormatReal(FromReal6(entry.Value), 6, 1).str());
+                                    FormatReal(FromReal6(st_.MemoryInValues[k]), 6, 1).str());
     }
   }
 
   // The block's items take the data in turn, each its own size of bytes.
-  void DealBlockItems(MemoryBlock &block, uint16_t address, std::string_view data) {
+  void DealBlockItems(const MemoryBlock &block, BlockValues &values, uint16_t address,
+                      std::string_view data) {
     Text("MB(");
     Text(HexWord(address));
     Text(") ");
@@ -355,7 +358,7 @@ class MessageWalk {
     for (std::size_t item = 0; item < block.ItemCount(); ++item) {
       const uint8_t size = BlockItemSize(block.ItemTypes[item]);
       if (size == 0 || offset + size > data.size()) return;
-      block.ItemValues[item] = data.substr(offset, size);
+      values[item] = data.substr(offset, size);
       offset += size;
     }
   }
@@ -448,15 +451,18 @@ class MessageWalk {
   }
 
   void StoreQqValue(const uint8_t *desc, const uint8_t *value) {
-    QqVariable *var = nullptr;
+    const QqVariable *var = nullptr;
+    QqValue *stored = nullptr;
     unsigned part = 0;
-    for (QqVariable &candidate : st_.QqVariables) {
+    for (std::size_t p = 0; p < st_.QqVariables.size() && p < st_.QqValues.size(); ++p) {
+      const QqVariable &candidate = st_.QqVariables[p];
       if (candidate.Address[0] != desc[0] || candidate.Address[1] != desc[1]) continue;
       // A STRING is read in eight 4-character parts whose third address
       // bytes follow its own, counted modulo 256 as the reads are queued.
       const unsigned offset = static_cast<uint8_t>(desc[2] - candidate.Address[2]);
       if ((candidate.Type == kQqString && offset <= 7) || offset == 0) {
         var = &candidate;
+        stored = &st_.QqValues[p];
         part = offset;
         break;
       }
@@ -467,20 +473,20 @@ class MessageWalk {
       case kQqByte:
       case kQqWord:
       case kQqInteger:
-        var->NumericValue = static_cast<float>(static_cast<int32_t>(bits));
+        stored->Number = static_cast<float>(static_cast<int32_t>(bits));
         break;
       case kQqCardinal:
-        var->NumericValue = static_cast<float>(bits);
+        stored->Number = static_cast<float>(bits);
         break;
       case kQqLongint:
-        var->IntValue = static_cast<int32_t>(bits);
+        stored->Int = static_cast<int32_t>(bits);
         break;
       case kQqReal:
-        var->NumericValue = static_cast<float>(FromReal6(DecodeSingle(bits)));
+        stored->Number = static_cast<float>(FromReal6(DecodeSingle(bits)));
         break;
       case kQqString:
         for (unsigned j = 0; j < 4; ++j)
-          var->TextValue.set(4 * part + j, value[j] < 32 ? ' ' : value[j]);
+          stored->Text.set(4 * part + j, value[j] < 32 ? ' ' : value[j]);
         break;
       default:
         break;

@@ -66,11 +66,12 @@ void BinaryOutputCommand(const DriverInstance &di, const Station &st, Str255 &cm
 
 // "n": memory output entry index, its value coded by the entry's type. A type
 // outside 1..3 leaves the command empty (the frame is still sent).
-void MemoryOutputCommand(const DriverInstance &di, const MemoryItemDef &entry, Str255 &cmd) {
+void MemoryOutputCommand(const DriverInstance &di, const Station &st, int index, Str255 &cmd) {
+  const MemoryItemDef &entry = st.MemoryOut[index];
   double value;
   {
     MutexLock lock(di.DataLock);
-    value = FromReal6(entry.Value);
+    value = FromReal6(st.MemoryOutValues[index]);
   }
   switch (entry.Type) {
     case kMemByte:
@@ -162,7 +163,7 @@ bool BuildCommand(DriverInstance &di, const Station &st, const QueuedRequest &r,
       return true;
     case kWriteMemoryOutput:
       if (st.NumMemoryOut == 0 || !MemoryListEntry(r.Index)) return false;
-      MemoryOutputCommand(di, st.MemoryOut[r.Index], cmd);
+      MemoryOutputCommand(di, st, r.Index, cmd);
       return true;
     case kReadMemoryInput:
       if (st.NumMemoryIn == 0) return false;
@@ -182,7 +183,7 @@ bool BuildCommand(DriverInstance &di, const Station &st, const QueuedRequest &r,
       double values[9];
       {
         MutexLock lock(di.DataLock);
-        for (int i = 1; i <= 8; ++i) values[i] = FromReal6(st.MemoryOut[i].Value);
+        for (int i = 1; i <= 8; ++i) values[i] = FromReal6(st.MemoryOutValues[i]);
       }
       for (int i = 1; i <= 8; ++i) cmd += EncodeReal3(values[i]);
       return true;

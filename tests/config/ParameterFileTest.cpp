@@ -124,7 +124,7 @@ TEST(ParameterFile, DefaultsAndTheStationReset) {
     EXPECT_STREQ(st.TextLines[0], "<line 1>");
     EXPECT_STREQ(st.TextLines[3], "<line 4>");
   }
-  EXPECT_DOUBLE_EQ(FromReal6(f.St(1).Counters[3].Value), 42.5);
+  EXPECT_DOUBLE_EQ(FromReal6(f.St(1).CounterValues[3]), 42.5);
   EXPECT_EQ(f.Di.SampleStation, 1);
   EXPECT_EQ(f.Di.SampleTransferStation, 1);
   EXPECT_EQ(f.Di.SampleBlock, 1);

@@ -109,7 +109,7 @@ TEST(Station, CounterAnalogAndPhoneLists) {
   const Station &st = f.St(1);
   EXPECT_EQ(st.Counters[1].Kind, 2);
   EXPECT_DOUBLE_EQ(FromReal6(st.Counters[1].Factor), 0.5);
-  EXPECT_DOUBLE_EQ(FromReal6(st.Counters[1].Value), 100.0);  // the start value, after the reset
+  EXPECT_DOUBLE_EQ(FromReal6(st.CounterValues[1]), 100.0);  // the start value, after the reset
   EXPECT_EQ(st.Counters[2].Kind, 8);
   EXPECT_EQ(st.Counters[2].StartValue, ToReal6(kInvalidReal));
   EXPECT_EQ(st.Counters[3].Kind, 1);
@@ -193,7 +193,7 @@ TEST(Station, QqVariables) {
   EXPECT_EQ(qq[1].Direction, kQqWrite);
   EXPECT_EQ(qq[1].Type, kQqString);
   EXPECT_EQ(qq[1].Address[0], 0xFF);
-  EXPECT_EQ(qq[1].TextValue.str(), std::string(32, ' ') + '\0');
+  EXPECT_EQ(f.St(1).QqValues.at(1).Text.str(), std::string(32, ' ') + '\0');
   EXPECT_EQ(qq[2].Channel, 2500);  // the same channel twice: both kept
   EXPECT_EQ(qq[3].Channel, 0);     // a channel that does not convert
   EXPECT_EQ(qq[3].Address[0], 44);

@@ -298,16 +298,16 @@ TEST_F(PollingCycle, OnlyTheRequestsOwnAnswerEndsItsWait) {
   EXPECT_EQ(Queue(QueueId::Secondary).size(), 1u);
   EXPECT_EQ(Di().UnpairedCount, 3u);
   EXPECT_EQ(Di().StrayCount, 1u);
-  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 0.0f);
-  EXPECT_EQ(St(1).QqVariables[4].IntValue, 0);
+  EXPECT_EQ(St(1).QqValues[0].Number, 0.0f);
+  EXPECT_EQ(St(1).QqValues[4].Int, 0);
   EXPECT_EQ(St(1).RuntimeValue, 99u);  // the unasked QQ message
   EXPECT_EQ(St(1).ActiveMessage, 1);
 
   line_.Feed(Wire(Answer(kKotelna, "Qq" + Bytes({7, 0, 0, 0, 0xF7, 0xFF, 0xFF, 0xFF}))));
   ASSERT_TRUE(StepUntil(kCyclePause));
   ExtractStep(Di());
-  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 7.0f);
-  EXPECT_EQ(St(1).QqVariables[4].IntValue, -9);
+  EXPECT_EQ(St(1).QqValues[0].Number, 7.0f);
+  EXPECT_EQ(St(1).QqValues[4].Int, -9);
   EXPECT_EQ(Queue(QueueId::Secondary), Pairs{});
   Tick(60);
   Step();

@@ -196,23 +196,24 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
       const double range = word & 0x8000 ? 4095 : 255;
       const AnalogLimit &lim = st.AnalogLimits[i];
       const double raw = std::clamp((word & 0x7FFF) + FromReal6(lim.Offset), 0.0, range);
-      EXPECT_EQ(lim.Raw, static_cast<uint16_t>(raw)) << i;
+      EXPECT_EQ(st.AnalogRaw[i], static_cast<uint16_t>(raw)) << i;
       const double low = FromReal6(lim.Low), high = FromReal6(lim.High);
-      EXPECT_EQ(FromReal6(st.AnalogIn[i]), FromReal6(ToReal6(low + (high - low) * lim.Raw / range)))
+      EXPECT_EQ(FromReal6(st.AnalogIn[i]),
+                FromReal6(ToReal6(low + (high - low) * st.AnalogRaw[i] / range)))
           << i;
     }
-    for (int i = 1; i <= 16; ++i) EXPECT_EQ(st.Counters[i].RawCount, m.Counter(i - 1)) << i;
+    for (int i = 1; i <= 16; ++i) EXPECT_EQ(st.CounterRaw[i], m.Counter(i - 1)) << i;
     for (int i = 1; i <= 8; ++i)
-      EXPECT_EQ(FromReal6(st.MemoryOut[i].Value), DecodeReal3(m.MemoryOutputReal(i - 1))) << i;
-    EXPECT_EQ(FromReal6(st.MemoryIn[1].Value), 0x1234);
-    EXPECT_EQ(FromReal6(st.MemoryIn[2].Value), -2.5);
-    EXPECT_EQ(FromReal6(st.MemoryIn[3].Value), 77);
-    EXPECT_EQ(block->ItemValues[0].str(), Bytes({1, 2}));
-    EXPECT_EQ(block->ItemValues[1].str(), EncodeReal3(8).str());
-    EXPECT_EQ(block->ItemValues[2].str(), Bytes({3}));
-    EXPECT_EQ(st.QqVariables[0].NumericValue, 42.0f);
-    EXPECT_EQ(st.QqVariables[1].NumericValue, 3.7f);
-    EXPECT_EQ(st.QqVariables[4].IntValue, -1);
+      EXPECT_EQ(FromReal6(st.MemoryOutValues[i]), DecodeReal3(m.MemoryOutputReal(i - 1))) << i;
+    EXPECT_EQ(FromReal6(st.MemoryInValues[1]), 0x1234);
+    EXPECT_EQ(FromReal6(st.MemoryInValues[2]), -2.5);
+    EXPECT_EQ(FromReal6(st.MemoryInValues[3]), 77);
+    EXPECT_EQ(st.BlockItemValues.at(0)[0].str(), Bytes({1, 2}));
+    EXPECT_EQ(st.BlockItemValues.at(0)[1].str(), EncodeReal3(8).str());
+    EXPECT_EQ(st.BlockItemValues.at(0)[2].str(), Bytes({3}));
+    EXPECT_EQ(st.QqValues[0].Number, 42.0f);
+    EXPECT_EQ(st.QqValues[1].Number, 3.7f);
+    EXPECT_EQ(st.QqValues[4].Int, -1);
     for (int r = 523; r <= 528; ++r) {
       const sim::SampleRowBytes row = m.SampleRow(r - 1);
       const uint8_t *stored = di_.SampleTable[r - 1].Bytes;
@@ -227,14 +228,14 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
 
   // The analog block in memory, and a counter reset confirmed.
   m.SetMemory(40, EncodeReal3(12.5).str() + EncodeReal3(99).str());
-  Locked([&] { St(1).Counters[1].RawCount = 4; });
+  Locked([&] { St(1).CounterRaw[1] = 4; });
   Enqueue(di_, QueueId::Secondary, 1, kReadAnalogBlock, 0);
   Enqueue(di_, QueueId::Secondary, 1, kResetCounters, 0);
   ASSERT_TRUE(Until([&] { return Settled(); }));
   Locked([&] {
     EXPECT_EQ(FromReal6(St(1).AnalogIn[1]), 12.5);
     EXPECT_EQ(FromReal6(St(1).AnalogIn[2]), 99.0);
-    EXPECT_EQ(FromReal6(St(1).Counters[1].Value), 0.5 * 4);  // REAL, factor 0.5
+    EXPECT_EQ(FromReal6(St(1).CounterValues[1]), 0.5 * 4);  // REAL, factor 0.5
     EXPECT_EQ(St(1).NewCounters, 1);
   });
   EXPECT_EQ(m.Counter(0), 0);
@@ -247,7 +248,7 @@ TEST_F(EngineE2E, EveryWriteReachesTheController) {
   const MemoryBlock *block = &St(1).MemoryBlocks.at(0);
   Locked([&] {
     for (int i = 0; i < 16; ++i) St(1).BinaryOut[i] = i % 5 == 0;
-    for (int i = 1; i <= 8; ++i) St(1).MemoryOut[i].Value = ToReal6(1.5 * i);
+    for (int i = 1; i <= 8; ++i) St(1).MemoryOutValues[i] = ToReal6(1.5 * i);
   });
   Enqueue(di_, QueueId::Primary, 1, kWriteBinaryOutputs, 0);
   Enqueue(di_, QueueId::Primary, 1, kWriteMemoryOutput, 2);

@@ -135,6 +135,7 @@ int RandomConfiguration(DriverInstance &di, std::mt19937 &rng) {
       const int items = below(20) == 0 ? 255 : 1 + below(30);
       b.ItemTypes.assign(std::string(static_cast<std::size_t>(items), '\x02'));
     }
+    st->StartElementValues();  // as the load does
     di.Stations[n] = std::move(st);
   }
   return span;

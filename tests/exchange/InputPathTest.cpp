@@ -30,7 +30,7 @@ class InputPath : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(f.LoadStations({kStation, "QQ READ 3500 0 16 4 BYTE"})); }
   Station &St() { return f.St(1); }
-  QqVariable &Var(int i) { return St().QqVariables[static_cast<std::size_t>(i)]; }
+  QqValue &Var(int i) { return St().QqValues[static_cast<std::size_t>(i)]; }
   ExchangeFixture f;
 };
 
@@ -54,14 +54,14 @@ TEST_F(InputPath, VariableConversions) {
       {3.7f, ZL_TYPE_DOUBLE, std::bit_cast<uint64_t>(double{3.7f}), 8},
   };
   for (const Case &c : cases) {
-    Var(0).NumericValue = c.number;
+    Var(0).Number = c.number;
     const HostValue v = f.Get(2500, c.type);
     uint64_t got = 0;
     std::memcpy(&got, v.value, static_cast<std::size_t>(c.width));
     EXPECT_EQ(got, c.expected) << c.number << " as type " << c.type;
     EXPECT_TRUE(UntouchedFrom(v, c.width)) << c.number << " as type " << c.type;
   }
-  Var(0).IntValue = -5;
+  Var(0).Int = -5;
   EXPECT_EQ(f.GetAs<int32_t>(2500, ZL_TYPE_I32), -5);
   for (uint32_t type : {0u, 1u, 12u, 13u}) EXPECT_TRUE(UntouchedFrom(f.Get(2500, type), 0));
 
@@ -81,9 +81,9 @@ TEST_F(InputPath, StationValues) {
     St().BinaryIn[2] = 1;
     St().BinaryOut[0] = 1;
     St().AnalogIn[4] = ToReal6(12.5);
-    St().Counters[2].Value = ToReal6(7.25);
-    St().MemoryOut[1].Value = ToReal6(-3.5);
-    St().MemoryIn[2].Value = ToReal6(0.125);
+    St().CounterValues[2] = ToReal6(7.25);
+    St().MemoryOutValues[1] = ToReal6(-3.5);
+    St().MemoryInValues[2] = ToReal6(0.125);
     St().TimeoutTotal = 11;
     St().RequestCount = 12;
     St().ErrorItemCount = 13;
@@ -127,9 +127,9 @@ TEST_F(InputPath, StationValues) {
 }
 
 TEST_F(InputPath, MemoryBlockItemsOnlyInTheirOwnType) {
-  MemoryBlock &b = St().MemoryBlocks[0];
-  for (int i = 0; i < 5; ++i) b.ItemValues[i].assign(Bytes({0xFE, 0xFF, 0x01, 0x80}));
-  b.ItemValues[5].assign(Bytes({0x41, 0xD9, 0x99}));
+  BlockValues &b = St().BlockItemValues[0];
+  for (std::size_t i = 0; i < 5; ++i) b[i].assign(Bytes({0xFE, 0xFF, 0x01, 0x80}));
+  b[5].assign(Bytes({0x41, 0xD9, 0x99}));
   EXPECT_EQ(f.GetAs<uint8_t>(3000, ZL_TYPE_U8), 0xFE);
   EXPECT_EQ(f.GetAs<uint16_t>(3001, ZL_TYPE_U16), 0xFFFE);
   EXPECT_EQ(f.GetAs<int16_t>(3002, ZL_TYPE_I16), -2);

@@ -70,7 +70,7 @@ TEST_F(OutputPath, VariableWritesByType) {
   };
   for (const Case &c : cases) {
     f.Put(2500, c.type, c.value);
-    EXPECT_EQ(St().QqVariables[0].NumericValue, c.stored) << "type " << c.type;
+    EXPECT_EQ(St().QqValues[0].Number, c.stored) << "type " << c.type;
   }
   f.Services.ClearAll();
   Clear(f.Di, QueueId::Primary);
@@ -78,7 +78,7 @@ TEST_F(OutputPath, VariableWritesByType) {
   f.PutDouble(2501, 3.7);                // a REAL, its single (WRITE or not, a write goes)
   f.Put(2502, ZL_TYPE_I32, 0xFFFFFFFE);  // LONGINT: the second value, the number unchanged
   f.PutDouble(2503, 1.0);                // STRING: stored, reported, not sent
-  EXPECT_EQ(St().QqVariables[2].IntValue, -2);
+  EXPECT_EQ(St().QqValues[2].Int, -2);
   ExpectQueue(f.Primary(), {{1, 15, 0, Bytes({0, 16, 4, 3, 0, 0, 0})},
                             {1, 15, 0, Bytes({0, 16, 8, 0xCD, 0xCC, 0x6C, 0x40})},
                             {1, 15, 0, Bytes({0, 16, 12, 0xFE, 0xFF, 0xFF, 0xFF})}});
@@ -103,7 +103,7 @@ TEST_F(OutputPath, BinaryAndMemoryOutputs) {
   f.PutDouble(305, 2.5);  // unchanged
   EXPECT_EQ(St().BinaryOut[2], 255);
   EXPECT_EQ(St(2).BinaryOut[0], 1);
-  EXPECT_EQ(FromReal6(St().MemoryOut[1].Value), 2.5);
+  EXPECT_EQ(FromReal6(St().MemoryOutValues[1]), 2.5);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"ST1 - BO3=-1", "ST2 - BO1=1", "ST1 - MO1=2.50",
                                                "ST1 - MO2=0.10", "ST1 - MO2=0.10"}));
   ExpectQueue(f.Primary(), {{1, 4, 1, ""}, {1, 5, 2, ""}, {1, 5, 2, ""}});
@@ -118,7 +118,7 @@ TEST_F(OutputPath, CountersAndStatusValues) {
   f.Put(479, ZL_TYPE_BOOL, 1);  // in_active_message
   f.Put(464, ZL_TYPE_BOOL, 1);  // in_now_comm belongs to the cycle
   f.Put(478, ZL_TYPE_BOOL, 1);  // in_connected_modem likewise
-  EXPECT_EQ(FromReal6(St().Counters[1].Value), 12.75);
+  EXPECT_EQ(FromReal6(St().CounterValues[1]), 12.75);
   EXPECT_EQ(St().TimeoutTotal, -7);
   EXPECT_EQ(St().RequestCount, 1);
   EXPECT_EQ(St().RuntimeValue, 0xFFFFFFFFu);
@@ -177,16 +177,16 @@ TEST_F(OutputPath, BlockItems) {
   f.PutDouble(3001, 3.7);
   f.Put(3001, ZL_TYPE_SINGLE, 0);  // does not fit REAL: nothing stored, still a wake
   f.Put(3002, ZL_TYPE_U8, 5);      // INPUT: nothing, no wake
-  MemoryBlock &block = St().MemoryBlocks[0];
-  EXPECT_EQ(test::HexOf(block.ItemValues[0].view()), "EF BE 00 00");
-  EXPECT_EQ(test::HexOf(block.ItemValues[1].view()), "41 D9 99");
-  EXPECT_EQ(test::HexOf(block.ItemValues[2].view()), "00 00 00 00");
+  const BlockValues &block = St().BlockItemValues[0];
+  EXPECT_EQ(test::HexOf(block[0].view()), "EF BE 00 00");
+  EXPECT_EQ(test::HexOf(block[1].view()), "41 D9 99");
+  EXPECT_EQ(test::HexOf(block[2].view()), "00 00 00 00");
   EXPECT_TRUE(f.Primary().empty());  // not online
   EXPECT_EQ(f.Services.Wakes(), 3);
   St().Online = 1;
   f.Put(3001, ZL_TYPE_U8, 9);  // no fit, still sent as it stands
   ExpectQueue(f.Primary(), {{1, 18, 2, Bytes({0x41, 0xD9, 0x99})}});
-  EXPECT_EQ(f.Primary()[0].Definition, &block);
+  EXPECT_EQ(f.Primary()[0].Definition, &St().MemoryBlocks[0]);
   EXPECT_TRUE(Lines().empty());
 }
 

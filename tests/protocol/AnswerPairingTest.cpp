@@ -26,12 +26,12 @@ TEST(AnswerPairing, AQqReadAnswerFillsVariablesOnlyOfTheStationItsFrameWentTo) {
   } cases[] = {{1, 42.0f}, {3, 0.0f}, {2, 0.0f}};
   for (const auto &c : cases) {
     SCOPED_TRACE(static_cast<int>(c.FrameStation));
-    cfg.St(1).QqVariables[0].NumericValue = 0.0f;
+    cfg.St(1).QqValues[0].Number = 0.0f;
     const QueuedRequest read{c.FrameStation, kReadQq, 0, Str255(Bytes({0, 16, 4})), nullptr, 0};
     const Str255 frame = BuildRequestFrame(cfg.Di, read);
     ASSERT_FALSE(frame.empty());
     EXPECT_EQ(DecodeResponse(cfg.Di, Str255(answer), frame), 1);  // the message itself is taken
-    EXPECT_EQ(cfg.St(1).QqVariables[0].NumericValue, c.Stored);
+    EXPECT_EQ(cfg.St(1).QqValues[0].Number, c.Stored);
   }
 }
 

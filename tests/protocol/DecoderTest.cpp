@@ -103,11 +103,11 @@ TEST_F(Decoder, AnalogInputsScaleTheirRawReadingBetweenTheLimits) {
   std::string words = Word(0x8FFF) + Word(250);
   for (int i = 3; i <= 8; ++i) words += Word(0x0080);
   EXPECT_EQ(Decode("A" + Bytes({1}) + words), 1);
-  EXPECT_EQ(St(1).AnalogLimits[1].Raw, 4095);
+  EXPECT_EQ(St(1).AnalogRaw[1], 4095);
   EXPECT_EQ(Analog(1), FromReal6(ToReal6(100.0)));
-  EXPECT_EQ(St(1).AnalogLimits[2].Raw, 255);  // 250 + 10, limited to the 8-bit range
+  EXPECT_EQ(St(1).AnalogRaw[2], 255);  // 250 + 10, limited to the 8-bit range
   EXPECT_EQ(Analog(2), 50.0);
-  EXPECT_EQ(St(1).AnalogLimits[3].Raw, 128);
+  EXPECT_EQ(St(1).AnalogRaw[3], 128);
   EXPECT_EQ(Analog(3), FromReal6(ToReal6(100.0 * 128 / 255)));
   EXPECT_EQ(Analog(9), 0.0);
   EXPECT_EQ(St(1).NewAnalogInputs, 1);
@@ -121,23 +121,23 @@ TEST_F(Decoder, AnalogInputsScaleTheirRawReadingBetweenTheLimits) {
 TEST_F(Decoder, MemoryOutputsComeAsThreeByteReals) {
   EXPECT_EQ(Decode("K" + Bytes({0x05}) + Real3(1.5) + Real3(-4.0) + "k" + Bytes({1}) + Real3(9)),
             1);
-  EXPECT_EQ(FromReal6(St(1).MemoryOut[1].Value), 1.5);
-  EXPECT_EQ(FromReal6(St(1).MemoryOut[2].Value), 0.0);
-  EXPECT_EQ(FromReal6(St(1).MemoryOut[3].Value), -4.0);
+  EXPECT_EQ(FromReal6(St(1).MemoryOutValues[1]), 1.5);
+  EXPECT_EQ(FromReal6(St(1).MemoryOutValues[2]), 0.0);
+  EXPECT_EQ(FromReal6(St(1).MemoryOutValues[3]), -4.0);
   EXPECT_EQ(St(1).NewMemory, 1);
   EXPECT_EQ(EventTail(), "KI KO ");
 }
 
 TEST_F(Decoder, CounterResetConfirmationSettlesWithoutData) {
   // Counter 1: REAL, factor 0.5; counter 2: HOUR, factor 2, start value 10.
-  St(1).Counters[1].RawCount = 10;
-  St(1).Counters[2].RawCount = 3;
+  St(1).CounterRaw[1] = 10;
+  St(1).CounterRaw[2] = 3;
   // The "B" item follows the mask at once: the reset carries no data.
   EXPECT_EQ(Decode(Bytes({'C', 129, 'B', 1, 0x01})), 1);
-  EXPECT_EQ(FromReal6(St(1).Counters[1].Value), 5.0);
-  EXPECT_EQ(St(1).Counters[1].RawCount, 10);
-  EXPECT_EQ(FromReal6(St(1).Counters[2].Value), 16.0);
-  EXPECT_EQ(St(1).Counters[2].RawCount, 0);
+  EXPECT_EQ(FromReal6(St(1).CounterValues[1]), 5.0);
+  EXPECT_EQ(St(1).CounterRaw[1], 10);
+  EXPECT_EQ(FromReal6(St(1).CounterValues[2]), 16.0);
+  EXPECT_EQ(St(1).CounterRaw[2], 0);
   EXPECT_EQ(St(1).NewCounters, 1);
   EXPECT_EQ(St(1).BinaryIn[0], 1);
   EXPECT_EQ(EventTail(), Cp("CTC/nulování BI "));
@@ -147,15 +147,15 @@ TEST_F(Decoder, CounterReadingsSettleAtOnceOnlyForAStationWithAPhone) {
   std::string counts;
   for (int k = 1; k <= 8; ++k) counts += Word(0x0100 + k);
   EXPECT_EQ(Decode("C" + Bytes({1}) + counts), 1);
-  EXPECT_EQ(St(1).Counters[1].RawCount, 0x0101);
-  EXPECT_EQ(St(1).Counters[8].RawCount, 0x0108);
-  EXPECT_EQ(FromReal6(St(1).Counters[1].Value), 0.0);
+  EXPECT_EQ(St(1).CounterRaw[1], 0x0101);
+  EXPECT_EQ(St(1).CounterRaw[8], 0x0108);
+  EXPECT_EQ(FromReal6(St(1).CounterValues[1]), 0.0);
   EXPECT_EQ(EventTail(), "CTC ");
 
   // CERPADLA (address 7) has a phone number: kind REAL (the default), factor 1.
   EXPECT_EQ(DecodeResponse(Di(), Str255(Answer(kCerpadla, "C" + Bytes({1}) + counts)), Str255()),
             1);
-  EXPECT_EQ(FromReal6(St(2).Counters[3].Value), 0x0103);
+  EXPECT_EQ(FromReal6(St(2).CounterValues[3]), 0x0103);
 }
 
 TEST_F(Decoder, MemoryReadAnswersByAddress) {
@@ -179,28 +179,28 @@ TEST_F(Decoder, MemoryReadAnswersByAddress) {
   EXPECT_EQ(Analog(1), 12.5);
   EXPECT_EQ(Analog(2), -3.0);
   EXPECT_EQ(Analog(3), 0.0);
-  EXPECT_EQ(FromReal6(St(1).MemoryIn[1].Value), 0x1234);
-  EXPECT_EQ(FromReal6(St(1).MemoryIn[2].Value), 2.25);
-  EXPECT_EQ(FromReal6(St(1).MemoryIn[3].Value), 200);
-  const MemoryBlock &block = St(1).MemoryBlocks.at(0);
-  EXPECT_EQ(block.ItemValues[0].str(), Bytes({0xCD, 0xAB}));
-  EXPECT_EQ(block.ItemValues[1].str(), Real3(7));
-  EXPECT_EQ(block.ItemValues[2].str(), Bytes({9}));
+  EXPECT_EQ(FromReal6(St(1).MemoryInValues[1]), 0x1234);
+  EXPECT_EQ(FromReal6(St(1).MemoryInValues[2]), 2.25);
+  EXPECT_EQ(FromReal6(St(1).MemoryInValues[3]), 200);
+  const BlockValues &block = St(1).BlockItemValues.at(0);
+  EXPECT_EQ(block[0].str(), Bytes({0xCD, 0xAB}));
+  EXPECT_EQ(block[1].str(), Real3(7));
+  EXPECT_EQ(block[2].str(), Bytes({9}));
   EXPECT_NE(Log().find("decodeMess MI : index   1 adr 0100 value 4660.0\r\n"), std::string::npos);
 }
 
 TEST_F(Decoder, MemoryBlockItemsStopWhereTheDataRunsOut) {
-  MemoryBlock &block = St(1).MemoryBlocks.at(0);
+  const BlockValues &block = St(1).BlockItemValues.at(0);
   EXPECT_EQ(Decode(Bytes({'N', 0x00, 0x03, 4, 1, 2, 3, 4})), 1);
-  EXPECT_EQ(block.ItemValues[0].str(), Bytes({1, 2}));
-  EXPECT_EQ(block.ItemValues[1].str(), Bytes({0, 0, 0, 0}));  // needs 3, only 2 left
+  EXPECT_EQ(block[0].str(), Bytes({1, 2}));
+  EXPECT_EQ(block[1].str(), Bytes({0, 0, 0, 0}));  // needs 3, only 2 left
 }
 
 TEST_F(Decoder, MemoryInputsReadAsOneBlock) {
   St(1).MemoryInBlockRead = true;
   EXPECT_EQ(Decode(Bytes({'N', 0x00, 0x01, 9}) + Real3(1) + Real3(2) + Real3(3)), 1);
-  EXPECT_EQ(FromReal6(St(1).MemoryIn[1].Value), 1.0);
-  EXPECT_EQ(FromReal6(St(1).MemoryIn[3].Value), 3.0);
+  EXPECT_EQ(FromReal6(St(1).MemoryInValues[1]), 1.0);
+  EXPECT_EQ(FromReal6(St(1).MemoryInValues[3]), 3.0);
   EXPECT_EQ(EventTail(), "MI/block");
 }
 
@@ -280,23 +280,23 @@ TEST_F(Decoder, QqReadAnswersFillTheRequestedVariables) {
                              Bytes({0xFF, 0xFF, 0xFF, 0xFF});   // CARDINAL
   for (const char *prefix : {"", "\x10", "\x10\x02", "\x10\x02\x02"}) {
     SCOPED_TRACE(HexOf(prefix));
-    for (QqVariable &v : St(1).QqVariables) {
-      v.NumericValue = 0;
-      v.IntValue = 0;
-      v.TextValue = QqVariable::InitialText();
+    for (QqValue &v : St(1).QqValues) {
+      v.Number = 0;
+      v.Int = 0;
+      v.Text = QqValue::InitialText();
     }
     Di().Global.Prefix = prefix;
     QueuedRequest request{1, kReadQq, 0, Str255(descriptors), nullptr, 0};
     const Str255 frame = BuildRequestFrame(Di(), request);
     EXPECT_EQ(Decode("Qq" + values, frame.view()), 1);
     EXPECT_EQ(EventTail(), Cp("QQ/čtení (7x) "));
-    const auto &vars = St(1).QqVariables;
-    EXPECT_EQ(vars[0].NumericValue, -2.0f);
-    EXPECT_EQ(vars[1].NumericValue, static_cast<float>(FromReal6(ToReal6(3.7f))));
-    EXPECT_EQ(vars[2].TextValue.view().substr(0, 32), "        AB C        WXYZ        ");
-    EXPECT_EQ(vars[3].NumericValue, 0.0f);  // WRITE: not stored
-    EXPECT_EQ(vars[4].IntValue, INT32_MIN);
-    EXPECT_EQ(vars[5].NumericValue, 4294967295.0f);
+    const auto &vars = St(1).QqValues;
+    EXPECT_EQ(vars[0].Number, -2.0f);
+    EXPECT_EQ(vars[1].Number, static_cast<float>(FromReal6(ToReal6(3.7f))));
+    EXPECT_EQ(vars[2].Text.view().substr(0, 32), "        AB C        WXYZ        ");
+    EXPECT_EQ(vars[3].Number, 0.0f);  // WRITE: not stored
+    EXPECT_EQ(vars[4].Int, INT32_MIN);
+    EXPECT_EQ(vars[5].Number, 4294967295.0f);
   }
 }
 
@@ -304,8 +304,8 @@ TEST_F(Decoder, AQqReadAnswerWithFewerValuesStoresWhatItHas) {
   QueuedRequest request{1, kReadQq, 0, Str255(Bytes({0, 16, 4, 0, 16, 16})), nullptr, 0};
   const Str255 frame = BuildRequestFrame(Di(), request);
   EXPECT_EQ(Decode("Qq" + Bytes({7, 0, 0, 0}), frame.view()), 1);
-  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 7.0f);
-  EXPECT_EQ(St(1).QqVariables[4].IntValue, 0);
+  EXPECT_EQ(St(1).QqValues[0].Number, 7.0f);
+  EXPECT_EQ(St(1).QqValues[4].Int, 0);
 }
 
 // An answer with more values than its frame asked for (one that met another
@@ -318,9 +318,10 @@ TEST_F(Decoder, AQqReadAnswerWithMoreValuesStopsAtTheFramesTrailer) {
   QqVariable decoy = St(1).QqVariables[0];
   std::memcpy(decoy.Address, trailer.data(), 3);
   St(1).QqVariables.push_back(decoy);
+  St(1).QqValues.emplace_back();
   EXPECT_EQ(Decode("Qq" + Bytes({7, 0, 0, 0, 42, 0, 0, 0}), frame.view()), 1);
-  EXPECT_EQ(St(1).QqVariables[0].NumericValue, 7.0f);
-  EXPECT_EQ(St(1).QqVariables.back().NumericValue, 0.0f);
+  EXPECT_EQ(St(1).QqValues[0].Number, 7.0f);
+  EXPECT_EQ(St(1).QqValues.back().Number, 0.0f);
 }
 
 // Six records of sample memory: record r holds the time stamp 0x20 0x24
@@ -460,9 +461,9 @@ TEST_F(Decoder, TruncatedItemsEndTheWalkUntouched) {
     const Station &st = St(1);
     EXPECT_EQ(std::memcmp(st.BinaryIn, before->BinaryIn, sizeof st.BinaryIn), 0);
     EXPECT_EQ(FromReal6(st.AnalogIn[1]), FromReal6(before->AnalogIn[1]));
-    EXPECT_EQ(st.AnalogLimits[1].Raw, before->AnalogLimits[1].Raw);
-    EXPECT_EQ(FromReal6(st.MemoryOut[1].Value), FromReal6(before->MemoryOut[1].Value));
-    EXPECT_EQ(st.Counters[1].RawCount, before->Counters[1].RawCount);
+    EXPECT_EQ(st.AnalogRaw[1], before->AnalogRaw[1]);
+    EXPECT_EQ(FromReal6(st.MemoryOutValues[1]), FromReal6(before->MemoryOutValues[1]));
+    EXPECT_EQ(st.CounterRaw[1], before->CounterRaw[1]);
     EXPECT_EQ(st.ErrorItemCount, 0);
     EXPECT_EQ(st.NewBinaryInputs + st.NewAnalogInputs + st.NewMemory + st.NewCounters, 0);
   }

@@ -159,7 +159,7 @@ TEST_F(Frames, MemoryOutputValueByType) {
   for (const Case &c : cases) {
     st->MemoryOut[2].Address = 300;
     st->MemoryOut[2].Type = c.type;
-    st->MemoryOut[2].Value = ToReal6(c.value);
+    st->MemoryOutValues[2] = ToReal6(c.value);
     EXPECT_EQ(Frame(kWriteMemoryOutput, 2), Framed(c.command)) << int{c.type} << " " << c.value;
   }
   st->NumMemoryOut = 0;
@@ -192,8 +192,8 @@ TEST_F(Frames, MemoryInputsOneByOneOrAsABlock) {
 
 TEST_F(Frames, AllMemoryOutputsAsThreeByteReals) {
   const double values[8] = {1.0, -1.0, 0.5, 0.0, 100.0, 0x1p70, 3.7, 1e-30};
-  for (int i = 0; i < 8; ++i) st->MemoryOut[i + 1].Value = ToReal6(values[i]);
-  st->MemoryOut[9].Value = ToReal6(9.0);  // not sent
+  for (int i = 0; i < 8; ++i) st->MemoryOutValues[i + 1] = ToReal6(values[i]);
+  st->MemoryOutValues[9] = ToReal6(9.0);  // not sent
   EXPECT_EQ(
       Frame(kWriteMemoryOutputs),
       Framed(B({'k',  0xFF, 0x40, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x00,

@@ -50,10 +50,10 @@ inline ParameterSet TestConfig() {
   a.NumMemoryIn = 2;
   a.NumMemoryOut = 2;
   a.AnalogInAddr = 40;
-  a.MemoryIn[1] = {100, {}, kMemWord};
-  a.MemoryIn[2] = {102, {}, kMemReal};
-  a.MemoryOut[1] = {200, {}, kMemByte};
-  a.MemoryOut[2] = {201, {}, kMemReal};
+  a.MemoryIn[1] = {100, kMemWord};
+  a.MemoryIn[2] = {102, kMemReal};
+  a.MemoryOut[1] = {200, kMemByte};
+  a.MemoryOut[2] = {201, kMemReal};
   a.QqVariables = {variable(16, 4, kQqWord, kQqRead), variable(16, 8, kQqReal, kQqBidir),
                    variable(32, 252, kQqString, kQqRead)};
   a.MemoryBlocks.resize(1);
