@@ -5,12 +5,30 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "util/Text.h"
 
 namespace zl::test {
 
+#ifdef _WIN32
+// Paths are native on Windows ("C:\\..." is drive C: itself): the folder is a
+// fresh one under the temporary folder, and no drive is mapped onto it.
+TempDir::TempDir() {
+  std::random_device random;
+  std::error_code ec;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    auto folder = std::filesystem::temp_directory_path(ec) / ("zltest-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder, ec)) path_ = folder.string();
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+#else
 TempDir::TempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "zltest-XXXXXX").string();
   if (char *p = ::mkdtemp(tmpl.data())) path_ = p;
@@ -30,6 +48,7 @@ TempDir::~TempDir() {
   std::error_code ec;
   if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
+#endif
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   std::string full = File(name);
