@@ -19,7 +19,10 @@ TempDir::TempDir() {
   std::random_device random;
   std::error_code ec;
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    auto folder = std::filesystem::temp_directory_path(ec) / ("zltest-" + std::to_string(random()));
+    // A short name: the driver's messages that quote a path have a length of
+    // their own, and Windows' temporary folder is longer than /tmp already.
+    auto folder =
+        std::filesystem::temp_directory_path(ec) / ("zl" + std::to_string(random() % 1000000));
     if (std::filesystem::create_directory(folder, ec)) path_ = folder.string();
   }
 }

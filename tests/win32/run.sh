@@ -211,7 +211,12 @@ run_units() { # build-dir wine-loader arch-name
     log=$dir/win32-test/test_$name.log
     [ -f "$exe" ] || { fail "$3: no $exe (make win32-test builds it)"; continue; }
     start=$(date +%s)
-    timeout -k 10 "$WINE_TIMEOUT" "$2" "$exe" --gtest_brief=1 >"$log" 2>&1
+    # Of config's tests, not those that map drive C: onto a folder of their
+    # own or take a file's read permission away: Linux's ways of testing paths.
+    filter=
+    [ $name = config ] && filter=--gtest_filter=-ParameterFile.CucPath:ParameterFile.UnreadableFilesFailWithAMessage:ItemReader.DiagsSwitchesTheLogOnAnywhereAndEveryItemIsLogged
+    # shellcheck disable=SC2086
+    timeout -k 10 "$WINE_TIMEOUT" "$2" "$exe" --gtest_brief=1 $filter >"$log" 2>&1
     rc=$?
     took=$(($(date +%s) - start))
     passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}.*/\1/p' "$log" | tr -d '\r')
