@@ -96,12 +96,14 @@ win32:
 	done
 
 # The Windows host test under Wine against zlsim running here: the x86_64
-# library under wine64 always, the i686 library where 32-bit Wine installs.
+# library under wine64 always, the i686 library where 32-bit Wine installs;
+# then the unit tests of util, config and port's shared parts under wine64.
 win32-test: win32
 	@$(MAKE) --no-print-directory deps PACKAGES="$(WINE_PACKAGES)"
 	@tests/win32/install-wine32.sh
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) --target zlsim -j $(JOBS)
+	cmake --build build-win64 --target zlwin_unit_tests -j $(JOBS)
 	tests/win32/run.sh $(BUILD)
 
 # The status window under Xvfb with Wine, after a connect, with its event

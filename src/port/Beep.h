@@ -1,5 +1,5 @@
-// The platform beep. Linux has no speaker to sound from a library, so the
-// beep is a hook: nothing by default, a recorder in tests.
+// The platform beep: the system's own (on Linux, which has no speaker to
+// sound from a library, nothing), or a hook in its place (a recorder in tests).
 #ifndef ZL_PORT_BEEP_H
 #define ZL_PORT_BEEP_H
 
@@ -7,8 +7,10 @@ namespace zl {
 
 using BeepHook = void (*)(int frequencyHz, int durationMs);
 
-// Sounds the beep through the installed hook (none: nothing happens).
+// Sounds the beep through the installed hook, else the system's beep.
 void Beep(int frequencyHz, int durationMs);
+// The system's beep, each backend's own.
+void SystemBeep(int frequencyHz, int durationMs);
 
 // Installs hook (nullptr: silent again); answers the previous one.
 BeepHook SetBeepHook(BeepHook hook);

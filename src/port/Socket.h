@@ -30,6 +30,8 @@ struct Ipv4Endpoint {
 
 // socket(AF_INET, socketType, 0), non-blocking and close-on-exec.
 int SocketCreate(int socketType, int &fd);
+// The system's number for one of the socket types above; -1 for any other.
+int SystemSocketType(int socketType);
 // SO_OOBINLINE on: urgent data arrive inline with the rest.
 int SocketSetOobInline(int fd);
 // Starts a connect without blocking: 0 when it completed at once,
@@ -65,6 +67,8 @@ int ResolveHostIpv4(const std::string &name, uint32_t &address);
 // server); nullptr restores the system's.
 using HostResolverFn = int (*)(const std::string &name, uint32_t &address);
 void SetHostResolver(HostResolverFn fn);
+// The system's own lookup, each backend's (ResolveHostIpv4 without the hook).
+int SystemResolveHostIpv4(const std::string &name, uint32_t &address);
 // The name of a protocol number ("tcp" for 6) from the protocols database.
 int ProtocolNameOf(int protocol, std::string &name);
 // The port (host byte order) of a named service for a protocol, from the

@@ -243,10 +243,4 @@ bool Form::SetFocus() {
   return true;
 }
 
-#ifndef _WIN32
-std::unique_ptr<FormView> MakeFormView(Form &) {
-  return nullptr;  // the host reads the model (GetStatusWindow)
-}
-#endif
-
 }  // namespace zl

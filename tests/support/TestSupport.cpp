@@ -5,12 +5,33 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "util/Text.h"
 
 namespace zl::test {
 
+#ifdef _WIN32
+// Paths are native on Windows ("C:\\..." is drive C: itself): the folder is a
+// fresh one under the temporary folder, and no drive is mapped onto it.
+TempDir::TempDir() {
+  std::random_device random;
+  std::error_code ec;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    // A short name: the driver's messages that quote a path have a length of
+    // their own, and Windows' temporary folder is longer than /tmp already.
+    auto folder =
+        std::filesystem::temp_directory_path(ec) / ("zl" + std::to_string(random() % 1000000));
+    if (std::filesystem::create_directory(folder, ec)) path_ = folder.string();
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+#else
 TempDir::TempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "zltest-XXXXXX").string();
   if (char *p = ::mkdtemp(tmpl.data())) path_ = p;
@@ -30,6 +51,7 @@ TempDir::~TempDir() {
   std::error_code ec;
   if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
+#endif
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   std::string full = File(name);

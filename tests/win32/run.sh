@@ -13,7 +13,8 @@
 # Wine where that is installed, else one line says so. With Xvfb installed the
 # host runs on a virtual display and the status window is checked as a real
 # window; without it, as the model only. With SCREENSHOT set, only the x86_64
-# host runs, and the status window is photographed into that file.
+# host runs, and the status window is photographed into that file. Then the
+# unit tests of the layers that do not touch the platform run under wine64.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 native=${1:-build}
@@ -198,6 +199,39 @@ if [ -x /usr/lib/wine/wine64 ] && [ -f "$root/build-win64/tests/win32/zlhost_tes
   run_host build-win64 /usr/lib/wine/wine64 win64
 else
   fail "wine64 or build-win64/tests/win32/zlhost_test.exe missing"
+fi
+# The unit tests of util, config and port's shared parts, built for Windows,
+# under the same Wine as the host test: each program in its own time limit.
+run_units() { # build-dir wine-loader arch-name
+  dir=$root/$1
+  export WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$dir/win32-test"
+  for name in util config port; do
+    exe=$dir/tests/win32/test_$name.exe
+    log=$dir/win32-test/test_$name.log
+    [ -f "$exe" ] || { fail "$3: no $exe (make win32-test builds it)"; continue; }
+    start=$(date +%s)
+    # Of config's tests, not those that map drive C: onto a folder of their
+    # own or take a file's read permission away: Linux's ways of testing paths.
+    filter=
+    [ $name = config ] && filter=--gtest_filter=-ParameterFile.CucPath:ParameterFile.UnreadableFilesFailWithAMessage:ItemReader.DiagsSwitchesTheLogOnAnywhereAndEveryItemIsLogged
+    # shellcheck disable=SC2086
+    timeout -k 10 "$WINE_TIMEOUT" "$2" "$exe" --gtest_brief=1 $filter >"$log" 2>&1
+    rc=$?
+    took=$(($(date +%s) - start))
+    passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}.*/\1/p' "$log" | tr -d '\r')
+    if [ $rc -eq 0 ]; then
+      say "ok - $3: test_$name.exe, ${passed:-?} tests passed in ${took} s"
+    else
+      sed "s/^/  $3 test_$name: /" "$log"
+      fail "$3: test_$name.exe ended with $rc after ${took} s"
+    fi
+  done
+  timeout -k 5 20 "${2%/*}/wineserver" -k 2>/dev/null
+}
+
+if [ -z "$screenshot" ] && [ -x /usr/lib/wine/wine64 ]; then
+  run_units build-win64 /usr/lib/wine/wine64 win64
 fi
 if [ -n "$screenshot" ]; then
   :

@@ -154,28 +154,6 @@ bool MessageLoop::Send(Task task) {
   return false;
 }
 
-void MessageLoop::Shutdown() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  shutdown_ = true;
-  sendDone_.notify_all();
-}
-
-void MessageLoop::CancelSends() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  ++cancelEpoch_;
-  sendDone_.notify_all();
-}
-
-bool MessageLoop::IsShutDown() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return shutdown_;
-}
-
-std::size_t MessageLoop::WaitingSends() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return waitingSends_;
-}
-
 std::size_t MessageLoop::PendingCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return tasks_.size();

@@ -7,7 +7,6 @@
 #include <windows.h>
 #include <winsock.h>
 
-#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -18,19 +17,6 @@ namespace {
 
 SOCKET Handle(int fd) {
   return static_cast<SOCKET>(static_cast<unsigned>(fd));
-}
-
-int WindowsSocketType(int socketType) {
-  switch (socketType) {
-    case kSockStream:
-      return SOCK_STREAM;
-    case kSockDgram:
-      return SOCK_DGRAM;
-    case kSockRaw:
-      return SOCK_RAW;
-    default:
-      return -1;
-  }
 }
 
 int Chunk(std::size_t size) {
@@ -48,7 +34,7 @@ bool StartupData(WSADATA &data) {
 
 int SocketCreate(int socketType, int &fd) {
   fd = -1;
-  int type = WindowsSocketType(socketType);
+  int type = SystemSocketType(socketType);
   if (type < 0) return kWsaEsocktnosupport;
   SOCKET s = socket(AF_INET, type, 0);
   if (s == INVALID_SOCKET) return WSAGetLastError();
@@ -143,14 +129,6 @@ bool ParseIpv4Address(const std::string &text, uint32_t &address) {
   return true;
 }
 
-namespace {
-std::atomic<HostResolverFn> g_resolver{nullptr};
-}  // namespace
-
-void SetHostResolver(HostResolverFn fn) {
-  g_resolver.store(fn);
-}
-
 // WinSock 1.1 knows this host's addresses only through its own name, which
 // Windows resolves locally (hosts file, its own adapters) without asking a
 // name server first. The first that is not a loopback address wins.
@@ -171,9 +149,7 @@ bool LocalInterfaceAddress(uint32_t &address) {
   return found;
 }
 
-int ResolveHostIpv4(const std::string &name, uint32_t &address) {
-  if (name.find('\0') != std::string::npos) return kWsaHostNotFound;
-  if (HostResolverFn resolver = g_resolver.load()) return resolver(name, address);
+int SystemResolveHostIpv4(const std::string &name, uint32_t &address) {
   const hostent *host = gethostbyname(name.c_str());
   if (!host) return WSAGetLastError();
   if (host->h_addrtype != AF_INET || host->h_length != 4 || !host->h_addr_list ||

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -22,19 +21,6 @@ namespace {
 
 int LastSocketError() {
   return WinSockErrorFromErrno(errno);
-}
-
-int LinuxSocketType(int socketType) {
-  switch (socketType) {
-    case kSockStream:
-      return SOCK_STREAM;
-    case kSockDgram:
-      return SOCK_DGRAM;
-    case kSockRaw:
-      return SOCK_RAW;
-    default:
-      return -1;
-  }
 }
 
 // The protocols every TCP/IP stack has, for a system whose protocols database
@@ -56,7 +42,7 @@ const char *WellKnownProtocolName(int protocol) {
 
 int SocketCreate(int socketType, int &fd) {
   fd = -1;
-  int type = LinuxSocketType(socketType);
+  int type = SystemSocketType(socketType);
   if (type < 0) return kWsaEsocktnosupport;
   int s = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (s < 0) return LastSocketError();
@@ -161,17 +147,7 @@ bool ParseIpv4Address(const std::string &text, uint32_t &address) {
   return true;
 }
 
-namespace {
-std::atomic<HostResolverFn> g_resolver{nullptr};
-}  // namespace
-
-void SetHostResolver(HostResolverFn fn) {
-  g_resolver.store(fn);
-}
-
-int ResolveHostIpv4(const std::string &name, uint32_t &address) {
-  if (name.find('\0') != std::string::npos) return kWsaHostNotFound;
-  if (HostResolverFn resolver = g_resolver.load()) return resolver(name, address);
+int SystemResolveHostIpv4(const std::string &name, uint32_t &address) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
