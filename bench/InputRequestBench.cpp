@@ -12,8 +12,9 @@
 
 #include "BenchDriver.h"
 #include "BenchUtil.h"
-#include "exchange/InputPath.h"
+#include "core/DriverInstance.h"
 #include "core/RequestQueues.h"
+#include "exchange/InputPath.h"
 #include "support/PerfConfig.h"
 #include "support/PerfHost.h"
 
@@ -38,8 +39,8 @@ void Scan(DriverInstance &di) {
 }
 
 void EmptyQueues(DriverInstance &di) {
-  Clear(di, QueueId::Primary);
-  Clear(di, QueueId::Secondary);
+  di.Queues.Clear(QueueId::Primary);
+  di.Queues.Clear(QueueId::Secondary);
 }
 
 void ReportScan(benchmark::State &state, std::size_t queued) {
@@ -51,9 +52,9 @@ void BM_ScanMergedQueue(benchmark::State &state) {
   DriverInstance &di = Driver();
   EmptyQueues(di);
   Scan(di);
-  CompressReads(di);
+  di.Queues.CompressReads();
   for (auto _ : state) Scan(di);
-  ReportScan(state, Count(di, QueueId::Secondary));
+  ReportScan(state, di.Queues.Count(QueueId::Secondary));
   bench::SetTarget(state, kTargetMs);
 }
 
@@ -62,7 +63,7 @@ void BM_ScanUnmergedQueue(benchmark::State &state) {
   EmptyQueues(di);
   Scan(di);
   for (auto _ : state) Scan(di);
-  ReportScan(state, Count(di, QueueId::Secondary));
+  ReportScan(state, di.Queues.Count(QueueId::Secondary));
 }
 
 void BM_FirstScan(benchmark::State &state) {
@@ -73,7 +74,7 @@ void BM_FirstScan(benchmark::State &state) {
     state.ResumeTiming();
     Scan(di);
   }
-  ReportScan(state, Count(di, QueueId::Secondary));
+  ReportScan(state, di.Queues.Count(QueueId::Secondary));
 }
 
 // The running driver: its line (every station dead) never answers, so after

@@ -19,10 +19,11 @@
 
 #include "BenchDriver.h"
 #include "BenchUtil.h"
+#include "core/DriverInstance.h"
+#include "core/RequestQueues.h"
 #include "protocol/Decoder.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
-#include "core/RequestQueues.h"
 #include "support/PerfConfig.h"
 #include "zlsim/ControllerModel.h"
 #include "zlsim/LineFrames.h"
@@ -168,18 +169,18 @@ void ReceiveStream(benchmark::State &state, bool perMessage) {
   DriverInstance &di = TheLine().di;
   StreamClient client(AnswerStream());
   ResetReception(di);
-  ClearStore(di);
+  di.Received.Clear();
   int64_t stored = 0;
   for (auto _ : state) {
     bool done = ReceiveStep(di, client);
     while (perMessage && !done) done = ReceiveStep(di, client);
     if (done && ++stored % 1024 == 0) {
       state.PauseTiming();
-      ClearStore(di);
+      di.Received.Clear();
       state.ResumeTiming();
     }
   }
-  ClearStore(di);
+  di.Received.Clear();
   if (!perMessage && stored > 0) {
     state.counters["calls_per_message"] =
         static_cast<double>(state.iterations()) / static_cast<double>(stored);
@@ -191,20 +192,20 @@ void BM_CompressReads(benchmark::State &state) {
   std::size_t before = 0, after = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    Clear(di, QueueId::Secondary);
+    di.Queues.Clear(QueueId::Secondary);
     for (int n = 1; n <= kStations; ++n) {
       for (int v = 0; v < kQqPerStation; ++v) {
         const auto a = QqAddress(n, v);
-        Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(n), kReadQq, 0,
-                std::string_view(reinterpret_cast<const char *>(a.data()), 3));
+        di.Queues.Enqueue(QueueId::Secondary, static_cast<uint8_t>(n), kReadQq, 0,
+                          std::string_view(reinterpret_cast<const char *>(a.data()), 3));
       }
     }
-    before = Count(di, QueueId::Secondary);
+    before = di.Queues.Count(QueueId::Secondary);
     state.ResumeTiming();
-    CompressReads(di);
+    di.Queues.CompressReads();
   }
-  after = Count(di, QueueId::Secondary);
-  Clear(di, QueueId::Secondary);
+  after = di.Queues.Count(QueueId::Secondary);
+  di.Queues.Clear(QueueId::Secondary);
   state.counters["reads_before"] = static_cast<double>(before);
   state.counters["reads_after"] = static_cast<double>(after);
 }

@@ -5,16 +5,16 @@
 // notifications, synchronised calls) and the communication thread. The rules:
 //   - one-byte flags that both threads test (OnDone, IdleGO, CycleBusy,
 //     StationOnline, QueueBusy, the line state) are atomics;
-//   - the request queues are guarded by QueueLock;
-//   - the receive store by StoreLock;
+//   - the request queues (Queues) and the receive store (Received) own
+//     their mutexes and take them inside their operations;
 //   - station values, counters and flags, the sample table and fields, the
 //     forcing fields, the reception state and the diagnostic fields (clocks,
 //     counters, CurrentKind/CurrentStation) by DataLock, held for short,
 //     bounded sections;
 //   - no lock is ever held across a synchronised call (Services->PostEvent,
 //     Services->Synchronize): the host's thread may be waiting for that lock.
-// Lock order, where two are needed: DataLock, then QueueLock, then StoreLock;
-// the TCP client's own lock comes last.
+// Lock order, where two are needed: DataLock, then the queues' mutex, then
+// the store's; the TCP client's own lock comes last.
 //
 // Configuration fields (GlobalSettings, the stations' configuration, the
 // channel map) are written only while Init loads the file, before the
@@ -26,7 +26,6 @@
 #include <bitset>
 #include <cstdint>
 #include <deque>
-#include <list>
 #include <memory>
 #include <mutex>
 
@@ -35,7 +34,8 @@
 #include "core/DebugLog.h"
 #include "core/LineClient.h"
 #include "core/QueuedRequest.h"
-#include "core/RequestIndex.h"
+#include "core/ReceiveStore.h"
+#include "core/RequestQueues.h"
 #include "core/SampleState.h"
 #include "core/Services.h"
 #include "core/Station.h"
@@ -121,15 +121,10 @@ struct DriverInstance {
   // its answer acts only on that entry (its Serial).
   QueuedRequest SentRequest;
 
-  // --- queues (QueueLock) and reception (StoreLock / DataLock)
-  std::deque<ReceivedMessage> ReceiveStore GUARDED_BY(StoreLock);  // StoreLock
-  std::list<QueuedRequest> PrimaryQueue GUARDED_BY(QueueLock);     // QueueLock: writes
-  std::list<QueuedRequest> SecondaryQueue GUARDED_BY(QueueLock);   // QueueLock: reads
-  RequestIndex PrimaryIndex GUARDED_BY(QueueLock);    // QueueLock: counts over PrimaryQueue
-  RequestIndex SecondaryIndex GUARDED_BY(QueueLock);  // QueueLock: counts over SecondaryQueue
-  Str255 PrefixWindow GUARDED_BY(DataLock);           // DataLock
-  Str255 LastRequestFrame GUARDED_BY(DataLock);       // DataLock
-  Str255 MessageBuffer GUARDED_BY(DataLock);          // DataLock
+  // --- reception (DataLock)
+  Str255 PrefixWindow GUARDED_BY(DataLock);      // DataLock
+  Str255 LastRequestFrame GUARDED_BY(DataLock);  // DataLock
+  Str255 MessageBuffer GUARDED_BY(DataLock);     // DataLock
 
   LineState Line;  // LineTag, CycleState
 
@@ -141,7 +136,7 @@ struct DriverInstance {
   // --- output path flags
   uint8_t ReadSuspended GUARDED_BY(DataLock) = 0;  // DataLock
   std::atomic<uint8_t> StationOnline{0};
-  std::atomic<uint8_t> QueueBusy{0};
+  std::atomic<uint8_t> QueueBusy{0};               // 1 while Queues takes requests out or reorders
   uint8_t ForceEnable GUARDED_BY(DataLock) = 0;    // DataLock
   uint16_t ForceChannel GUARDED_BY(DataLock) = 0;  // DataLock
   Real6 ForceValue GUARDED_BY(DataLock);           // DataLock
@@ -154,8 +149,11 @@ struct DriverInstance {
   std::shared_ptr<const ChannelIndex> Channels;
 
   mutable Mutex DataLock;
-  mutable Mutex QueueLock;
-  mutable Mutex StoreLock;
+
+  // --- the request queues and the store of received messages, each with
+  // its own mutex
+  RequestQueues Queues{OnDone, QueueBusy};
+  ReceiveStore Received;
 
   // Convenience: WriteDebugLine(label, text).
   void Debug(std::string_view label, std::string_view text) { Log.Write(label, text); }

@@ -6,9 +6,9 @@
 //   - whether a QQ read (kind 16) holding a given 3-byte object descriptor is
 //     waiting. A request's descriptors start at Data bytes 0, 3, 6, ... while
 //     a whole descriptor fits.
-// The queue operations of protocol/RequestQueues keep it in step with its list
-// under QueueLock. A list changed behind their back is noticed by its size and
-// the counts are rebuilt from it.
+// RequestQueues keeps it in step with its list under its own mutex. A list
+// changed behind its back is noticed by its size and the counts are rebuilt
+// from it.
 #ifndef ZL_CORE_REQUESTINDEX_H
 #define ZL_CORE_REQUESTINDEX_H
 

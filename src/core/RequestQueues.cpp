@@ -16,49 +16,6 @@ namespace {
 
 constexpr std::size_t kMaxMergedDescriptors = 60;
 
-std::list<QueuedRequest> &ListOf(DriverInstance &di, QueueId q) {
-  return q == QueueId::Primary ? di.PrimaryQueue : di.SecondaryQueue;
-}
-const std::list<QueuedRequest> &ListOf(const DriverInstance &di, QueueId q) {
-  return q == QueueId::Primary ? di.PrimaryQueue : di.SecondaryQueue;
-}
-RequestIndex &IndexOf(DriverInstance &di, QueueId q) {
-  return q == QueueId::Primary ? di.PrimaryIndex : di.SecondaryIndex;
-}
-
-// The wait that precedes every append and pending-read test: a busy loop while
-// another operation runs, ended early by Done.
-void WaitWhileQueueBusy(const DriverInstance &di) {
-  while (di.QueueBusy.load(std::memory_order_acquire) == 1 &&
-         di.OnDone.load(std::memory_order_acquire) == 0) {
-    std::this_thread::yield();
-  }
-}
-
-// Holds QueueLock with QueueBusy at 1, for an operation that takes requests
-// out of a queue or reorders it; its index is brought in step first.
-struct BusyQueue {
-  BusyQueue(DriverInstance &d, QueueId q)
-      : di(d), lock(d.QueueLock), list(ListOf(d, q)), index(IndexOf(d, q)) {
-    di.QueueBusy.store(1, std::memory_order_release);
-    index.SyncWith(list);
-  }
-  ~BusyQueue() { di.QueueBusy.store(0, std::memory_order_release); }
-  BusyQueue(const BusyQueue &) = delete;
-  BusyQueue &operator=(const BusyQueue &) = delete;
-
-  // Unlinks and frees the request at it.
-  void Remove(std::list<QueuedRequest>::iterator it) {
-    index.Subtract(*it);
-    list.erase(it);
-  }
-
-  DriverInstance &di;
-  MutexLock lock;
-  std::list<QueuedRequest> &list;
-  RequestIndex &index;
-};
-
 std::atomic<uint64_t> nextSerial{1};
 
 bool IsZeroDescriptor(const Str255 &data) {
@@ -67,16 +24,58 @@ bool IsZeroDescriptor(const Str255 &data) {
 
 }  // namespace
 
-bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, int16_t index,
-             std::string_view data, const MemoryBlock *definition) {
+// Holds the lock with busy at 1, for an operation that takes requests out of
+// a queue or reorders it; its index is brought in step first.
+class SCOPED_CAPABILITY RequestQueues::Busy {
+ public:
+  // The analysis cannot follow a lock taken by a member's constructor; the
+  // annotation tells the callers what it holds.
+  Busy(RequestQueues &owner, QueueId q) ACQUIRE(owner.lock_) NO_THREAD_SAFETY_ANALYSIS
+      : owner_(owner),
+        lock_(owner.lock_),
+        list(owner.ListOf(q)),
+        index(owner.IndexOf(q)) {
+    owner_.busy_.store(1, std::memory_order_release);
+    index.SyncWith(list);
+  }
+  ~Busy() RELEASE() NO_THREAD_SAFETY_ANALYSIS { owner_.busy_.store(0, std::memory_order_release); }
+  Busy(const Busy &) = delete;
+  Busy &operator=(const Busy &) = delete;
+
+  // Unlinks and frees the request at it.
+  void Remove(std::list<QueuedRequest>::iterator it) {
+    index.Subtract(*it);
+    list.erase(it);
+  }
+
+ private:
+  RequestQueues &owner_;
+  MutexLock lock_;
+
+ public:
+  std::list<QueuedRequest> &list;
+  RequestIndex &index;
+};
+
+// The wait that precedes every append and pending-read test: a busy loop
+// while another operation runs, ended early by the driver stopping.
+void RequestQueues::WaitWhileBusy() const {
+  while (busy_.load(std::memory_order_acquire) == 1 &&
+         stopping_.load(std::memory_order_acquire) == 0) {
+    std::this_thread::yield();
+  }
+}
+
+bool RequestQueues::Enqueue(QueueId queue, uint8_t station, uint8_t kind, int16_t index,
+                            std::string_view data, const MemoryBlock *definition) {
   const QueuedRequest request{station,    kind,
                               index,      Str255(data),
                               definition, nextSerial.fetch_add(1, std::memory_order_relaxed)};
 
-  WaitWhileQueueBusy(di);
-  MutexLock lock(di.QueueLock);
-  auto &list = ListOf(di, queue);
-  auto &counts = IndexOf(di, queue);
+  WaitWhileBusy();
+  MutexLock lock(lock_);
+  auto &list = ListOf(queue);
+  auto &counts = IndexOf(queue);
   counts.SyncWith(list);
   if (list.size() >= 2) {
     // Equal requests strictly between head and tail: the last of them in
@@ -92,38 +91,38 @@ bool Enqueue(DriverInstance &di, QueueId queue, uint8_t station, uint8_t kind, i
   return true;
 }
 
-void RemoveHead(DriverInstance &di, QueueId queue) {
-  BusyQueue q(di, queue);
+void RequestQueues::RemoveHead(QueueId queue) {
+  Busy q(*this, queue);
   if (!q.list.empty()) q.Remove(q.list.begin());
 }
 
-bool RemoveHeadIf(DriverInstance &di, QueueId queue, uint64_t serial) {
-  BusyQueue q(di, queue);
+bool RequestQueues::RemoveHeadIf(QueueId queue, uint64_t serial) {
+  Busy q(*this, queue);
   if (q.list.empty() || q.list.front().Serial != serial) return false;
   q.Remove(q.list.begin());
   return true;
 }
 
-void Clear(DriverInstance &di, QueueId queue) {
-  BusyQueue q(di, queue);
+void RequestQueues::Clear(QueueId queue) {
+  Busy q(*this, queue);
   q.list.clear();
   q.index.Reset();
 }
 
-void Rotate(DriverInstance &di, QueueId queue) {
-  BusyQueue q(di, queue);
+void RequestQueues::Rotate(QueueId queue) {
+  Busy q(*this, queue);
   if (q.list.size() >= 2) q.list.splice(q.list.end(), q.list, q.list.begin());
 }
 
-bool RotateIf(DriverInstance &di, QueueId queue, uint64_t serial) {
-  BusyQueue q(di, queue);
+bool RequestQueues::RotateIf(QueueId queue, uint64_t serial) {
+  Busy q(*this, queue);
   if (q.list.empty() || q.list.front().Serial != serial) return false;
   if (q.list.size() >= 2) q.list.splice(q.list.end(), q.list, q.list.begin());
   return true;
 }
 
-void CompressReads(DriverInstance &di) {
-  BusyQueue q(di, QueueId::Secondary);
+void RequestQueues::CompressReads() {
+  Busy q(*this, QueueId::Secondary);
   auto &list = q.list;
   if (list.empty()) return;
   auto cur = list.begin();
@@ -155,38 +154,38 @@ void CompressReads(DriverInstance &di) {
   }
 }
 
-std::size_t Count(const DriverInstance &di, QueueId queue) {
-  MutexLock lock(di.QueueLock);
-  return ListOf(di, queue).size();
+std::size_t RequestQueues::Count(QueueId queue) const {
+  MutexLock lock(lock_);
+  return ListOf(queue).size();
 }
 
-bool CopyHead(const DriverInstance &di, QueueId queue, QueuedRequest &head) {
-  MutexLock lock(di.QueueLock);
-  const auto &list = ListOf(di, queue);
+bool RequestQueues::CopyHead(QueueId queue, QueuedRequest &head) const {
+  MutexLock lock(lock_);
+  const auto &list = ListOf(queue);
   if (list.empty()) return false;
   head = list.front();
   return true;
 }
 
-const void *HeadIdentity(const DriverInstance &di, QueueId queue) {
-  MutexLock lock(di.QueueLock);
-  const auto &list = ListOf(di, queue);
+const void *RequestQueues::HeadIdentity(QueueId queue) const {
+  MutexLock lock(lock_);
+  const auto &list = ListOf(queue);
   return list.empty() ? nullptr : &list.front();
 }
 
-bool QqReadPending(DriverInstance &di, uint8_t a1, uint8_t a2, uint8_t a3) {
-  WaitWhileQueueBusy(di);
-  MutexLock lock(di.QueueLock);
-  di.SecondaryIndex.SyncWith(di.SecondaryQueue);
-  return di.SecondaryIndex.DescriptorPending(DescriptorKey(a1, a2, a3));
+bool RequestQueues::QqReadPending(uint8_t a1, uint8_t a2, uint8_t a3) {
+  WaitWhileBusy();
+  MutexLock lock(lock_);
+  secondaryIndex_.SyncWith(secondary_);
+  return secondaryIndex_.DescriptorPending(DescriptorKey(a1, a2, a3));
 }
 
-Str255 QueueStatusText(const DriverInstance &di) {
+Str255 RequestQueues::StatusText() const {
   std::size_t primaryCount, secondaryCount;
   {
-    MutexLock lock(di.QueueLock);
-    primaryCount = di.PrimaryQueue.size();
-    secondaryCount = di.SecondaryQueue.size();
+    MutexLock lock(lock_);
+    primaryCount = primary_.size();
+    secondaryCount = secondary_.size();
   }
   Str255 text(Say(TextId::PrimaryQueueLabel));
   text += NumberText(static_cast<int64_t>(primaryCount), 10);
@@ -194,6 +193,17 @@ Str255 QueueStatusText(const DriverInstance &di) {
   text += Say(TextId::SecondaryQueueLabel);
   text += NumberText(static_cast<int64_t>(secondaryCount), 10);
   return text;
+}
+
+std::vector<QueuedRequest> RequestQueues::Snapshot(QueueId queue) const {
+  MutexLock lock(lock_);
+  const auto &list = ListOf(queue);
+  return {list.begin(), list.end()};
+}
+
+RequestIndex RequestQueues::IndexSnapshot(QueueId queue) const {
+  MutexLock lock(lock_);
+  return queue == QueueId::Primary ? primaryIndex_ : secondaryIndex_;
 }
 
 }  // namespace zl

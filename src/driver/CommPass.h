@@ -32,8 +32,7 @@ void RunPass(PassContext &ctx);
 
 // Step 2 and 5: when PendingEvent holds a line, runs AddToMemo on the host's
 // thread through the synchronised call and waits for it.
-void HandOverPendingEvent(PassContext &ctx)
-    EXCLUDES(ctx.Di.DataLock, ctx.Di.QueueLock, ctx.Di.StoreLock);
+void HandOverPendingEvent(PassContext &ctx) EXCLUDES(ctx.Di.DataLock);
 
 }  // namespace zl
 

@@ -60,10 +60,10 @@ void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLa
     }
     di.LastTick = now;
   }
-  if (statusDue) ShowQueueStatus(queueStatusLabel, QueueStatusText(di).view());
+  if (statusDue) ShowQueueStatus(queueStatusLabel, di.Queues.StatusText().view());
   if (activityDue) {
-    StepActivityIndicator(activityLabel, Count(di, QueueId::Primary),
-                          Count(di, QueueId::Secondary));
+    StepActivityIndicator(activityLabel, di.Queues.Count(QueueId::Primary),
+                          di.Queues.Count(QueueId::Secondary));
   }
   for (const std::string &line : sleepEnded) PostEventFromThread(di, line);
 }
@@ -99,12 +99,12 @@ void ConnectionPass(DriverInstance &di, LineClient &client) {
     }
   }
   bool cleared = false;
-  if (Count(di, QueueId::Secondary) > 0) {
-    Clear(di, QueueId::Secondary);
+  if (di.Queues.Count(QueueId::Secondary) > 0) {
+    di.Queues.Clear(QueueId::Secondary);
     cleared = true;
   }
-  if (Count(di, QueueId::Primary) > 0) {
-    Clear(di, QueueId::Primary);
+  if (di.Queues.Count(QueueId::Primary) > 0) {
+    di.Queues.Clear(QueueId::Primary);
     cleared = true;
   }
   if (cleared) {

@@ -82,9 +82,9 @@ bool Driver::Init(int32_t charLimit, const char *fileName, char *text, int32_t l
 
 void Driver::ResetRuntimeState() {
   Di.OnDone.store(0);
-  ClearStore(Di);
-  Clear(Di, QueueId::Primary);
-  Clear(Di, QueueId::Secondary);
+  Di.Received.Clear();
+  Di.Queues.Clear(QueueId::Primary);
+  Di.Queues.Clear(QueueId::Secondary);
   MutexLock lock(Di.DataLock);
   Di.PrefixWindow.clear();
   Di.MessageBuffer.clear();

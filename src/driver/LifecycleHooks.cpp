@@ -1,10 +1,10 @@
 // Steps of Init and Done that belong to the TCP client, the request queues
 // and the answer store.
+#include "core/RequestQueues.h"
 #include "driver/Driver.h"
 #include "driver/StatusLabels.h"
 #include "net/GatewayClient.h"
 #include "protocol/Reception.h"
-#include "core/RequestQueues.h"
 
 namespace zl {
 
@@ -16,21 +16,21 @@ std::unique_ptr<LineClient> Driver::CreateClient() {
 
 // Init step 14: Clear the PrimaryQueue, then the SecondaryQueue.
 void Driver::ClearQueuesAtStart() {
-  Clear(Di, QueueId::Primary);
-  Clear(Di, QueueId::Secondary);
+  Di.Queues.Clear(QueueId::Primary);
+  Di.Queues.Clear(QueueId::Secondary);
 }
 
 // Init step 16: QueueStatusLabel := the queue status text.
 void Driver::ShowInitialQueueStatus() {
-  ShowQueueStatus(QueueStatusLabel, QueueStatusText(Di).view());
+  ShowQueueStatus(QueueStatusLabel, Di.Queues.StatusText().view());
 }
 
 // Done step 3: empty the answer store; Clear the SecondaryQueue, then the
 // PrimaryQueue.
 void Driver::ClearStoreAndQueues() {
-  ClearStore(Di);
-  Clear(Di, QueueId::Secondary);
-  Clear(Di, QueueId::Primary);
+  Di.Received.Clear();
+  Di.Queues.Clear(QueueId::Secondary);
+  Di.Queues.Clear(QueueId::Primary);
 }
 
 }  // namespace zl

@@ -36,7 +36,7 @@ bool Sleeping(DriverInstance &di, int n) {
 
 uint64_t HeadSerial(DriverInstance &di, QueueId q) {
   QueuedRequest head;
-  return CopyHead(di, q, head) ? head.Serial : 0;
+  return di.Queues.CopyHead(q, head) ? head.Serial : 0;
 }
 
 // Rotates or removes the head on the host's thread, provided it is still the
@@ -45,7 +45,8 @@ bool ChangeHead(DriverInstance &di, QueueId q, uint64_t serial, HeadChange chang
   if (change == HeadChange::Keep) return false;
   bool changed = false;
   SynchronizeFromThread(di, [&] {
-    changed = change == HeadChange::Rotate ? RotateIf(di, q, serial) : RemoveHeadIf(di, q, serial);
+    changed = change == HeadChange::Rotate ? di.Queues.RotateIf(q, serial)
+                                           : di.Queues.RemoveHeadIf(q, serial);
   });
   if (!changed) di.Debug(kCycleLabel, "queue head changed meanwhile: left as it is");
   return changed;
@@ -62,7 +63,7 @@ bool BehindConnectedGateway(DriverInstance &di, LineClient &client, const Queued
 
 void DropForeignHeads(DriverInstance &di, LineClient &client, QueueId q) {
   QueuedRequest head;
-  while (CopyHead(di, q, head) && !BehindConnectedGateway(di, client, head)) {
+  while (di.Queues.CopyHead(q, head) && !BehindConnectedGateway(di, client, head)) {
     const Station &st = *StationOf(di, head.Station);
     di.Debug(kCycleLabel, "station behind another gateway -> request dropped");
     if (!ChangeHead(di, q, head.Serial, HeadChange::Remove)) return;
@@ -77,15 +78,15 @@ void DropForeignHeads(DriverInstance &di, LineClient &client, QueueId q) {
 // in its former order; the answer is then false.
 bool FindAwakeHead(DriverInstance &di, LineClient &client, QueueId q, QueuedRequest &head) {
   DropForeignHeads(di, client, q);
-  if (!CopyHead(di, q, head)) return false;
+  if (!di.Queues.CopyHead(q, head)) return false;
   const uint64_t start = head.Serial;
-  const std::size_t rounds = Count(di, q);
+  const std::size_t rounds = di.Queues.Count(q);
   for (std::size_t rotations = 0;; ++rotations) {
     if (!Sleeping(di, head.Station)) return true;
     if (rotations >= rounds) return false;
     if (!ChangeHead(di, q, head.Serial, HeadChange::Rotate)) return false;
     DropForeignHeads(di, client, q);
-    if (!CopyHead(di, q, head) || head.Serial == start) return false;
+    if (!di.Queues.CopyHead(q, head) || head.Serial == start) return false;
   }
 }
 
@@ -107,7 +108,8 @@ void Idle(DriverInstance &di, LineClient &client) {
   QueueId queue = QueueId::Primary;
 
   // Writing first.
-  if (Count(di, QueueId::Primary) > 0 && FindAwakeHead(di, client, QueueId::Primary, chosen)) {
+  if (di.Queues.Count(QueueId::Primary) > 0 &&
+      FindAwakeHead(di, client, QueueId::Primary, chosen)) {
     picked = true;
     if (chosen.Kind == kWriteQq) {
       PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqWriteSent) +
@@ -123,10 +125,10 @@ void Idle(DriverInstance &di, LineClient &client) {
   }
 
   // Reading second.
-  if (!picked && Count(di, QueueId::Secondary) > 0) {
-    const std::size_t before = Count(di, QueueId::Secondary);
-    SynchronizeFromThread(di, [&di] { CompressReads(di); });
-    const std::size_t after = Count(di, QueueId::Secondary);
+  if (!picked && di.Queues.Count(QueueId::Secondary) > 0) {
+    const std::size_t before = di.Queues.Count(QueueId::Secondary);
+    SynchronizeFromThread(di, [&di] { di.Queues.CompressReads(); });
+    const std::size_t after = di.Queues.Count(QueueId::Secondary);
     if (after < before) {
       PostEventFromThread(di, Say(TextId::QueueCompressed) + FormatReal(before, 1, 0).str() + "->" +
                                   FormatReal(after, 1, 0).str() + " )");
@@ -210,7 +212,7 @@ void SettleRequest(DriverInstance &di, bool answered) {
     sent = di.SentRequest;
   }
   const bool atHead = HeadSerial(di, q) == sent.Serial;
-  const bool alone = Count(di, q) <= 1;
+  const bool alone = di.Queues.Count(q) <= 1;
   HeadChange change = HeadChange::Keep;
   {
     MutexLock lock(di.DataLock);

@@ -249,7 +249,8 @@ void GetDiagnostic(DriverInstance &di, uint16_t channel, HostValue &v) {
       x = di.Client && di.Client->Connected() ? 1.0 : 0.0;
       break;
     case 490:
-      x = static_cast<double>(Count(di, QueueId::Secondary) + Count(di, QueueId::Primary));
+      x = static_cast<double>(di.Queues.Count(QueueId::Secondary) +
+                              di.Queues.Count(QueueId::Primary));
       break;
     case 492:
       break;
@@ -257,7 +258,7 @@ void GetDiagnostic(DriverInstance &di, uint16_t channel, HostValue &v) {
       x = di.Line.CycleState.load(std::memory_order_relaxed);
       break;
     case 497:
-      x = static_cast<double>(Count(di, QueueId::Primary));
+      x = static_cast<double>(di.Queues.Count(QueueId::Primary));
       break;
     default: {
       MutexLock lock(di.DataLock);
@@ -326,7 +327,7 @@ void InputRequest(DriverInstance &di, uint16_t channel) {
     sleeping = FromReal6(t.St->SleepRemaining) != 0.0;
   }
   if (var.Direction != kQqRead && var.Direction != kQqBidir) return;
-  if (!sleeping && !QqReadPending(di, var.Address[0], var.Address[1], var.Address[2]))
+  if (!sleeping && !di.Queues.QqReadPending(var.Address[0], var.Address[1], var.Address[2]))
     QueueVariableRequest(di, var, *t.Value, t.StationNo, VariableRequest::Read);
   WakeThread(di);
 }

@@ -100,8 +100,8 @@ void WriteVariable(DriverInstance &di, const ChannelTarget &t, uint32_t type, ui
 // --- driver channels
 
 void ClearBothQueues(DriverInstance &di) {
-  Clear(di, QueueId::Secondary);
-  Clear(di, QueueId::Primary);
+  di.Queues.Clear(QueueId::Secondary);
+  di.Queues.Clear(QueueId::Primary);
 }
 
 // The client's receive store, then the reception's prefix window and message
@@ -213,7 +213,7 @@ Served OutputDriverChannel(DriverInstance &di, uint16_t channel, uint32_t type, 
 // event list and wakes the thread.
 void QueueCommand(DriverInstance &di, const ChannelTarget &t, QueueId queue, uint8_t kind,
                   std::string_view text, const MemoryBlock *block = nullptr) {
-  Enqueue(di, queue, t.StationNo, kind, 1, {}, block);
+  di.Queues.Enqueue(queue, t.StationNo, kind, 1, {}, block);
   AddEventLine(di, StationLine(*t.St, text));
   WakeThread(di);
 }
@@ -235,7 +235,7 @@ void WriteBinaryOutput(DriverInstance &di, const ChannelTarget &t, uint8_t byte)
   AddEventLine(di, StationLine(st, " - BO" + std::to_string(i) + "=" +
                                        std::to_string(static_cast<int8_t>(byte))));
   if (st.Phone.empty()) {
-    Enqueue(di, QueueId::Primary, t.StationNo, kWriteBinaryOutputs, 1);
+    di.Queues.Enqueue(QueueId::Primary, t.StationNo, kWriteBinaryOutputs, 1);
     WakeThread(di);
   }
 }
@@ -255,7 +255,7 @@ void WriteMemoryOutput(DriverInstance &di, const ChannelTarget &t, double value)
   AddEventLine(di, StationLine(st, " - MO" + std::to_string(i) + "=" +
                                        FormatReal(FromReal6(stored), 1, 2).str()));
   if (online) {
-    Enqueue(di, QueueId::Primary, t.StationNo, kWriteMemoryOutput, static_cast<int16_t>(i));
+    di.Queues.Enqueue(QueueId::Primary, t.StationNo, kWriteMemoryOutput, static_cast<int16_t>(i));
     WakeThread(di);
   }
 }
@@ -279,10 +279,10 @@ void ReadMemoryInputs(DriverInstance &di, const ChannelTarget &t) {
     return;
   }
   if (st.MemoryInBlockRead) {
-    Enqueue(di, QueueId::Secondary, t.StationNo, kReadMemoryInput, 1);
+    di.Queues.Enqueue(QueueId::Secondary, t.StationNo, kReadMemoryInput, 1);
   } else {
     for (int i = 1; i <= st.NumMemoryIn; ++i)
-      Enqueue(di, QueueId::Secondary, t.StationNo, kReadMemoryInput, static_cast<int16_t>(i));
+      di.Queues.Enqueue(QueueId::Secondary, t.StationNo, kReadMemoryInput, static_cast<int16_t>(i));
   }
   char count[8];
   std::snprintf(count, sizeof count, "%2u", static_cast<unsigned>(st.NumMemoryIn));
@@ -294,11 +294,11 @@ void WriteAllOutputs(DriverInstance &di, const ChannelTarget &t) {
   const Station &st = *t.St;
   if (!StationOnline(di, st)) return;
   if (st.NumBinarOut != 0) {
-    Enqueue(di, QueueId::Primary, t.StationNo, kWriteBinaryOutputs, 1);
+    di.Queues.Enqueue(QueueId::Primary, t.StationNo, kWriteBinaryOutputs, 1);
     WakeThread(di);
   }
   for (int i = 1; i <= st.NumMemoryOut; ++i) {
-    Enqueue(di, QueueId::Primary, t.StationNo, kWriteMemoryOutput, static_cast<int16_t>(i));
+    di.Queues.Enqueue(QueueId::Primary, t.StationNo, kWriteMemoryOutput, static_cast<int16_t>(i));
     WakeThread(di);
   }
   di.Debug(std::string("Stanice no.") + PadDecimal(t.StationNo, 3).str(), "reinit BO+MO");
@@ -389,8 +389,8 @@ void WriteBlockItem(DriverInstance &di, const ChannelTarget &t, uint32_t type, u
     online = t.St->Online != 0;
   }
   if (BlockItemSize(itemType) != 0 && online) {
-    Enqueue(di, QueueId::Primary, t.StationNo, kWriteBlockItem, static_cast<int16_t>(i), data,
-            &block);
+    di.Queues.Enqueue(QueueId::Primary, t.StationNo, kWriteBlockItem, static_cast<int16_t>(i), data,
+                      &block);
   }
   WakeThread(di);
 }

@@ -42,7 +42,7 @@ void StartSampleTransfer(DriverInstance &di) {
   }
   for (int r = 0; r < kSampleBlocks; ++r) {
     const auto address = static_cast<uint16_t>(kSampleMemoryStart + kSampleBlockBytes * r);
-    Enqueue(di, QueueId::Secondary, station, kind, static_cast<int16_t>(address));
+    di.Queues.Enqueue(QueueId::Secondary, station, kind, static_cast<int16_t>(address));
   }
   MutexLock lock(di.DataLock);
   SampleBufferTransferStarted(di);

@@ -43,7 +43,7 @@ void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, const 
     for (int i = 0; i < parts; ++i) {
       const char data[3] = {static_cast<char>(a1), static_cast<char>(a2),
                             static_cast<char>(static_cast<uint8_t>(a3 + i))};
-      Enqueue(di, QueueId::Secondary, stationNo, kReadQq, 0, std::string_view(data, 3));
+      di.Queues.Enqueue(QueueId::Secondary, stationNo, kReadQq, 0, std::string_view(data, 3));
     }
     return;
   }
@@ -59,7 +59,7 @@ void QueueVariableRequest(DriverInstance &di, const QqVariable &variable, const 
                         static_cast<char>(a3),        static_cast<char>(bits & 0xFF),
                         static_cast<char>(bits >> 8), static_cast<char>(bits >> 16),
                         static_cast<char>(bits >> 24)};
-  Enqueue(di, QueueId::Primary, stationNo, kWriteQq, 0, std::string_view(data, 7));
+  di.Queues.Enqueue(QueueId::Primary, stationNo, kWriteQq, 0, std::string_view(data, 7));
 }
 
 }  // namespace zl

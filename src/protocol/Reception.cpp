@@ -19,16 +19,13 @@ void ResetReceptionLocked(DriverInstance &di) REQUIRES(di.DataLock) {
   di.MessageBuffer.clear();
 }
 
-// Caller holds DataLock (LastRequestFrame); takes StoreLock after it.
+// Caller holds DataLock (LastRequestFrame); the store takes its own lock
+// after it.
 // paired: the message is stored with LastRequestFrame, which is then
 // emptied; otherwise with an empty frame, as a controller's own message.
 void StoreMessageLocked(DriverInstance &di, std::string_view message, DeferredDebug &log,
-                        bool paired = true) REQUIRES(di.DataLock) EXCLUDES(di.StoreLock) {
-  ReceivedMessage entry{paired ? di.LastRequestFrame : Str255(), Str255(message)};
-  {
-    MutexLock store(di.StoreLock);
-    di.ReceiveStore.push_back(entry);
-  }
+                        bool paired = true) REQUIRES(di.DataLock) {
+  di.Received.Store(ReceivedMessage{paired ? di.LastRequestFrame : Str255(), Str255(message)});
   log.Add("insert REC", "");
   if (paired) di.LastRequestFrame.clear();
 }
@@ -154,33 +151,14 @@ void StoreMessage(DriverInstance &di, std::string_view message) {
 
 void ExtractStep(DriverInstance &di) {
   ReceivedMessage head;
-  {
-    MutexLock store(di.StoreLock);
-    if (di.ReceiveStore.empty()) return;
-    head = di.ReceiveStore.front();
-  }
+  if (!di.Received.CopyOldest(head)) return;
   if (di.Log.Enabled()) di.Debug("ExtractDATA, mess", HexText(head.Message.view()).view());
   const int result = DecodeResponse(di, head.Message, head.RequestFrame);
   const char digit = static_cast<char>('0' + result);
   di.Debug("ExtractDATA", std::string("DecodeMess = ") + digit);
   // Only this thread appends, so the head is still the message just decoded
   // (or the store was emptied meanwhile and there is nothing to drop).
-  DropOldestMessage(di);
-}
-
-void DropOldestMessage(DriverInstance &di) {
-  MutexLock store(di.StoreLock);
-  if (!di.ReceiveStore.empty()) di.ReceiveStore.pop_front();
-}
-
-void ClearStore(DriverInstance &di) {
-  MutexLock store(di.StoreLock);
-  di.ReceiveStore.clear();
-}
-
-std::size_t StoredCount(const DriverInstance &di) {
-  MutexLock store(di.StoreLock);
-  return di.ReceiveStore.size();
+  di.Received.DropOldest();
 }
 
 void ResetReception(DriverInstance &di) {

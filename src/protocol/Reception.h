@@ -11,7 +11,8 @@
 // Everything here runs on the communication thread. The reception state
 // (PrefixWindow, MessageBuffer), LastRequestFrame and the counters are under
 // di.DataLock, because the host's thread empties them on a reset; the store
-// is under di.StoreLock. No debug line is written while a lock is held.
+// (di.Received) takes its own lock. No debug line is written while a lock is
+// held.
 #ifndef ZL_PROTOCOL_RECEPTION_H
 #define ZL_PROTOCOL_RECEPTION_H
 
@@ -52,10 +53,6 @@ void StoreMessage(DriverInstance &di, std::string_view message);
 // Decodes the oldest stored message and drops it; nothing when the store is
 // empty. One message per call.
 void ExtractStep(DriverInstance &di);
-
-void DropOldestMessage(DriverInstance &di);
-void ClearStore(DriverInstance &di);
-std::size_t StoredCount(const DriverInstance &di);
 
 // Empties PrefixWindow and MessageBuffer: the next step hunts for PREFIX.
 void ResetReception(DriverInstance &di);

@@ -7,6 +7,7 @@
 #include <list>
 #include <string>
 
+#include "core/DriverInstance.h"
 #include "core/RequestIndex.h"
 #include "core/RequestQueues.h"
 #include "support/ConfigFixture.h"
@@ -21,8 +22,8 @@ std::string Descriptor(int a1, int a2, int a3) {
 // The index against the list it covers, request by request and descriptor by
 // descriptor.
 void ExpectIndexMatchesQueue(DriverInstance &di) {
-  const std::list<QueuedRequest> &list = di.SecondaryQueue;
-  const RequestIndex &index = di.SecondaryIndex;
+  const std::vector<QueuedRequest> list = di.Queues.Snapshot(QueueId::Secondary);
+  const RequestIndex index = di.Queues.IndexSnapshot(QueueId::Secondary);
   ASSERT_EQ(index.Size(), list.size());
   for (const QueuedRequest &r : list) {
     uint32_t equal = 0;
@@ -52,33 +53,34 @@ TEST(CompressIndex, TheIndexSaysWhatTheMergedQueueHolds) {
   // read of two descriptors, by zero descriptors and by runs longer than 60.
   for (int station = 1; station <= 5; ++station) {
     for (int v = 0; v < 75; ++v) {
-      Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
-              Descriptor(v % 2, station, v));
-      if (v == 20) Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadCounters, 0);
+      di.Queues.Enqueue(QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
+                        Descriptor(v % 2, station, v));
+      if (v == 20)
+        di.Queues.Enqueue(QueueId::Secondary, static_cast<uint8_t>(station), kReadCounters, 0);
       if (v == 30) {
-        Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
-                Descriptor(0, 0, 0));
+        di.Queues.Enqueue(QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
+                          Descriptor(0, 0, 0));
       }
       if (v == 40) {
-        Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
-                Descriptor(1, station, 77) + Descriptor(1, station, 78));
+        di.Queues.Enqueue(QueueId::Secondary, static_cast<uint8_t>(station), kReadQq, 0,
+                          Descriptor(1, station, 77) + Descriptor(1, station, 78));
       }
     }
   }
-  const std::size_t before = Count(di, QueueId::Secondary);
-  CompressReads(di);
-  ASSERT_LT(Count(di, QueueId::Secondary), before);
+  const std::size_t before = di.Queues.Count(QueueId::Secondary);
+  di.Queues.CompressReads();
+  ASSERT_LT(di.Queues.Count(QueueId::Secondary), before);
   ExpectIndexMatchesQueue(di);
 
   // The queue goes on working from that index: a read still pending is
   // refused, one of a removed head is taken again.
   QueuedRequest head;
-  ASSERT_TRUE(CopyHead(di, QueueId::Secondary, head));
-  EXPECT_TRUE(QqReadPending(di, 0, 1, 2));
-  RemoveHead(di, QueueId::Secondary);
-  EXPECT_FALSE(QqReadPending(di, 0, 1, 2));
+  ASSERT_TRUE(di.Queues.CopyHead(QueueId::Secondary, head));
+  EXPECT_TRUE(di.Queues.QqReadPending(0, 1, 2));
+  di.Queues.RemoveHead(QueueId::Secondary);
+  EXPECT_FALSE(di.Queues.QqReadPending(0, 1, 2));
   ExpectIndexMatchesQueue(di);
-  CompressReads(di);  // a second pass over merged requests changes nothing
+  di.Queues.CompressReads();  // a second pass over merged requests changes nothing
   ExpectIndexMatchesQueue(di);
 }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/DriverInstance.h"
 #include "core/RequestQueues.h"
 
 namespace zl {
@@ -51,17 +52,19 @@ TEST(RequestQueuesStress, EveryRequestIsAccountedFor) {
 
   std::thread host([&] {
     for (uint32_t id = 1; id <= kMaxIds && !stop.load(); ++id) {
-      while (Count(di, QueueId::Secondary) + Count(di, QueueId::Primary) > 3000 && !stop.load()) {
+      while (di.Queues.Count(QueueId::Secondary) + di.Queues.Count(QueueId::Primary) > 3000 &&
+             !stop.load()) {
         std::this_thread::yield();
       }
       const uint32_t e0 = clears.load();
       const bool busy0 = clearing.load();
       bool appended;
       if (id % 4 == 0) {
-        appended = Enqueue(di, QueueId::Primary, 1, kWriteQq, 0, IdBytes(id) + "\x01\x02\x03\x04");
+        appended =
+            di.Queues.Enqueue(QueueId::Primary, 1, kWriteQq, 0, IdBytes(id) + "\x01\x02\x03\x04");
       } else {
-        appended = Enqueue(di, QueueId::Secondary, static_cast<uint8_t>(1 + id % 3), kReadQq, 0,
-                           IdBytes(id));
+        appended = di.Queues.Enqueue(QueueId::Secondary, static_cast<uint8_t>(1 + id % 3), kReadQq,
+                                     0, IdBytes(id));
       }
       const bool busy1 = clearing.load();
       const uint32_t e1 = clears.load();
@@ -75,8 +78,8 @@ TEST(RequestQueuesStress, EveryRequestIsAccountedFor) {
     QueuedRequest head;
     // Only this thread removes or reorders, so the head it copies is the head
     // it removes.
-    if (!CopyHead(di, q, head)) return;
-    RemoveHead(di, q);
+    if (!di.Queues.CopyHead(q, head)) return;
+    di.Queues.RemoveHead(q);
     const std::size_t step = head.Kind == kReadQq ? 3 : head.Data.size();
     for (std::size_t i = 0; i + 3 <= head.Data.size(); i += step) {
       const uint32_t id = IdAt(head.Data, i);
@@ -101,24 +104,24 @@ TEST(RequestQueuesStress, EveryRequestIsAccountedFor) {
         break;
       case 4:
       case 5:
-        Rotate(di, QueueId::Secondary);
+        di.Queues.Rotate(QueueId::Secondary);
         break;
       case 6:
-        Rotate(di, QueueId::Primary);
+        di.Queues.Rotate(QueueId::Primary);
         break;
       case 7:
       case 8:
-        CompressReads(di);
+        di.Queues.CompressReads();
         break;
       case 9:
-        (void)QqReadPending(di, 0, 0, static_cast<uint8_t>(rng()));
-        (void)QueueStatusText(di);
+        (void)di.Queues.QqReadPending(0, 0, static_cast<uint8_t>(rng()));
+        (void)di.Queues.StatusText();
         break;
       default:
         if (rng() % 1000 == 0) {
           clearing.store(true);
-          Clear(di, QueueId::Secondary);
-          Clear(di, QueueId::Primary);
+          di.Queues.Clear(QueueId::Secondary);
+          di.Queues.Clear(QueueId::Primary);
           epoch = clears.fetch_add(1) + 1;
           clearing.store(false);
         }
@@ -132,8 +135,8 @@ TEST(RequestQueuesStress, EveryRequestIsAccountedFor) {
 
   // Drain what is left.
   const uint32_t finalEpoch = epoch + 1;
-  while (Count(di, QueueId::Secondary) > 0) takeHead(QueueId::Secondary, finalEpoch);
-  while (Count(di, QueueId::Primary) > 0) takeHead(QueueId::Primary, finalEpoch);
+  while (di.Queues.Count(QueueId::Secondary) > 0) takeHead(QueueId::Secondary, finalEpoch);
+  while (di.Queues.Count(QueueId::Primary) > 0) takeHead(QueueId::Primary, finalEpoch);
 
   const uint32_t appendedCount = lastId.load();
   uint32_t accounted = 0, cleared = 0;

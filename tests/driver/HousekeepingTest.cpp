@@ -4,11 +4,12 @@
 
 #include "support/EngineFixture.h"
 
+#include "core/DriverInstance.h"
+#include "core/RequestQueues.h"
 #include "driver/CommPass.h"
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "protocol/Reception.h"
-#include "core/RequestQueues.h"
 #include "support/TestSupport.h"
 
 namespace zl::test {
@@ -69,29 +70,29 @@ TEST_F(Pass, ASleepOfTwoSecondsEndsOnTheFourthPassHalfASecondApart) {
 }
 
 TEST_F(Pass, TheQueueStatusIsShownAtMostOnceASecond) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   for (int i = 0; i < 9; ++i) Tick(100);
   EXPECT_EQ(queueStatusLabel_.Caption(), "");
   Tick(100);
-  EXPECT_EQ(queueStatusLabel_.Caption(), QueueStatusText(Di()).str());
-  Enqueue(Di(), QueueId::Primary, 1, kWriteBinaryOutputs, 0);
+  EXPECT_EQ(queueStatusLabel_.Caption(), Di().Queues.StatusText().str());
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
   for (int i = 0; i < 9; ++i) {
     Tick(100);
-    EXPECT_NE(queueStatusLabel_.Caption(), QueueStatusText(Di()).str());
+    EXPECT_NE(queueStatusLabel_.Caption(), Di().Queues.StatusText().str());
   }
   Tick(100);
-  EXPECT_EQ(queueStatusLabel_.Caption(), QueueStatusText(Di()).str());
+  EXPECT_EQ(queueStatusLabel_.Caption(), Di().Queues.StatusText().str());
 }
 
 TEST_F(Pass, TheActivityIndicatorStepsEvery100Milliseconds) {
   activityLabel_.SetCaption("klid");
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   const std::vector<std::string> expected = {"klid", "klid", "klid.", "klid.", "klid.."};
   for (const std::string &caption : expected) {
     EXPECT_EQ(activityLabel_.Caption(), caption);
     Tick(50);
   }
-  Clear(Di(), QueueId::Secondary);
+  Di().Queues.Clear(QueueId::Secondary);
   Tick(100);
   EXPECT_EQ(activityLabel_.Caption(), "klid");
 }
@@ -126,7 +127,7 @@ TEST_F(Pass, ConnectionConfirmsOnlyStationsThatAskedForThisEndpoint) {
 }
 
 TEST_F(Pass, TheCycleStepsOnlyOnceAStationIsOnline) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   ConnectionPass(Di(), line_);
   EXPECT_TRUE(line_.sent.empty());
   St(1).ConnectRequested = 1;
@@ -135,15 +136,15 @@ TEST_F(Pass, TheCycleStepsOnlyOnceAStationIsOnline) {
 }
 
 TEST_F(Pass, ALostConnectionDropsEverythingQueuedAndReceived) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  Enqueue(Di(), QueueId::Primary, 1, kWriteBinaryOutputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
   Di().PrefixWindow = kPrefix;
   Di().MessageBuffer = Bytes({kDriverAddress, 40});
   line_.Feed("late bytes");
   line_.connected = false;
   ConnectionPass(Di(), line_);
-  EXPECT_EQ(Count(Di(), QueueId::Primary), 0u);
-  EXPECT_EQ(Count(Di(), QueueId::Secondary), 0u);
+  EXPECT_EQ(Di().Queues.Count(QueueId::Primary), 0u);
+  EXPECT_EQ(Di().Queues.Count(QueueId::Secondary), 0u);
   EXPECT_TRUE(line_.incoming.empty());
   EXPECT_TRUE(Di().PrefixWindow.empty());
   EXPECT_TRUE(Di().MessageBuffer.empty());
@@ -159,7 +160,7 @@ TEST_F(Pass, APassDecodesOneAnswerAndShowsItsEventLine) {
   StoreMessage(Di(), Answer(kKotelna, "H"));
   clock_.Advance(10);
   RunPass(ctx);
-  EXPECT_EQ(StoredCount(Di()), 1u);
+  EXPECT_EQ(Di().Received.Count(), 1u);
   EXPECT_EQ(St(1).BinaryIn[0], 1);
   const auto lines = cfg_.Services.Lines();
   ASSERT_EQ(lines.size(), 1u);

@@ -4,12 +4,13 @@
 
 #include "support/EngineFixture.h"
 
+#include "core/DriverInstance.h"
+#include "core/RequestQueues.h"
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "port/Clock.h"
 #include "protocol/Reception.h"
 #include "protocol/RequestFrames.h"
-#include "core/RequestQueues.h"
 #include "support/TestSupport.h"
 #include "util/Encodings.h"
 
@@ -46,10 +47,8 @@ class PollingCycle : public EngineTest {
   }
   // The queue's requests as (station, kind) pairs, head first.
   std::vector<std::pair<int, int>> Queue(QueueId q) {
-    std::lock_guard<std::mutex> lock(Di().QueueLock);
     std::vector<std::pair<int, int>> out;
-    for (const QueuedRequest &r : q == QueueId::Primary ? Di().PrimaryQueue : Di().SecondaryQueue)
-      out.emplace_back(r.Station, r.Kind);
+    for (const QueuedRequest &r : Di().Queues.Snapshot(q)) out.emplace_back(r.Station, r.Kind);
     return out;
   }
   std::string FrameOf(int station, int kind, std::string_view data = {}) {
@@ -67,8 +66,8 @@ class PollingCycle : public EngineTest {
 using Pairs = std::vector<std::pair<int, int>>;
 
 TEST_F(PollingCycle, AWriteGoesBeforeAnyRead) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  Enqueue(Di(), QueueId::Primary, 1, kWriteBinaryOutputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
   Step();
   ASSERT_EQ(line_.sent.size(), 1u);
   const std::string frame = FrameOf(1, kWriteBinaryOutputs);
@@ -92,7 +91,7 @@ TEST_F(PollingCycle, AWriteGoesBeforeAnyRead) {
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadBinaryInputs}}));
   EXPECT_EQ(St(1).Busy, 0);
   EXPECT_EQ(Di().AwaitingAnswer, 0);
-  EXPECT_EQ(StoredCount(Di()), 1u);
+  EXPECT_EQ(Di().Received.Count(), 1u);
   const std::string log = Log();
   for (const char *line : {"prstynek : station NOT sleep -> lets go / priority",
                            "prstynek : transmit now", "TRANSMIT : END"}) {
@@ -103,10 +102,10 @@ TEST_F(PollingCycle, AWriteGoesBeforeAnyRead) {
 
 TEST_F(PollingCycle, WritesForSleepingStationsGoRoundOnceAndAReadGoesInstead) {
   St(1).SleepRemaining = ToReal6(30);
-  Enqueue(Di(), QueueId::Primary, 1, kWriteBinaryOutputs, 0);
-  Enqueue(Di(), QueueId::Primary, 1, kWriteMemoryOutputs, 0);
-  Enqueue(Di(), QueueId::Primary, 1, kWriteMemoryOutput, 1);
-  Enqueue(Di(), QueueId::Secondary, 2, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteMemoryOutputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteMemoryOutput, 1);
+  Di().Queues.Enqueue(QueueId::Secondary, 2, kReadBinaryInputs, 0);
   Step();
   EXPECT_EQ(Queue(QueueId::Primary),
             (Pairs{{1, kWriteBinaryOutputs}, {1, kWriteMemoryOutputs}, {1, kWriteMemoryOutput}}));
@@ -119,15 +118,15 @@ TEST_F(PollingCycle, WritesForSleepingStationsGoRoundOnceAndAReadGoesInstead) {
 
 TEST_F(PollingCycle, ASleepingHeadIsPassedOverForAnAwakeStation) {
   St(1).SleepRemaining = ToReal6(30);
-  Enqueue(Di(), QueueId::Primary, 1, kWriteBinaryOutputs, 0);
-  Enqueue(Di(), QueueId::Primary, 2, kWriteBinaryOutputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
+  Di().Queues.Enqueue(QueueId::Primary, 2, kWriteBinaryOutputs, 0);
   Step();
   EXPECT_EQ(line_.sent.at(0), FrameOf(2, kWriteBinaryOutputs));
   EXPECT_EQ(Queue(QueueId::Primary), (Pairs{{2, kWriteBinaryOutputs}, {1, kWriteBinaryOutputs}}));
 }
 
 TEST_F(PollingCycle, TheAnswerTimeRunsOutOnTheFirstStepPastIt) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   Step();
   Step();
   line_.Feed(std::string(10, 'x'));  // stray bytes: what the hunt has not taken is thrown away
@@ -158,15 +157,15 @@ TEST_F(PollingCycle, TheAnswerTimeRunsOutOnTheFirstStepPastIt) {
 TEST_F(PollingCycle, TheRequestAndTimeOutCountersWrapRound) {
   St(1).RequestCount = INT32_MAX;
   St(1).TimeoutTotal = INT32_MAX;
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   TimeOutOnce();
   EXPECT_EQ(St(1).RequestCount, INT32_MIN);
   EXPECT_EQ(St(1).TimeoutTotal, INT32_MIN);
 }
 
 TEST_F(PollingCycle, AStationWithoutAPhoneIsRetriedBehindOthersAndSleepsAfterSleepCount) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  Enqueue(Di(), QueueId::Secondary, 1, kReadCounters, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadCounters, 0);
   TimeOutOnce();
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadCounters}, {1, kReadBinaryInputs}}));
   TimeOutOnce();
@@ -194,9 +193,9 @@ TEST_F(PollingCycle, AStationWithAPhoneLosesItsRequestAtTheFailureLimit) {
     Di().Global.StayInQueueOnTimeout = stay;
     St(2).FailCount = 0;
     St(2).Fault = 0;
-    Clear(Di(), QueueId::Secondary);
-    Enqueue(Di(), QueueId::Secondary, 2, kReadBinaryInputs, 0);
-    Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+    Di().Queues.Clear(QueueId::Secondary);
+    Di().Queues.Enqueue(QueueId::Secondary, 2, kReadBinaryInputs, 0);
+    Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
     TimeOutOnce();  // NUM_TOLVIN_ERROR 1: the first time-out reaches it
     if (stay) {
       EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{2, kReadBinaryInputs}, {1, kReadBinaryInputs}}));
@@ -228,9 +227,9 @@ TEST_F(PollingCycle, TheAnswerRuleForStationsWithAPhone) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    Clear(Di(), QueueId::Secondary);
-    Enqueue(Di(), QueueId::Secondary, 2, kReadBinaryInputs, 0);
-    Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+    Di().Queues.Clear(QueueId::Secondary);
+    Di().Queues.Enqueue(QueueId::Secondary, 2, kReadBinaryInputs, 0);
+    Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
     St(2).FailCount = c.failCount;
     St(2).Fault = c.fault;
     Di().Line.CycleState = kCycleIdle;
@@ -240,13 +239,13 @@ TEST_F(PollingCycle, TheAnswerRuleForStationsWithAPhone) {
     EXPECT_EQ(Queue(QueueId::Secondary), c.queueAfter);
     EXPECT_EQ(St(2).FailCount, c.failCountAfter);
     EXPECT_EQ(St(2).Fault, c.faultAfter);
-    ClearStore(Di());
+    Di().Received.Clear();
   }
 }
 
 TEST_F(PollingCycle, SilenceWaitPausesAndAFollowUpFrameGoesFirst) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  Enqueue(Di(), QueueId::Secondary, 1, kReadCounters, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadCounters, 0);
   Step();
   // The answer carries an active message too.
   line_.Feed(Wire(Answer(kKotelna, Bytes({'B', 0}) + std::string(12, '\0') + "H")));
@@ -280,8 +279,8 @@ TEST_F(PollingCycle, SilenceWaitPausesAndAFollowUpFrameGoesFirst) {
 // its controller's own message, and the read's own answer fills exactly its
 // own variables. The active message is acknowledged in the pause after it.
 TEST_F(PollingCycle, OnlyTheRequestsOwnAnswerEndsItsWait) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 4}));   // 2500 WORD
-  Enqueue(Di(), QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 16}));  // 2504 LONGINT
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 4}));   // 2500 WORD
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 16}));  // 2504 LONGINT
   Step();
   ASSERT_EQ(line_.sent.size(), 1u);
   line_.Feed(Wire(Answer(kKotelna, "H")));
@@ -329,7 +328,7 @@ TEST_F(PollingCycle, TenSingleQqReadsGoOutAsOneFrame) {
   for (int i = 0; i < 10; ++i) {
     const std::string d = Bytes({0, 16, 4 * i});
     all += d;
-    Enqueue(Di(), QueueId::Secondary, 1, kReadQq, 0, d);
+    Di().Queues.Enqueue(QueueId::Secondary, 1, kReadQq, 0, d);
   }
   Step();
   ASSERT_EQ(line_.sent.size(), 1u);
@@ -341,7 +340,7 @@ TEST_F(PollingCycle, TenSingleQqReadsGoOutAsOneFrame) {
 }
 
 TEST_F(PollingCycle, AQqWriteIsShownWithItsData) {
-  Enqueue(Di(), QueueId::Primary, 1, kWriteQq, 0, Bytes({0, 16, 8, 1, 2, 3, 0xAB}));
+  Di().Queues.Enqueue(QueueId::Primary, 1, kWriteQq, 0, Bytes({0, 16, 8, 1, 2, 3, 0xAB}));
   Step();
   EXPECT_EQ(Posted(),
             std::vector<std::string>{"KOTELNA" + Cp(" - QQ/zápis (") + "00 10 08 01 02 03 AB )"});
@@ -349,8 +348,8 @@ TEST_F(PollingCycle, AQqWriteIsShownWithItsData) {
 
 TEST_F(PollingCycle, ARequestThatCannotBeCodedLeavesItsQueue) {
   // CERPADLA has no analog inputs: an "A" read has no frame.
-  Enqueue(Di(), QueueId::Secondary, 2, kReadAnalogInputs, 0);
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 2, kReadAnalogInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   Step();
   EXPECT_TRUE(line_.sent.empty());
   EXPECT_EQ(State(), kCycleAwaitingAnswer);
@@ -366,11 +365,11 @@ TEST_F(PollingCycle, ARequestThatCannotBeCodedLeavesItsQueue) {
 // The host may empty a queue (and fill it again) while a request is in
 // flight: its answer must not remove the request that now stands at the head.
 TEST_F(PollingCycle, AnAnswerNeverRemovesARequestQueuedAfterAClear) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   Step();
   EXPECT_EQ(St(1).Busy, 1);
-  Clear(Di(), QueueId::Secondary);
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);  // equal, but a new entry
+  Di().Queues.Clear(QueueId::Secondary);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);  // equal, but a new entry
   line_.Feed(Wire(Answer(kKotelna, Bytes({'B', 0}) + std::string(12, '\1'))));
   ASSERT_TRUE(StepUntil(kCyclePause));
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadBinaryInputs}}));
@@ -381,8 +380,8 @@ TEST_F(PollingCycle, AnAnswerNeverRemovesARequestQueuedAfterAClear) {
 // A partial message whose LEN promised more than ever came must not outlive
 // the time-out that throws its bytes away: the next answer is received.
 TEST_F(PollingCycle, ATimeOutAlsoForgetsAPartialMessage) {
-  Enqueue(Di(), QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  Enqueue(Di(), QueueId::Secondary, 1, kReadCounters, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadCounters, 0);
   Step();
   line_.Feed(kPrefix + Bytes({kDriverAddress, 60, 'Y', 0, kDriverAddress}));
   for (int i = 0; i < 10; ++i) Step();  // the start is taken in, the rest awaited
@@ -397,7 +396,7 @@ TEST_F(PollingCycle, ATimeOutAlsoForgetsAPartialMessage) {
   Step();  // the next request
   line_.Feed(Wire(Answer(kKotelna, "C\x03" + std::string(32, '\0'))));
   EXPECT_TRUE(StepUntil(kCyclePause));
-  EXPECT_EQ(StoredCount(Di()), 1u);
+  EXPECT_EQ(Di().Received.Count(), 1u);
 }
 
 TEST_F(PollingCycle, StrayStatesEndInIdle) {

@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/CommThread.h"
 #include "core/DriverInstance.h"
+#include "core/RequestQueues.h"
+#include "driver/CommThread.h"
 #include "driver/EventLines.h"
 #include "net/GatewayClient.h"
 #include "port/Clock.h"
 #include "port/MessageLoop.h"
 #include "protocol/Reception.h"
-#include "core/RequestQueues.h"
 #include "support/Bytes.h"
 #include "support/ConfigFixture.h"
 #include "support/EngineLine.h"
@@ -137,8 +137,8 @@ class EngineE2E : public ::testing::Test {
   bool Until(const std::function<bool()> &pred) { return PumpUntil(loop_, pred); }
   // Every queued request answered (or dropped) and every answer decoded.
   bool Settled() {
-    return Count(di_, QueueId::Primary) == 0 && Count(di_, QueueId::Secondary) == 0 &&
-           StoredCount(di_) == 0 && Locked([&] { return di_.AwaitingAnswer == 0; });
+    return di_.Queues.Count(QueueId::Primary) == 0 && di_.Queues.Count(QueueId::Secondary) == 0 &&
+           di_.Received.Count() == 0 && Locked([&] { return di_.AwaitingAnswer == 0; });
   }
   Station &St(int n) { return *di_.Stations[n]; }
   sim::ControllerModel &Model(int n) { return *sim_->Station(n); }
@@ -180,12 +180,12 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
   });
 
   for (int kind : {kReadBinaryInputs, kReadCounters, kReadAnalogInputs, kReadMemoryOutputs})
-    Enqueue(di_, QueueId::Secondary, 1, static_cast<uint8_t>(kind), 0);
-  for (int16_t i = 1; i <= 3; ++i) Enqueue(di_, QueueId::Secondary, 1, kReadMemoryInput, i);
-  Enqueue(di_, QueueId::Secondary, 1, kReadMemoryBlock, 0, {}, block);
+    di_.Queues.Enqueue(QueueId::Secondary, 1, static_cast<uint8_t>(kind), 0);
+  for (int16_t i = 1; i <= 3; ++i) di_.Queues.Enqueue(QueueId::Secondary, 1, kReadMemoryInput, i);
+  di_.Queues.Enqueue(QueueId::Secondary, 1, kReadMemoryBlock, 0, {}, block);
   for (const std::string &d : {Bytes({0, 16, 4}), Bytes({0, 16, 8}), Bytes({0, 16, 16})})
-    Enqueue(di_, QueueId::Secondary, 1, kReadQq, 0, d);
-  Enqueue(di_, QueueId::Secondary, 1, kReadSamples1, static_cast<int16_t>(0x8000 + 186 * 87));
+    di_.Queues.Enqueue(QueueId::Secondary, 1, kReadQq, 0, d);
+  di_.Queues.Enqueue(QueueId::Secondary, 1, kReadSamples1, static_cast<int16_t>(0x8000 + 186 * 87));
   ASSERT_TRUE(Until([&] { return Settled(); }));
 
   Locked([&] {
@@ -229,8 +229,8 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
   // The analog block in memory, and a counter reset confirmed.
   m.SetMemory(40, EncodeReal3(12.5).str() + EncodeReal3(99).str());
   Locked([&] { St(1).CounterRaw[1] = 4; });
-  Enqueue(di_, QueueId::Secondary, 1, kReadAnalogBlock, 0);
-  Enqueue(di_, QueueId::Secondary, 1, kResetCounters, 0);
+  di_.Queues.Enqueue(QueueId::Secondary, 1, kReadAnalogBlock, 0);
+  di_.Queues.Enqueue(QueueId::Secondary, 1, kResetCounters, 0);
   ASSERT_TRUE(Until([&] { return Settled(); }));
   Locked([&] {
     EXPECT_EQ(FromReal6(St(1).AnalogIn[1]), 12.5);
@@ -250,11 +250,11 @@ TEST_F(EngineE2E, EveryWriteReachesTheController) {
     for (int i = 0; i < 16; ++i) St(1).BinaryOut[i] = i % 5 == 0;
     for (int i = 1; i <= 8; ++i) St(1).MemoryOutValues[i] = ToReal6(1.5 * i);
   });
-  Enqueue(di_, QueueId::Primary, 1, kWriteBinaryOutputs, 0);
-  Enqueue(di_, QueueId::Primary, 1, kWriteMemoryOutput, 2);
-  Enqueue(di_, QueueId::Primary, 1, kWriteMemoryOutputs, 0);
-  Enqueue(di_, QueueId::Primary, 1, kWriteQq, 0, Bytes({0, 16, 8, 0xCD, 0xCC, 0x6C, 0x40}));
-  Enqueue(di_, QueueId::Primary, 1, kWriteBlockItem, 1, Bytes({0x11, 0x22}), block);
+  di_.Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
+  di_.Queues.Enqueue(QueueId::Primary, 1, kWriteMemoryOutput, 2);
+  di_.Queues.Enqueue(QueueId::Primary, 1, kWriteMemoryOutputs, 0);
+  di_.Queues.Enqueue(QueueId::Primary, 1, kWriteQq, 0, Bytes({0, 16, 8, 0xCD, 0xCC, 0x6C, 0x40}));
+  di_.Queues.Enqueue(QueueId::Primary, 1, kWriteBlockItem, 1, Bytes({0x11, 0x22}), block);
   ASSERT_TRUE(Until([&] { return Settled(); }));
   for (int i = 0; i < 16; ++i) EXPECT_EQ(m.BinaryOutput(i), i % 5 == 0) << i;
   for (int i = 0; i < 8; ++i) EXPECT_EQ(DecodeReal3(m.MemoryOutputReal(i)), 1.5 * (i + 1)) << i;
@@ -269,7 +269,7 @@ TEST_F(EngineE2E, ADeadStationTimesOutSleepsAndWakes) {
   Start({}, kQuickTimings);
   Connect();
   sim_->SetDead(3, true);
-  Enqueue(di_, QueueId::Secondary, 3, kReadBinaryInputs, 0);
+  di_.Queues.Enqueue(QueueId::Secondary, 3, kReadBinaryInputs, 0);
   const std::string timeout = "VODOJEM" + Cp(" - překročení času (");
   ASSERT_TRUE(Until([&] { return services_.Shown("VODOJEM" + Cp(" - start módu \"sleep\"")); }));
   Locked([&] {
@@ -283,7 +283,7 @@ TEST_F(EngineE2E, ADeadStationTimesOutSleepsAndWakes) {
   // Asleep, its request waits; then the sleep runs out and it is polled again.
   ASSERT_TRUE(Until([&] { return services_.Shown("VODOJEM" + Cp(" - konec módu \"sleep\"")); }));
   Locked([&] { EXPECT_EQ(St(3).TimeoutRun, 0); });
-  EXPECT_EQ(Count(di_, QueueId::Secondary), 1u);
+  EXPECT_EQ(di_.Queues.Count(QueueId::Secondary), 1u);
   sim_->SetDead(3, false);
   Model(3).SetBinaryInput(2, true);
   ASSERT_TRUE(Until([&] { return Settled(); }));
@@ -318,8 +318,8 @@ TEST_F(EngineE2E, ActiveMessagesAreAcknowledgedWithACorrectFollowUpFrame) {
   sim::FaultOptions quiet;
   sim_->SetFaults(quiet);
   Model(1).SetBinaryInput(5, true);
-  Enqueue(di_, QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  ASSERT_TRUE(Until([&] { return Count(di_, QueueId::Secondary) == 0; }));
+  di_.Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  ASSERT_TRUE(Until([&] { return di_.Queues.Count(QueueId::Secondary) == 0; }));
   ASSERT_TRUE(Until([&] { return Locked([&] { return St(1).BinaryIn[5] == 1; }); }));
 }
 
@@ -328,21 +328,21 @@ TEST_F(EngineE2E, ADroppedConnectionEmptiesBothQueuesWithinOnePass) {
   Connect();
   sim_->SetDead(3, true);  // its requests stay queued
   for (uint8_t i = 0; i < 3; ++i) {
-    Enqueue(di_, QueueId::Primary, 3, kWriteQq, 0, Bytes({0, 16, i, 1, 2, 3, 4}));
-    Enqueue(di_, QueueId::Secondary, 3, kReadQq, 0, Bytes({0, 16, i}));
+    di_.Queues.Enqueue(QueueId::Primary, 3, kWriteQq, 0, Bytes({0, 16, i, 1, 2, 3, 4}));
+    di_.Queues.Enqueue(QueueId::Secondary, 3, kReadQq, 0, Bytes({0, 16, i}));
   }
   ASSERT_TRUE(Until([&] { return Locked([&] { return St(3).TimeoutTotal >= 1; }); }));
   sim_->Stop();
   ASSERT_TRUE(Until([&] { return !client_->Connected(); }));
   const uint64_t passes = thread_->PassCount();
   ASSERT_TRUE(Until([&] { return thread_->PassCount() >= passes + 2; }));
-  EXPECT_EQ(Count(di_, QueueId::Primary), 0u);
-  EXPECT_EQ(Count(di_, QueueId::Secondary), 0u);
+  EXPECT_EQ(di_.Queues.Count(QueueId::Primary), 0u);
+  EXPECT_EQ(di_.Queues.Count(QueueId::Secondary), 0u);
   EXPECT_EQ(client_->ReceivedCount(), 0);
   EXPECT_TRUE(services_.Shown(Cp("Spojení přerušeno serverem!")));
   // Requests made while there is no connection are dropped as well.
-  Enqueue(di_, QueueId::Secondary, 1, kReadBinaryInputs, 0);
-  ASSERT_TRUE(Until([&] { return Count(di_, QueueId::Secondary) == 0; }));
+  di_.Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  ASSERT_TRUE(Until([&] { return di_.Queues.Count(QueueId::Secondary) == 0; }));
 }
 
 }  // namespace

@@ -5,9 +5,10 @@
 #include <bit>
 #include <cmath>
 
-#include "exchange/InputPath.h"
-#include "core/SampleBuffer.h"
+#include "core/DriverInstance.h"
 #include "core/RequestQueues.h"
+#include "core/SampleBuffer.h"
+#include "exchange/InputPath.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
 #include "util/Encodings.h"
@@ -178,9 +179,9 @@ TEST_F(InputPath, BufferDescriptorGoesOnToTheStationChannels) {
 TEST_F(InputPath, DiagnosticChannels) {
   f.Client.connected = true;
   EXPECT_EQ(f.GetDouble(488), 1.0);
-  Enqueue(f.Di, QueueId::Primary, 1, 4, 1);
-  Enqueue(f.Di, QueueId::Secondary, 1, 0, 1);
-  Enqueue(f.Di, QueueId::Secondary, 1, 2, 1);
+  f.Di.Queues.Enqueue(QueueId::Primary, 1, 4, 1);
+  f.Di.Queues.Enqueue(QueueId::Secondary, 1, 0, 1);
+  f.Di.Queues.Enqueue(QueueId::Secondary, 1, 2, 1);
   EXPECT_EQ(f.GetDouble(490), 3.0);
   EXPECT_EQ(f.GetDouble(497), 1.0);
   f.Di.Line.CycleState = 3;
@@ -193,7 +194,7 @@ TEST_F(InputPath, DiagnosticChannels) {
   // A station channel hides the diagnostic one.
   ASSERT_TRUE(f.LoadStations({"CHANNEL_AI 490"}));
   EXPECT_EQ(f.GetDouble(490), 0.0);
-  Enqueue(f.Di, QueueId::Primary, 1, 4, 1);
+  f.Di.Queues.Enqueue(QueueId::Primary, 1, 4, 1);
   EXPECT_EQ(f.GetDouble(490), 0.0);
 }
 
@@ -223,15 +224,15 @@ TEST_F(InputPath, ReadRequests) {
   EXPECT_EQ(f.Secondary().size(), 1u);
 
   // Merged behind another descriptor, the read still counts as pending.
-  Clear(f.Di, QueueId::Secondary);
-  Enqueue(f.Di, QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 9}));
-  Enqueue(f.Di, QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 4}));
-  CompressReads(f.Di);
+  f.Di.Queues.Clear(QueueId::Secondary);
+  f.Di.Queues.Enqueue(QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 9}));
+  f.Di.Queues.Enqueue(QueueId::Secondary, 1, kReadQq, 0, Bytes({0, 16, 4}));
+  f.Di.Queues.CompressReads();
   ASSERT_EQ(f.Secondary().size(), 1u);
   InputRequest(f.Di, 2500);
   EXPECT_EQ(f.Secondary().size(), 1u);
 
-  Clear(f.Di, QueueId::Secondary);
+  f.Di.Queues.Clear(QueueId::Secondary);
   InputRequest(f.Di, 2502);  // STRING at 0 16 254: eight parts
   ASSERT_EQ(f.Secondary().size(), 8u);
   const int thirds[] = {254, 255, 0, 1, 2, 3, 4, 5};

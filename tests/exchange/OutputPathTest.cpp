@@ -5,8 +5,9 @@
 #include <bit>
 #include <cmath>
 
-#include "exchange/OutputPath.h"
+#include "core/DriverInstance.h"
 #include "core/RequestQueues.h"
+#include "exchange/OutputPath.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
 #include "util/Encodings.h"
@@ -73,7 +74,7 @@ TEST_F(OutputPath, VariableWritesByType) {
     EXPECT_EQ(St().QqValues[0].Number, c.stored) << "type " << c.type;
   }
   f.Services.ClearAll();
-  Clear(f.Di, QueueId::Primary);
+  f.Di.Queues.Clear(QueueId::Primary);
   f.PutDouble(2500, 3.7);                // a WORD sends the value truncated
   f.PutDouble(2501, 3.7);                // a REAL, its single (WRITE or not, a write goes)
   f.Put(2502, ZL_TYPE_I32, 0xFFFFFFFE);  // LONGINT: the second value, the number unchanged
@@ -155,7 +156,7 @@ TEST_F(OutputPath, ReadAndWriteCommands) {
   EXPECT_EQ(f.Services.Wakes(), 9);
 
   St().MemoryInBlockRead = true;
-  Clear(f.Di, QueueId::Secondary);
+  f.Di.Queues.Clear(QueueId::Secondary);
   f.Put(473, ZL_TYPE_BOOL, 1);
   ExpectQueue(f.Secondary(), {{1, 6, 1, ""}});
 }
@@ -254,8 +255,8 @@ TEST_F(OutputPath, DriverChannels) {
   EXPECT_EQ(f.Di.ReadSuspended, 1);
   EXPECT_EQ(f.St(1).BinaryOut[0], 1);
 
-  Enqueue(f.Di, QueueId::Primary, 1, 4, 1);
-  Enqueue(f.Di, QueueId::Secondary, 1, 0, 1);
+  f.Di.Queues.Enqueue(QueueId::Primary, 1, 4, 1);
+  f.Di.Queues.Enqueue(QueueId::Secondary, 1, 0, 1);
   f.Di.Line.CycleState = 2;
   f.Di.LastRequestFrame = "frame";
   f.Di.PrefixWindow = "p";

@@ -21,10 +21,7 @@ class Reception : public EngineTest {
     std::lock_guard<std::mutex> lock(Di().DataLock);
     return FromReal6(Di().MessageCount);
   }
-  std::vector<ReceivedMessage> Stored() {
-    std::lock_guard<std::mutex> lock(Di().StoreLock);
-    return {Di().ReceiveStore.begin(), Di().ReceiveStore.end()};
-  }
+  std::vector<ReceivedMessage> Stored() { return Di().Received.Snapshot(); }
 };
 
 const std::string kGood = Answer(kKotelna, Bytes({'B', 1, 0x0F}));
@@ -114,14 +111,14 @@ TEST_F(Reception, MessagesArriveInAnyPieces) {
   const std::string stream = Wire(kGood) + Wire(Answer(kCerpadla, "B\x01\x01")) + Wire(kGood);
   for (std::size_t piece : {1u, 2u, 3u, 5u, 7u, 64u}) {
     SCOPED_TRACE(piece);
-    ClearStore(Di());
+    Di().Received.Clear();
     int stored = 0;
     for (std::size_t at = 0; at < stream.size(); at += piece) {
       line_.Feed(stream.substr(at, piece));
       for (int i = 0; i < 2 * static_cast<int>(piece) + 2; ++i) stored += ReceiveStep(Di(), line_);
     }
     EXPECT_EQ(stored, 3);
-    EXPECT_EQ(StoredCount(Di()), 3u);
+    EXPECT_EQ(Di().Received.Count(), 3u);
   }
 }
 
@@ -141,7 +138,7 @@ TEST_F(Reception, ExtractStepDecodesOnlyTheOldestMessage) {
   ExtractStep(Di());
   ExtractStep(Di());  // names no station: decoded as 0
   ExtractStep(Di());  // empty store: nothing happens
-  EXPECT_EQ(StoredCount(Di()), 0u);
+  EXPECT_EQ(Di().Received.Count(), 0u);
   const std::string log = Log();
   EXPECT_NE(log.find("ExtractDATA, mess : " + HexOf(kGood) + " \r\n"), std::string::npos);
   EXPECT_NE(log.find("ExtractDATA : DecodeMess = 1\r\n"), std::string::npos);
@@ -165,10 +162,10 @@ TEST_F(Reception, WritesItsStepsToTheDebugLog) {
 TEST_F(Reception, ALengthThatCannotMakeAMessageRestartsTheHunt) {
   for (int len : {0, 1, 254, 255}) {
     SCOPED_TRACE(len);
-    ClearStore(Di());
+    Di().Received.Clear();
     line_.Feed(kPrefix + Bytes({kDriverAddress, len}) + Wire(kGood));
     EXPECT_EQ(ReceiveAll(), 1);
-    ASSERT_EQ(StoredCount(Di()), 1u);
+    ASSERT_EQ(Di().Received.Count(), 1u);
     EXPECT_EQ(Stored()[0].Message.str(), kGood);
   }
 }

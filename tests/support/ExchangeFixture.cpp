@@ -63,13 +63,11 @@ void ExchangeFixture::PutDouble(uint16_t channel, double value) {
 }
 
 std::vector<QueuedRequest> ExchangeFixture::Primary() {
-  std::lock_guard<std::mutex> lock(Di.QueueLock);
-  return {Di.PrimaryQueue.begin(), Di.PrimaryQueue.end()};
+  return Di.Queues.Snapshot(QueueId::Primary);
 }
 
 std::vector<QueuedRequest> ExchangeFixture::Secondary() {
-  std::lock_guard<std::mutex> lock(Di.QueueLock);
-  return {Di.SecondaryQueue.begin(), Di.SecondaryQueue.end()};
+  return Di.Queues.Snapshot(QueueId::Secondary);
 }
 
 bool UntouchedFrom(const HostValue &v, int offset) {
