@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         break;
     }
   }
-  const std::size_t queued = Count(di, QueueId::Primary) + Count(di, QueueId::Secondary);
+  const std::size_t queued = di.Queues.Count(QueueId::Primary) + di.Queues.Count(QueueId::Secondary);
   ZL_FUZZ_CHECK(queued <= 90 * size + 1);  // an op queues 88 requests at most
   return 0;
 }

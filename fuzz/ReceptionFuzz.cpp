@@ -38,9 +38,9 @@ std::string WithoutPrefix(std::string text) {
 
 // The oldest stored message passed the checksum and the addressee test.
 void CheckStoreHead(DriverInstance &di) {
-  std::lock_guard<std::mutex> lock(di.StoreLock);
-  if (di.ReceiveStore.empty()) return;
-  const Str255 &m = di.ReceiveStore.front().Message;
+  ReceivedMessage oldest;
+  if (!di.Received.CopyOldest(oldest)) return;
+  const Str255 &m = oldest.Message;
   ZL_FUZZ_CHECK(m.size() >= 3 && MessageChecksumOk(m.view()));
   const bool addressed = m[2] == 'Y' || m[2] == 'y';
   ZL_FUZZ_CHECK(!addressed || m[0] == di.Global.Address);
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (stored) CheckStoreHead(di);
     if (flags & 16) ExtractStep(di);
   }
-  while (StoredCount(di) > 0) {
+  while (di.Received.Count() > 0) {
     CheckStoreHead(di);
     ExtractStep(di);
   }
