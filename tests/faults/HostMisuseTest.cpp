@@ -92,6 +92,9 @@ TEST(HostMisuse, CallsOutOfOrderLeaveNoThreadOrDescriptorBehind) {
 // and never answers true for a driver whose messages can never arrive.
 TEST(HostMisuse, ADriverMadeWithoutAFreeDescriptorGetsItsQueueAtInit) {
   TempDir dir;  // drive C: for the debug log's last line
+  // One driver made and gone while descriptors are free: a sanitizer's
+  // run-time reads its type tables on first use, which needs a descriptor.
+  DisposeDriver(MakeDriver());
   rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
   const int lowest = ::dup(0);  // the number the next descriptor gets
