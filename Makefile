@@ -50,10 +50,12 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The whole system against the simulator embedded in zlpoll, for 20 seconds
-# (DURATION=S to change it); q or Ctrl-C ends it earlier.
-DURATION ?= 20
-demo: build
+# The whole system against the simulator embedded in zlpoll, for 40 seconds
+# (DURATION=S to change it); q or Ctrl-C ends it earlier. It builds only what
+# it runs: the library and zlpoll, not the tests and benchmarks.
+DURATION ?= 40
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target zlnetdrv zlpoll
 	$(BUILD)/tools/zlpoll/zlpoll --demo --duration $(DURATION)
 
 bench: configure
@@ -61,8 +63,16 @@ bench: configure
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi
 
 # PREFIX=/usr/local (the default) or any other; DESTDIR is honoured for packaging.
+# Under a system prefix (/usr/local, /usr) the dynamic linker's cache is
+# renewed so that hosts find the library at once; for any other prefix the
+# README says what to set.
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
+	@prefix="$(if $(PREFIX),$(PREFIX),$$(awk -F= '/^CMAKE_INSTALL_PREFIX:/ {print $$2}' $(BUILD)/CMakeCache.txt))"; \
+	if [ -z "$(DESTDIR)" ] && { [ "$$prefix" = /usr/local ] || [ "$$prefix" = /usr ]; }; then \
+	  if [ "$$(id -u)" = 0 ]; then ldconfig; \
+	  else echo "Run 'sudo ldconfig' so that hosts find the library."; fi; \
+	fi
 
 # Every test program of `make test` under valgrind's memcheck: any memory
 # error or leak (definite or possible) fails it. Suppressions, each with the

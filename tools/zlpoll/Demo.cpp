@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -76,12 +77,13 @@ class Demo {
       });
     }
     ctx_.Loop.OnTick([&] { Tick(); });
+    // Four equal shares: each step stays long enough to be watched.
     const double d = opt_.DurationSeconds;
-    Step(1, "KOTELNA: values moving, active messages and their acknowledgments", 1, 0.30 * d,
+    Step(1, "KOTELNA: values moving, active messages and their acknowledgments", 1, 0.25 * d,
          [&] { ReadLoop(1); });
-    Step(2, "KOTELNA: sample memory through the host's sample buffer", 1, 0.55 * d,
+    Step(2, "KOTELNA: sample memory through the host's sample buffer", 1, 0.50 * d,
          [&] { Samples(1); });
-    Step(3, "VYMENIK goes silent: time-outs, then its sleep", 2, 0.85 * d, [&] { Silence(2); });
+    Step(3, "VYMENIK goes silent: time-outs, then its sleep", 2, 0.75 * d, [&] { Silence(2); });
     Step(4, "CERPADLA: the dial-up station behind the second gateway", 3, d, [&] { ReadLoop(3); });
   }
 
@@ -107,10 +109,27 @@ class Demo {
     stepEnd_ = start_ + std::chrono::duration_cast<Clock::duration>(
                             std::chrono::duration<double>(endSeconds));
     Log("== step " + std::to_string(number) + "/4: " + title);
+    const StationConfig *st = ctx_.File.At(station);
+    const bool dials = st && st->DialFlag;
+    if (dials) {
+      Note("dialling " + Describe(*st, station) + ": PHONE " + Utf8FromCp1250(st->Phone.view()) +
+           " through gateway " + Gateway(*st));
+      Draw();
+    }
+    const auto dialled = Clock::now();
     const Outcome c = ctx_.Poll.Connect(station);
     if (!c.Ok()) {
       Note(c.Message.substr(0, c.Message.find('\n')));
     } else {
+      if (dials) {
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - dialled).count();
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "connected after %.0f ms: its KI requests read the memory "
+                      "outputs",
+                      ms);
+        Note(text);
+      }
       body();
     }
     Wait(stepEnd_);
@@ -239,34 +258,60 @@ class Demo {
     if (!screen_.Active()) PrintLine(line);
   }
 
+  // One screen of the terminal's size (80 x 24 is enough): the step and its
+  // clock, the station's values as far as they fit, the two status labels and
+  // the most recent event lines, the active messages and the last note.
   void Draw() const {
     if (!screen_.Active()) return;
     const Style &out = ctx_.Out;
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
-    char clock[64];
-    std::snprintf(clock, sizeof clock, "%.1f s of %.0f s", elapsed, opt_.DurationSeconds);
-    std::vector<std::string> lines = {
-        out.Bold("ZLNETDRV demo") + "  " + clock + "   q or Ctrl-C ends",
-        out.Yellow("step " + std::to_string(step_) + "/4: " + title_), ""};
-    std::vector<std::string> left;
+    const std::size_t height = screen_.Height();
+    const auto now = Clock::now();
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    const double stepLeft = std::max(0.0, std::chrono::duration<double>(stepEnd_ - now).count());
+    char clock[96];
+    std::snprintf(clock, sizeof clock, "step %d/4, %.0f s left   %.1f s of %.0f s", step_, stepLeft,
+                  elapsed, opt_.DurationSeconds);
+    std::vector<std::string> head = {out.Bold("ZLNETDRV demo") + "  " + clock + "   q ends",
+                                     out.Yellow(title_)};
     if (const StationConfig *st = ctx_.File.At(station_)) {
-      left.push_back(out.Bold(Describe(*st, station_)) + "  " + Gateway(*st));
+      head.push_back(out.Bold(Describe(*st, station_)) + "  " + Gateway(*st));
     }
-    for (const std::string &l : CompactLines(reading_, out)) left.push_back(l);
-    if (!progress_.empty()) left.insert(left.begin() + 1, "samples " + progress_);
-    const auto right = StatusLines(window_, out, screen_.Width());
-    for (const std::string &l : SideBySide(left, right, screen_.Width())) lines.push_back(l);
-    lines.push_back("");
+    if (!progress_.empty()) head.push_back("samples " + progress_);
+
+    std::vector<std::string> tail = {"", out.Bold("Label1 ") + OneLine(window_.QueueStatusLabel),
+                                     out.Bold("Label2 ") + OneLine(window_.ActivityLabel),
+                                     out.Bold("events, latest last")};
     std::string footer = "active messages: " + std::to_string(ActiveSent()) + " sent, " +
                          std::to_string(ActiveAcks()) + " acknowledged";
     if (sleepLeft_ > 0) {
       char text[64];
-      std::snprintf(text, sizeof text, "   VYMENIK SleepTime %.1f s", sleepLeft_);
+      std::snprintf(text, sizeof text, "   VYMENIK sleeps %.1f s more", sleepLeft_);
       footer += out.Red(text);
     }
-    if (!sampleFile_.empty()) footer += "   sample file " + sampleFile_;
-    lines.push_back(footer);
-    lines.push_back(out.Dim(note_));
+    const std::vector<std::string> foot = {footer, out.Dim(note_)};
+
+    // What is left goes to the values (at most ten lines) and the events.
+    const std::size_t fixed = head.size() + tail.size() + foot.size();
+    const std::size_t room = height > fixed ? height - fixed : 0;
+    std::vector<std::string> values = CompactLines(reading_, out);
+    const std::size_t valueRoom = std::min<std::size_t>(10, room > 4 ? room - 4 : room);
+    if (values.size() > valueRoom && valueRoom > 0) {
+      const std::size_t hidden = values.size() - (valueRoom - 1);
+      values.resize(valueRoom - 1);
+      values.push_back(out.Dim("  ... " + std::to_string(hidden) + " more lines"));
+    } else if (valueRoom == 0) {
+      values.clear();
+    }
+    const std::size_t eventRoom = room - values.size();
+    const auto &events = window_.Events;
+    const std::size_t first = events.size() > eventRoom ? events.size() - eventRoom : 0;
+
+    std::vector<std::string> lines = head;
+    lines.insert(lines.end(), values.begin(), values.end());
+    lines.insert(lines.end(), tail.begin(), tail.end());
+    for (std::size_t i = first; i < events.size(); ++i) lines.push_back("  " + OneLine(events[i]));
+    while (lines.size() + foot.size() < height) lines.push_back("");
+    lines.insert(lines.end(), foot.begin(), foot.end());
     screen_.Draw(lines);
   }
 

@@ -21,7 +21,7 @@ struct Options {
   bool Help = false;
   std::string Version;  // --version: the text to print
   bool Demo = false;
-  double DurationSeconds = 20.0;  // --demo
+  double DurationSeconds = 40.0;  // --demo
   bool Once = false;              // -1
   int IntervalMs = 1000;
   double TimeoutSeconds = 10.0;
