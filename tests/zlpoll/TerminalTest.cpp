@@ -110,22 +110,30 @@ TEST_F(Terminal, WatchShowsTheValuesBesideTheStatusWindowAndQuitsOnQ) {
 
 // The demo shares its duration out among its steps; a long one leaves every
 // step time enough on a busy machine, and q ends it once all was seen.
-TEST_F(Terminal, TheDemoShowsValuesStatusAndTheSampleProgress) {
+// On the smallest usual terminal every step shows its key lines: the values,
+// the status labels with the latest events, the sample progress, the silent
+// station's time-outs and the dialling of the dial-up station.
+TEST_F(Terminal, TheDemoFitsEightyByTwentyFourAndShowsEveryStep) {
   Tmux tmux(TmuxEnv());
-  ASSERT_TRUE(tmux.Start(std::string(ZLPOLL_PROGRAM) + " --demo --duration 30", 150, 45));
-  bool table = false, status = false, progress = false;
+  ASSERT_TRUE(tmux.Start(std::string(ZLPOLL_PROGRAM) + " --demo --duration 24", 80, 24));
+  bool table = false, status = false, progress = false, timeouts = false, dialling = false;
   std::string screen;
   tmux.WaitForScreen(
       [&](const std::string &s) {
         table = table || Has(s, {"step 1/4", "bi  1-8", "ai  1-4", "ct  1-4"});
-        status = status || Has(s, {"status window ZLNETDRV", "Label1", "Label2", "events"});
-        progress = progress || Has(s, {"samples [", "/528 rows"});
-        return table && status && progress;
+        status = status || Has(s, {"Label1", "Label2", "events, latest last"});
+        progress = progress || Has(s, {"step 2/4", "samples [", "/528 rows"});
+        timeouts = timeouts || Has(s, {"step 3/4", "VYMENIK - p"});
+        dialling = dialling || (Has(s, {"step 4/4", "CERPADLA", "bi  1-8"}) &&
+                                (Has(s, {"dialling"}) || Has(s, {"connected after"})));
+        return table && status && progress && timeouts && dialling;
       },
       100, &screen);
   EXPECT_TRUE(table) << screen;
   EXPECT_TRUE(status) << screen;
   EXPECT_TRUE(progress) << screen;
+  EXPECT_TRUE(timeouts) << screen;
+  EXPECT_TRUE(dialling) << screen;
   tmux.Keys("q");
   EXPECT_TRUE(tmux.WaitForEnd(30)) << "q ends the demo";
 }
