@@ -284,7 +284,10 @@ TEST_F(Zlpoll, SamplesFillTheHostBufferAndWriteTheFile) {
     expected << copies[0].string() << "," << ++rowsSeen << "," << std::setfill('0');
     for (int k = 0; k < 6; ++k)
       expected << std::setw(2) << int{BcdValue(held[static_cast<std::size_t>(k)])}
-               << (k == 2 ? " " : k == 5 ? "," : k < 2 ? "-" : ":");
+               << (k == 2   ? " "
+                   : k == 5 ? ","
+                   : k < 2  ? "-"
+                            : ":");
     expected << int{held[6]};
     const std::string prefix = expected.str();
     ASSERT_EQ(line.substr(0, prefix.size()), prefix) << line;
@@ -367,18 +370,30 @@ TEST_F(Zlpoll, InfoReadAndWriteShareOneListOfGroups) {
   EXPECT_GT(refused, 0) << "the binary outputs at least are not read back";
 }
 
+// The driver's message in the user's language (English unless the locale or
+// --lang says Czech); check shows where the file goes wrong.
 TEST_F(Zlpoll, ABadParameterFileIsExitCodeOneWithTheDriversMessage) {
   const std::string bad = dir_.Write("bad.par", "[STATION]\r\n  ADDRESS 5\r\nEND\r\n");
   for (const char *command : {"info", "read"}) {
     const ChildResult r = Run({bad, command, "1", "bi"});
     EXPECT_EQ(r.Exit, 1) << command;
-    EXPECT_NE(r.Err.find("Chybí definice skupiny [GLOBAL]"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Missing section definition [GLOBAL]"), std::string::npos) << r.Err;
   }
+  const ChildResult checked = Run({bad, "check"});
+  EXPECT_EQ(checked.Exit, 1);
+  EXPECT_NE(checked.Out.find("bad.par:1:1: changed: \"[STATION]\" stands outside a section"),
+            std::string::npos)
+      << checked.Out;
+  EXPECT_NE(checked.Out.find("bad.par:4:1: refused: Missing section definition [GLOBAL]"),
+            std::string::npos)
+      << checked.Out;
+  EXPECT_EQ(Run({std::string(ZL_SOURCE_DIR) + "/examples/demo.par", "check"}).Exit, 0);
+
   const std::string noStation =
       dir_.Write("global.par",
                  "[GLOBAL] PREFIX NONE SUFFIX NONE PRESUFFIX NONE ADDRESS 0 ANSWER_TIME 1 "
                  "DEF_ANALOG_IN_ADDR 0 END");
-  const ChildResult r = Run({noStation});
+  const ChildResult r = Run({noStation, "--lang", "cs"});
   EXPECT_EQ(r.Exit, 1);
   EXPECT_NE(r.Err.find("Chybí definice skupiny [STATION]"), std::string::npos) << r.Err;
 }
@@ -428,8 +443,8 @@ TEST_F(Zlpoll, CommandsNeverClaimWhatTheyDidNotDo) {
       {{"set", "472=1", "--station", "1"}, 2, "bool"},      // a command takes a bool
       {{"write", "1", "qq", "2500=5"}, 2, "READ"},          // a READ variable
       {{"set", "2500=5", "--station", "1"}, 2, "READ"},
-      {{"get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3, "Chyba TCP"},
-      {{"read", "1", "qq", "-1", "--timeout", "30"}, 3, "Chyba TCP"},
+      {{"get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3, "TCP error"},
+      {{"read", "1", "qq", "-1", "--timeout", "30"}, 3, "TCP error"},
   };
   const std::string closed = ClosedGatewayPar();
   for (const auto &k : kCases) {
@@ -463,7 +478,7 @@ TEST_F(Zlpoll, ASilentStationIsExitCodeThree) {
 TEST_F(Zlpoll, AGatewayThatRefusesIsExitCodeThreeAtOnce) {
   const ChildResult r = Run({ClosedGatewayPar(), "read", "1", "bi", "-1", "--timeout", "30"});
   EXPECT_EQ(r.Exit, 3);
-  EXPECT_NE(r.Err.find("Chyba TCP 10061"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("TCP error 10061"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("is the gateway running"), std::string::npos) << r.Err;
 }
 
@@ -504,7 +519,7 @@ TEST_F(Zlpoll, WatchPrintsPlainLinesWhenNotOnATerminal) {
   EXPECT_NE(r.Out.find(TableRow("bi", 1, 1, bi1)), std::string::npos) << r.Out;
   EXPECT_NE(r.Out.find("Label1: "), std::string::npos);
   EXPECT_NE(r.Out.find("Label2: "), std::string::npos);
-  EXPECT_NE(r.Out.find("event: Inicializace TCP"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("event: TCP initialisation"), std::string::npos) << r.Out;
   const auto json = RunJson({Par(), "watch", "1", "ai", "-1"});
   ASSERT_EQ(json.size(), 1u);
   EXPECT_TRUE(json[0]["status"]["label1"].type == JsonValue::String);

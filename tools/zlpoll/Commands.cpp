@@ -20,8 +20,8 @@ bool PlanCommand(const Options &opt, const ParamFile &file, Job &job, std::strin
   };
   for (const auto &[name, plan] : kPlanners)
     if (opt.Command == name) return plan(opt, file, job, error);
-  error =
-      "unknown command \"" + opt.Command + "\": use info, read, write, get, set, samples or watch";
+  error = "unknown command \"" + opt.Command +
+          "\": use info, check, read, write, get, set, samples or watch";
   return false;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/LoadContext.h"
 #include "zlpoll/Groups.h"
 #include "zlpoll/Output.h"
 #include "zlpoll/Poller.h"
@@ -49,6 +50,13 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out);
 int RunDemo(const Options &opt);
 // cuc FILE...: sample files as CSV or JSON (the files are opt.Args).
 int RunCuc(const Options &opt);
+// check: every finding of the parameter file; 0 when the driver loads it
+// as written, 1 otherwise.
+int RunCheck(const Options &opt, const Style &out);
+// The findings of a check, in file order, their texts in UTF-8 (a file that
+// cannot be read: one refusal without a place). loaded: whether Init would
+// load the file.
+std::vector<LoadFinding> CheckParameterFile(const std::string &path, bool &loaded);
 
 // --- shared by the commands
 
