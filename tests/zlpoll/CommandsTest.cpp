@@ -404,7 +404,7 @@ TEST_F(Zlpoll, UsageErrorsAreExitCodeTwoAndSayWhatToWrite) {
     const char *Hint;
   } kCases[] = {
       {{}, "no parameter file"},
-      {{"@", "frobnicate"}, "use info, read"},
+      {{"@", "frobnicate"}, "use info, check, read"},
       {{"@", "read", "9", "bi"}, "from 1 to 3"},
       {{"@", "read", "1", "xx"}, "use bi bo ai"},
       {{"@", "read", "3", "mi"}, "use mo"},
@@ -473,6 +473,55 @@ TEST_F(Zlpoll, ASilentStationIsExitCodeThree) {
   const auto json = RunJson({Par(), "read", "1", "qq", "-1", "--timeout", "3"}, 3);
   ASSERT_EQ(json.size(), 1u);
   EXPECT_FALSE(json[0]["ok"].boolean);
+  // No answer has brought a value: none is shown, however the driver reset it.
+  ASSERT_FALSE(json[0]["objects"].array.empty());
+  for (const JsonValue &o : json[0]["objects"].array)
+    EXPECT_EQ(o["value"].type, JsonValue::Null) << o["channel"].number;
+}
+
+// A station that stops answering keeps the values its last answer brought,
+// each marked stale, until it answers again.
+TEST_F(Zlpoll, AStationThatStopsAnsweringShowsItsLastValuesStale) {
+  ChildProcess child(ZLPOLL_PROGRAM,
+                     {"--drive-c", dir_.path(), Par(), "read", "1", "bi", "--json", "--interval",
+                      "100", "--timeout", "3"},
+                     Env());
+  ASSERT_TRUE(child.Started());
+  std::vector<JsonValue> readings;
+  // The readings printed so far, complete lines only.
+  auto parse = [&](const std::string &out) {
+    readings.clear();
+    std::istringstream lines(out.substr(0, out.rfind('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+      JsonValue v;
+      if (ParseJson(line, v)) readings.push_back(v);
+    }
+  };
+  ASSERT_TRUE(child.WaitForOutput(
+      [&](const std::string &out) {
+        parse(out);
+        return !readings.empty();
+      },
+      60));
+  ASSERT_TRUE(readings[0]["ok"].boolean) << readings[0]["error"].string;
+  const JsonValue answered = readings[0];
+  sim_->SetDead(kStation1, true);
+  ASSERT_TRUE(child.WaitForOutput(
+      [&](const std::string &out) {
+        parse(out);
+        return !readings.back()["ok"].boolean;
+      },
+      60));
+  child.Signal(SIGINT);
+  child.Wait(60);
+  const JsonValue &silent = readings.back();
+  ASSERT_EQ(silent["objects"].array.size(), answered["objects"].array.size());
+  for (std::size_t i = 0; i < silent["objects"].array.size(); ++i) {
+    const JsonValue &o = silent["objects"].array[i];
+    EXPECT_TRUE(o["stale"].boolean) << o["channel"].number;
+    EXPECT_EQ(o["value"].type, JsonValue::Bool);
+    EXPECT_EQ(o["value"].boolean, answered["objects"].array[i]["value"].boolean);
+  }
 }
 
 TEST_F(Zlpoll, AGatewayThatRefusesIsExitCodeThreeAtOnce) {

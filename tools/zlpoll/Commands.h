@@ -69,10 +69,16 @@ struct Reading {
   std::string Name;  // UTF-8
   int Number = 0;    // 1, 2, ... for repeated readings
   std::vector<Item> Items;
-  std::vector<Value> Values;  // one per item: what the driver holds
-  Outcome Result;             // whether they were read fresh
+  std::vector<Value> Values;       // one per item: what the driver holds
+  std::vector<Freshness> Brought;  // one per item: whether an answer brought it
+  Outcome Result;                  // whether they were read fresh
+  // Whether any value is one an answer brought (else there is nothing to show).
+  bool AnyBrought() const;
+  bool AnyStale() const;
 };
 
+// Reads the groups: every item with the value an answer brought now, else
+// the last one an answer brought (stale), else none.
 Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups);
 // A table per reading, for people.
 std::vector<std::string> ReadingLines(const Reading &r, const Style &style);
