@@ -2,6 +2,7 @@
 #include "config/ParameterReader.h"
 #include "config/ValueForms.h"
 #include "port/DrivePath.h"
+#include "util/Texts.h"
 
 namespace zl {
 namespace {
@@ -17,6 +18,7 @@ bool LoadCucPath(ParameterReader &r, Str255 &field) {
   // A folder whose name leaves no room for the backslash could not be written
   // to as named: treat it like a missing one.
   if (path.empty() || path.size() >= Str255::Capacity || !DirectoryExists(path)) {
+    r.Note(TextId::FindCucPathMissing, {*text});
     field = "C:\\";
   } else {
     field = path + "\\";
@@ -66,12 +68,13 @@ void ApplyGlobalKeyword(ParameterReader &r, int keyword) {
     case kGSleepCount:
       accepted = r.Whole16(g.SleepCount);
       break;
-    case kGIdleTime:
-      if (std::optional<int32_t> v = ParseWhole(r.Item())) {
-        g.IdleTime = static_cast<uint16_t>(*v);
-        accepted = true;
-      }
+    case kGIdleTime: {
+      const std::optional<int32_t> v = ParseWhole(r.Item());
+      if (v) g.IdleTime = static_cast<uint16_t>(*v);
+      accepted = v.has_value();
+      r.NoteNumber(v, 0, 65535, std::to_string(g.IdleTime));
       break;
+    }
     case kGStopSelfReading:  // the value item is read and ignored
       accepted = true;
       break;

@@ -43,10 +43,12 @@ bool ItemReader::Next() {
   }
   if (!found) {
     atEnd_ = true;
+    itemOffset_ = text_.size();
     ctx_.RawItem.clear();
     ctx_.CurrentItem.clear();
     return false;
   }
+  itemOffset_ = static_cast<std::size_t>(run.data() - text_.data());
   std::string_view raw = run.substr(0, kMaxItem);
   ctx_.RawItem = raw;
   char upper[kMaxCurrentItem];
@@ -58,6 +60,22 @@ bool ItemReader::Next() {
   ctx_.CurrentItem = std::string_view(upper, n);
   ctx_.Debug("PARfile ITEM", raw);
   return true;
+}
+
+FilePlace ItemReader::PlaceOf(std::size_t offset) {
+  offset = std::min(offset, text_.size());
+  if (offset < placeOffset_) placeOffset_ = lineStart_ = 0, line_ = 1;
+  // A line ends at LF, or at a CR that no LF follows.
+  for (; placeOffset_ < offset; ++placeOffset_) {
+    const char c = text_[placeOffset_];
+    const bool crlf =
+        c == '\r' && placeOffset_ + 1 < text_.size() && text_[placeOffset_ + 1] == '\n';
+    if (c == '\n' || (c == '\r' && !crlf)) {
+      ++line_;
+      lineStart_ = placeOffset_ + 1;
+    }
+  }
+  return FilePlace{line_, static_cast<uint32_t>(offset - lineStart_ + 1)};
 }
 
 std::string ItemReader::RestOfLine() {

@@ -19,12 +19,14 @@
 #define ZL_CONFIG_ITEMREADER_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace zl {
 
 struct LoadContext;
+struct FilePlace;
 
 class ItemReader {
  public:
@@ -43,6 +45,11 @@ class ItemReader {
   // bytes of the line beyond the 255 are consumed.
   std::string RestOfLine();
 
+  // The byte offset of the item last delivered (of the end of the file once
+  // there is none), and the line and column of an offset.
+  std::size_t ItemOffset() const { return itemOffset_; }
+  FilePlace PlaceOf(std::size_t offset);
+
  private:
   // The next run of non-separators (consuming the separator after it); false
   // at the end of the file.
@@ -52,6 +59,11 @@ class ItemReader {
   std::string_view text_;
   std::size_t pos_ = 0;
   bool atEnd_ = false;
+  std::size_t itemOffset_ = 0;
+  // PlaceOf counts lines from where it last stopped (offsets mostly grow).
+  std::size_t placeOffset_ = 0;
+  std::size_t lineStart_ = 0;
+  uint32_t line_ = 1;
 };
 
 }  // namespace zl

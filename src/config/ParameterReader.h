@@ -11,8 +11,18 @@
 #include "config/ItemReader.h"
 #include "config/Keywords.h"
 #include "config/ParameterSet.h"
+#include "util/Texts.h"
 
 namespace zl {
+
+// Where a station's channels were set, for the check of the channels: the
+// place of the last use of each keyword, and of each QQ variable and memory
+// block kept.
+struct StationPlaces {
+  FilePlace Header;
+  FilePlace Keyword[kStationKeywordCount + 1];
+  std::vector<FilePlace> Qq, Blocks;
+};
 
 class ParameterReader {
  public:
@@ -27,6 +37,19 @@ class ParameterReader {
   // the station limit.
   bool LoadError = false;
 
+  // --- for a check of the file (LoadContext::FindingSink); the load itself
+  // does not look at them.
+  // The keyword whose value is being read, and where it stands.
+  std::string_view Keyword;
+  FilePlace KeywordPlace;
+  // The last message a loader left (what SetError was given).
+  std::string LoaderMessage;
+  // Per keyword of the section: where its value was last refused, and the
+  // loader's message then (empty for a value that is no number or text).
+  FilePlace RefusedAt[kStationKeywordCount + 1];
+  std::string RefusedWhy[kStationKeywordCount + 1];
+  std::vector<StationPlaces> Places;  // one per station read
+
   bool Next() { return items_.Next(); }
   bool AtEnd() const { return items_.AtEnd(); }
   std::string RestOfLine() { return items_.RestOfLine(); }
@@ -40,7 +63,20 @@ class ParameterReader {
   // error set, when the file ends first.
   bool SetGroupPos(std::string_view header);
   // ErrorText := text cut to 80 bytes, NUL-terminated.
-  void SetError(std::string_view text) { Ctx.SetError(text); }
+  void SetError(std::string_view text) {
+    Ctx.SetError(text);
+    LoaderMessage = text;
+  }
+  // The place of the current item.
+  FilePlace Here() { return items_.PlaceOf(items_.ItemOffset()); }
+  // A finding of the check at the current item: the driver takes the file
+  // otherwise than written.
+  bool WantsFindings() const { return Ctx.WantsFindings(); }
+  void Note(TextId id, std::initializer_list<std::string_view> parts) {
+    if (Ctx.WantsFindings()) Ctx.Find(Here(), false, Say(id, parts));
+  }
+  // The place where the file (or the current item) ends; a bare LF's place.
+  FilePlace PlaceOf(std::size_t offset) { return items_.PlaceOf(offset); }
   void Event(std::string_view line) { Ctx.Event(line); }
   void Debug(std::string_view label, std::string_view text) { Ctx.Debug(label, text); }
 
@@ -59,13 +95,22 @@ class ParameterReader {
   bool Text(ShortStr<N> &field) {
     std::optional<std::string> text = LoadString();
     if (text) field = *text;
+    if (WantsFindings()) NoteText(text, N, field.view());
     return text.has_value();
   }
+  // Notes a text rejected, empty where the file gives one, or cut to length.
+  void NoteText(const std::optional<std::string> &text, std::size_t length,
+                std::string_view stored);
+
+  // Notes a number that its field changes: not a number (stored is what the
+  // field holds then), or one outside lo..hi.
+  void NoteNumber(const std::optional<int32_t> &value, int64_t lo, int64_t hi,
+                  const std::string &stored);
 
   // The 16-bit value of the current item (FROM_GLOBAL resolved), not yet cut.
   std::optional<int32_t> Value16() const;
   // The current item as a real, kInvalidReal when it does not convert.
-  double RealValue() const;
+  double RealValue();
 
  private:
   ItemReader items_;
@@ -79,6 +124,10 @@ void ApplyStationKeyword(ParameterReader &r, StationConfig &st, int slot, int ke
 bool LoadMemoryOutCfg(ParameterReader &r, MemoryItemDef *list, bool *blockRead);
 bool LoadQq(ParameterReader &r, StationConfig &st);
 bool LoadMemoryBlock(ParameterReader &r, StationConfig &st);
+
+// For a check of the file: a finding for every channel that an object claims
+// after another one has claimed it (the driver serves the first).
+void CheckChannels(ParameterReader &r);
 
 }  // namespace zl
 

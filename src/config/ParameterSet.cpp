@@ -49,28 +49,86 @@ template <class OnKeyword>
 bool ReadSection(ParameterReader &r, const KeywordTable &table, OnKeyword onKeyword) {
   while (r.Next()) {
     int keyword = table.Find(r.Item());
-    if (keyword == 0) continue;
+    if (keyword == 0) {
+      r.Note(TextId::FindUnknownWord, {r.Raw(), table.Header()});
+      continue;
+    }
+    r.Keyword = table.Name(keyword);
+    r.KeywordPlace = r.Here();
     onKeyword(keyword);
     if (keyword == table.Count) return true;
   }
   return false;
 }
 
+// A finding that makes Init fail, at place.
+void Refuse(ParameterReader &r, FilePlace place, const std::string &text) {
+  if (r.WantsFindings()) r.Ctx.Find(place, true, text);
+}
+
+// The refusal of the keywords a section leaves undefined, each where its
+// value was refused (or at the section's END when it is missing), with the
+// loader's own message; only the first is Init's message, the others come
+// up once it is mended. A station after an accepted one does not fail the
+// load: the driver keeps it as read and stops reading there.
+void RefuseUndefined(ParameterReader &r, const KeywordTable &table, int last, FilePlace end,
+                     bool failsLoad) {
+  if (!r.WantsFindings()) return;
+  bool first = true;
+  for (int k = 1; k <= last; ++k) {
+    if (r.Defined[k]) continue;
+    const bool refused = r.RefusedAt[k].Line != 0;
+    std::string text = BadVariableText(table, k);
+    if (refused && !r.RefusedWhy[k].empty()) text += ": " + r.RefusedWhy[k];
+    const FilePlace at = refused ? r.RefusedAt[k] : end;
+    if (failsLoad) {
+      Refuse(r, at, text);
+    } else {
+      r.Ctx.Find(at, false, first ? Say(TextId::FindStationDropped, {text}) : text);
+    }
+    first = false;
+  }
+}
+
+// Before a section's keywords are read: no value refused yet.
+void ClearRefusals(ParameterReader &r) {
+  std::fill(std::begin(r.RefusedAt), std::end(r.RefusedAt), FilePlace{});
+  for (std::string &why : r.RefusedWhy) why.clear();
+}
+
+// After a keyword's loader: a value it did not take is noted with its place.
+void NoteRefusal(ParameterReader &r, int keyword) {
+  if (r.Defined[keyword]) {
+    r.RefusedAt[keyword] = FilePlace{};
+    return;
+  }
+  r.RefusedAt[keyword] = r.KeywordPlace;
+  r.RefusedWhy[keyword] = r.LoaderMessage;
+}
+
 bool LoadGlobal(ParameterReader &r) {
   const KeywordTable &table = GlobalKeywords();
-  if (!r.SetGroupPos(table.Header())) return false;
+  if (!r.SetGroupPos(table.Header())) {
+    Refuse(r, r.Here(), Say(TextId::MissingGroup) + std::string(table.Header()));
+    return false;
+  }
+  ClearRefusals(r);
   MarkOptionalDefined(r, kGEnd - 1, kRequiredGlobal);
   bool ended = ReadSection(r, table, [&](int keyword) {
     r.Debug("found", std::to_string(keyword));
     if (keyword == kGEnd) return;
     r.Next();
+    r.LoaderMessage.clear();
     ApplyGlobalKeyword(r, keyword);
+    NoteRefusal(r, keyword);
   });
   if (!ended) {
     r.SetError(Say(TextId::MissingEnd) + std::string(table.Header()));
+    Refuse(r, r.Here(), r.Ctx.ErrorText);
     return false;
   }
   if (int missing = FirstUndefined(r, kGEnd - 1)) {
+    RefuseUndefined(r, table, kGEnd - 1, r.Here(), true);
     r.SetError(BadVariableText(table, missing));
     return false;
   }
@@ -79,24 +137,41 @@ bool LoadGlobal(ParameterReader &r) {
 
 // One [STATION] section into slot number; false (with the error set) when it
 // is rejected.
-bool LoadStation(ParameterReader &r, StationConfig &st, int number) {
+// failsLoad: no station was accepted before this one, so its rejection fails
+// the load (for the findings of a check).
+bool LoadStation(ParameterReader &r, StationConfig &st, int number, bool failsLoad) {
   const KeywordTable &table = StationKeywords();
   MarkOptionalDefined(r, kSEnd - 1, kRequiredStation);
+  ClearRefusals(r);
+  StationPlaces &places = r.Places.emplace_back();
+  places.Header = r.Here();
   st.Phone.clear();
   st.DialFlag = false;
   bool ended = ReadSection(r, table, [&](int keyword) {
     r.Debug("index found", table.Name(keyword));
+    places.Keyword[keyword] = r.KeywordPlace;
     if (keyword == kSEnd) return;
     if (keyword != kSOriginalChannels) r.Next();
+    r.LoaderMessage.clear();
+    const std::size_t qq = st.QqVariables.size(), blocks = st.MemoryBlocks.size();
     ApplyStationKeyword(r, st, number, keyword);
+    NoteRefusal(r, keyword);
+    if (st.QqVariables.size() > qq) places.Qq.push_back(r.KeywordPlace);
+    if (st.MemoryBlocks.size() > blocks) places.Blocks.push_back(r.KeywordPlace);
   });
   if (!ended) {
     r.SetError(Say(TextId::MissingEnd) + std::string(table.Header()));
     r.Debug("loadst", "err-eof and not groupEnd");
+    if (failsLoad) {
+      Refuse(r, r.Here(), r.Ctx.ErrorText);
+    } else if (r.WantsFindings()) {
+      r.Ctx.Find(r.Here(), false, Say(TextId::FindStationDropped, {r.Ctx.ErrorText}));
+    }
     return false;
   }
   // Replaces whatever narrower text a list loader left.
   if (int missing = FirstUndefined(r, kSEnd - 1)) {
+    RefuseUndefined(r, table, kSEnd - 1, places.Keyword[kSEnd], failsLoad);
     r.SetError(BadVariableText(table, missing));
     r.Debug("loadst", std::to_string(missing) + ". item not loaded");
     return false;
@@ -117,15 +192,20 @@ void LoadStations(ParameterReader &r) {
   int number = 0;
   bool anyAccepted = false;
   while (!r.LoadError) {
-    if (!r.SetGroupPos(StationKeywords().Header())) break;
+    if (!r.SetGroupPos(StationKeywords().Header())) {
+      if (number == 0) Refuse(r, r.Here(), r.Ctx.ErrorText);
+      break;
+    }
     if (number == kMaxStations) {
       r.LoadError = true;
       r.SetError(Say(TextId::TooManyStations));
+      // Every station before was accepted (a rejected one ends the loop).
+      r.Note(TextId::FindStationsIgnored, {Say(TextId::TooManyStations)});
       break;
     }
     ++number;
     InitStationConfig(stations.emplace_back(), number);
-    if (LoadStation(r, stations.back(), number)) {
+    if (LoadStation(r, stations.back(), number, !anyAccepted)) {
       anyAccepted = true;
     } else {
       r.LoadError = true;
@@ -160,13 +240,17 @@ bool ReadParameterText(LoadContext &ctx, std::string_view text, ParameterSet &se
   ParameterReader r(ctx, set, text);
   // A text value runs to the end of its line, and with a bare LF the line
   // after it goes with it: whatever stood there is lost without a word.
-  if (HasBareLineFeed(text)) r.Event(Say(TextId::BareLineFeeds));
+  if (HasBareLineFeed(text)) {
+    r.Event(Say(TextId::BareLineFeeds));
+    if (r.WantsFindings()) ctx.Find(r.PlaceOf(text.find('\n')), false, Say(TextId::BareLineFeeds));
+  }
   r.Debug("Load", "GLOBAL");
   if (!LoadGlobal(r)) return false;
   r.Event("GLOBAL info OK.");
   LoadStations(r);
   r.Debug("LoadParameterFile", "LoadStations END");
   if (r.LoadError) return false;
+  if (r.WantsFindings()) CheckChannels(r);
   r.Debug("LoadParameterFile", "TRUE");
   return true;
 }

@@ -37,9 +37,15 @@ void OriginalChannels(StationConfig &st, int slot) {
 
 // An object count: 8 bits, clipped to the group's maximum.
 bool LoadCount(ParameterReader &r, uint8_t &field, int max) {
-  bool accepted = r.Whole8(field);
-  if (field > max) field = static_cast<uint8_t>(max);
-  return accepted;
+  const std::optional<int32_t> v = ParseWhole(r.Item());
+  field = v ? static_cast<uint8_t>(*v) : 0;
+  if (field > max) {
+    field = static_cast<uint8_t>(max);
+    r.Note(TextId::FindCountAboveLimit, {r.Keyword, r.Raw(), std::to_string(max)});
+  } else {
+    r.NoteNumber(v, 0, 255, std::to_string(field));
+  }
+  return v.has_value();
 }
 
 // BINAR_IN_XOR / BINAR_OUT_XOR: NONE, or the bit numbers 1..96 on the rest of

@@ -57,6 +57,22 @@ const std::string &Say(TextId id) {
   return Catalogue().Texts[static_cast<std::size_t>(id)];
 }
 
+std::string Say(TextId id, std::initializer_list<std::string_view> parts) {
+  const std::string &pattern = Say(id);
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    const auto n = static_cast<std::size_t>(next - '1');
+    if (pattern[i] == '%' && next >= '1' && next <= '9' && n < parts.size()) {
+      out += parts.begin()[n];
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
 const std::string &SocketErrorText(int code) {
   const ConvertedCatalogue &c = Catalogue();
   auto it = c.SocketErrors.find(code);

@@ -11,6 +11,7 @@
 #define ZL_UTIL_TEXTS_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -95,6 +96,22 @@ enum class TextId : uint16_t {
   SetMessageCounter,
   SetCallCode,
   TcpInit,
+  // What a check of the parameter file finds beside Init's own refusals; %1..
+  // stand for the parts Say() fills in.
+  FindingRefused,       // the label of a finding that makes Init fail
+  FindingChanged,       // the label of one the driver loads otherwise than written
+  FindNumberCut,        // keyword, value, what is stored
+  FindCountAboveLimit,  // keyword, value, the limit (what is stored)
+  FindNotANumber,       // keyword, value, what is stored
+  FindTextRejected,     // keyword
+  FindTextEmpty,        // keyword
+  FindTextCut,          // keyword, the field's length, what is stored
+  FindUnknownWord,      // item, section header
+  FindOutsideSection,   // item, the header searched for
+  FindStationDropped,   // Init's message for the station
+  FindStationsIgnored,  // the station limit's message
+  FindCucPathMissing,   // the folder
+  FindChannelTaken,     // keyword, station, channels, keyword, station, line
   Count
 };
 
@@ -112,6 +129,10 @@ Language CurrentLanguage();
 
 // The text in the driver's language, Windows-1250.
 const std::string &Say(TextId id);
+
+// The text with %1, %2, ... replaced by the parts (Windows-1250 too), in
+// order; a part that is not given leaves its mark as it stands.
+std::string Say(TextId id, std::initializer_list<std::string_view> parts);
 
 // The text of a socket (WinSock) error number; the catalogue's
 // SocketErrorUnspecified for a number without a text of its own.

@@ -80,6 +80,27 @@ constexpr TextEntry kTexts[] = {
     {TextId::SetMessageCounter, " - nastavení počítadla zpráv = "},
     {TextId::SetCallCode, " - nastavení AH/CallCode = "},
     {TextId::TcpInit, "Inicializace TCP"},
+    {TextId::FindingRefused, "odmítnuto"},
+    {TextId::FindingChanged, "změněno"},
+    {TextId::FindNumberCut, "%1 %2: číslo se do pole nevejde, ovladač vezme %3"},
+    {TextId::FindCountAboveLimit, "%1 %2: nad limitem %3, ovladač vezme %3"},
+    {TextId::FindNotANumber, "%1 %2: není číslo, ovladač vezme %3"},
+    {TextId::FindTextRejected,
+     "%1: text se nepřevezme (za \"$\" musí stát dvě šestnáctkové číslice)"},
+    {TextId::FindTextEmpty,
+     "%1: žádný text v uvozovkách, ovladač vezme prázdný text (znaky mimo uvozovky vynechá)"},
+    {TextId::FindTextCut, "%1: text je delší než %2 znaků, ovladač vezme \"%3\""},
+    {TextId::FindUnknownWord, "\"%1\" není klíčové slovo sekce %2, ovladač je přeskočí"},
+    {TextId::FindOutsideSection,
+     "\"%1\" stojí mimo sekci: ovladač je přeskočí i se vším až po další %2"},
+    {TextId::FindStationDropped,
+     "%1: ovladač soubor přesto načte, tuto stanici ponechá, jak ji dočetl, a dál už nečte"},
+    {TextId::FindStationsIgnored, "%1: ovladač tuto sekci i vše za ní vynechá"},
+    {TextId::FindCucPathMissing,
+     "CUC_PATH %1: složka neexistuje, ovladač zapíše soubory vzorků do C:\\"},
+    {TextId::FindChannelTaken,
+     "%1 (stanice %2), kanály %3: již obsazeny %4 (stanice %5, řádek %6), ovladač je "
+     "obslouží tomu prvnímu"},
 };
 static_assert(IsComplete(kTexts));
 

@@ -81,6 +81,29 @@ constexpr TextEntry kTexts[] = {
     {TextId::SetMessageCounter, " - message counter set = "},
     {TextId::SetCallCode, " - AH/CallCode set = "},
     {TextId::TcpInit, "TCP initialisation"},
+    {TextId::FindingRefused, "refused"},
+    {TextId::FindingChanged, "changed"},
+    {TextId::FindNumberCut, "%1 %2: the number does not fit its field; the driver takes %3"},
+    {TextId::FindCountAboveLimit, "%1 %2: above the limit of %3; the driver takes %3"},
+    {TextId::FindNotANumber, "%1 %2: not a number; the driver takes %3"},
+    {TextId::FindTextRejected,
+     "%1: the text is not taken (a \"$\" must be followed by two hexadecimal digits)"},
+    {TextId::FindTextEmpty,
+     "%1: no text in double quotes; the driver takes an empty text (it skips what stands "
+     "outside quotes)"},
+    {TextId::FindTextCut, "%1: the text is longer than %2 characters; the driver takes \"%3\""},
+    {TextId::FindUnknownWord, "\"%1\" is no keyword of %2; the driver skips it"},
+    {TextId::FindOutsideSection,
+     "\"%1\" stands outside a section: the driver skips it and everything up to the next %2"},
+    {TextId::FindStationDropped,
+     "%1: the driver loads the file all the same, keeps this station as far as it was read "
+     "and reads nothing after it"},
+    {TextId::FindStationsIgnored, "%1: the driver skips this section and everything after it"},
+    {TextId::FindCucPathMissing,
+     "CUC_PATH %1: no such folder; the driver writes sample files to C:\\"},
+    {TextId::FindChannelTaken,
+     "%1 (station %2), channels %3: already taken by %4 (station %5, line %6); the driver "
+     "serves them to that first one"},
 };
 static_assert(IsComplete(kTexts));
 

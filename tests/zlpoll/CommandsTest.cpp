@@ -284,7 +284,10 @@ TEST_F(Zlpoll, SamplesFillTheHostBufferAndWriteTheFile) {
     expected << copies[0].string() << "," << ++rowsSeen << "," << std::setfill('0');
     for (int k = 0; k < 6; ++k)
       expected << std::setw(2) << int{BcdValue(held[static_cast<std::size_t>(k)])}
-               << (k == 2 ? " " : k == 5 ? "," : k < 2 ? "-" : ":");
+               << (k == 2   ? " "
+                   : k == 5 ? ","
+                   : k < 2  ? "-"
+                            : ":");
     expected << int{held[6]};
     const std::string prefix = expected.str();
     ASSERT_EQ(line.substr(0, prefix.size()), prefix) << line;
@@ -367,18 +370,30 @@ TEST_F(Zlpoll, InfoReadAndWriteShareOneListOfGroups) {
   EXPECT_GT(refused, 0) << "the binary outputs at least are not read back";
 }
 
+// The driver's message in the user's language (English unless the locale or
+// --lang says Czech); check shows where the file goes wrong.
 TEST_F(Zlpoll, ABadParameterFileIsExitCodeOneWithTheDriversMessage) {
   const std::string bad = dir_.Write("bad.par", "[STATION]\r\n  ADDRESS 5\r\nEND\r\n");
   for (const char *command : {"info", "read"}) {
     const ChildResult r = Run({bad, command, "1", "bi"});
     EXPECT_EQ(r.Exit, 1) << command;
-    EXPECT_NE(r.Err.find("Chybí definice skupiny [GLOBAL]"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Missing section definition [GLOBAL]"), std::string::npos) << r.Err;
   }
+  const ChildResult checked = Run({bad, "check"});
+  EXPECT_EQ(checked.Exit, 1);
+  EXPECT_NE(checked.Out.find("bad.par:1:1: changed: \"[STATION]\" stands outside a section"),
+            std::string::npos)
+      << checked.Out;
+  EXPECT_NE(checked.Out.find("bad.par:4:1: refused: Missing section definition [GLOBAL]"),
+            std::string::npos)
+      << checked.Out;
+  EXPECT_EQ(Run({std::string(ZL_SOURCE_DIR) + "/examples/demo.par", "check"}).Exit, 0);
+
   const std::string noStation =
       dir_.Write("global.par",
                  "[GLOBAL] PREFIX NONE SUFFIX NONE PRESUFFIX NONE ADDRESS 0 ANSWER_TIME 1 "
                  "DEF_ANALOG_IN_ADDR 0 END");
-  const ChildResult r = Run({noStation});
+  const ChildResult r = Run({noStation, "--lang", "cs"});
   EXPECT_EQ(r.Exit, 1);
   EXPECT_NE(r.Err.find("Chybí definice skupiny [STATION]"), std::string::npos) << r.Err;
 }
@@ -389,7 +404,7 @@ TEST_F(Zlpoll, UsageErrorsAreExitCodeTwoAndSayWhatToWrite) {
     const char *Hint;
   } kCases[] = {
       {{}, "no parameter file"},
-      {{"@", "frobnicate"}, "use info, read"},
+      {{"@", "frobnicate"}, "use info, check, read"},
       {{"@", "read", "9", "bi"}, "from 1 to 3"},
       {{"@", "read", "1", "xx"}, "use bi bo ai"},
       {{"@", "read", "3", "mi"}, "use mo"},
@@ -428,8 +443,8 @@ TEST_F(Zlpoll, CommandsNeverClaimWhatTheyDidNotDo) {
       {{"set", "472=1", "--station", "1"}, 2, "bool"},      // a command takes a bool
       {{"write", "1", "qq", "2500=5"}, 2, "READ"},          // a READ variable
       {{"set", "2500=5", "--station", "1"}, 2, "READ"},
-      {{"get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3, "Chyba TCP"},
-      {{"read", "1", "qq", "-1", "--timeout", "30"}, 3, "Chyba TCP"},
+      {{"get", "2501", "--station", "1", "-1", "--timeout", "30"}, 3, "TCP error"},
+      {{"read", "1", "qq", "-1", "--timeout", "30"}, 3, "TCP error"},
   };
   const std::string closed = ClosedGatewayPar();
   for (const auto &k : kCases) {
@@ -458,12 +473,61 @@ TEST_F(Zlpoll, ASilentStationIsExitCodeThree) {
   const auto json = RunJson({Par(), "read", "1", "qq", "-1", "--timeout", "3"}, 3);
   ASSERT_EQ(json.size(), 1u);
   EXPECT_FALSE(json[0]["ok"].boolean);
+  // No answer has brought a value: none is shown, however the driver reset it.
+  ASSERT_FALSE(json[0]["objects"].array.empty());
+  for (const JsonValue &o : json[0]["objects"].array)
+    EXPECT_EQ(o["value"].type, JsonValue::Null) << o["channel"].number;
+}
+
+// A station that stops answering keeps the values its last answer brought,
+// each marked stale, until it answers again.
+TEST_F(Zlpoll, AStationThatStopsAnsweringShowsItsLastValuesStale) {
+  ChildProcess child(ZLPOLL_PROGRAM,
+                     {"--drive-c", dir_.path(), Par(), "read", "1", "bi", "--json", "--interval",
+                      "100", "--timeout", "3"},
+                     Env());
+  ASSERT_TRUE(child.Started());
+  std::vector<JsonValue> readings;
+  // The readings printed so far, complete lines only.
+  auto parse = [&](const std::string &out) {
+    readings.clear();
+    std::istringstream lines(out.substr(0, out.rfind('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+      JsonValue v;
+      if (ParseJson(line, v)) readings.push_back(v);
+    }
+  };
+  ASSERT_TRUE(child.WaitForOutput(
+      [&](const std::string &out) {
+        parse(out);
+        return !readings.empty();
+      },
+      60));
+  ASSERT_TRUE(readings[0]["ok"].boolean) << readings[0]["error"].string;
+  const JsonValue answered = readings[0];
+  sim_->SetDead(kStation1, true);
+  ASSERT_TRUE(child.WaitForOutput(
+      [&](const std::string &out) {
+        parse(out);
+        return !readings.back()["ok"].boolean;
+      },
+      60));
+  child.Signal(SIGINT);
+  child.Wait(60);
+  const JsonValue &silent = readings.back();
+  ASSERT_EQ(silent["objects"].array.size(), answered["objects"].array.size());
+  for (std::size_t i = 0; i < silent["objects"].array.size(); ++i) {
+    const JsonValue &o = silent["objects"].array[i];
+    EXPECT_TRUE(o["stale"].boolean) << o["channel"].number;
+    EXPECT_EQ(o["value"].type, JsonValue::Bool);
+    EXPECT_EQ(o["value"].boolean, answered["objects"].array[i]["value"].boolean);
+  }
 }
 
 TEST_F(Zlpoll, AGatewayThatRefusesIsExitCodeThreeAtOnce) {
   const ChildResult r = Run({ClosedGatewayPar(), "read", "1", "bi", "-1", "--timeout", "30"});
   EXPECT_EQ(r.Exit, 3);
-  EXPECT_NE(r.Err.find("Chyba TCP 10061"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("TCP error 10061"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("is the gateway running"), std::string::npos) << r.Err;
 }
 
@@ -504,7 +568,7 @@ TEST_F(Zlpoll, WatchPrintsPlainLinesWhenNotOnATerminal) {
   EXPECT_NE(r.Out.find(TableRow("bi", 1, 1, bi1)), std::string::npos) << r.Out;
   EXPECT_NE(r.Out.find("Label1: "), std::string::npos);
   EXPECT_NE(r.Out.find("Label2: "), std::string::npos);
-  EXPECT_NE(r.Out.find("event: Inicializace TCP"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("event: TCP initialisation"), std::string::npos) << r.Out;
   const auto json = RunJson({Par(), "watch", "1", "ai", "-1"});
   ASSERT_EQ(json.size(), 1u);
   EXPECT_TRUE(json[0]["status"]["label1"].type == JsonValue::String);

@@ -99,7 +99,7 @@ TEST_F(Terminal, WatchShowsTheValuesBesideTheStatusWindowAndQuitsOnQ) {
   EXPECT_TRUE(tmux.WaitForScreen(
       [](const std::string &s) {
         return Has(s, {"zlpoll watch", "station 1 (KOTELNA)", "answered", "bi  1-8", "ai  1-4",
-                       "qq  0.16.0", "status window ZLNETDRV", "Label1  Primární fronta", "Label2",
+                       "qq  0.16.0", "status window ZLNETDRV", "Label1  Primary queue", "Label2",
                        "KOTELNA - BI"});
       },
       30, &screen))

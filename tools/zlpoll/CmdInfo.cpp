@@ -1,10 +1,14 @@
 // info: what the driver reads in the parameter file, station by station.
 #include <cstdio>
+#include <memory>
 
+#include "port/DrivePath.h"
 #include "util/Text.h"
 #include "zlpoll/Commands.h"
+#include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
 #include "zlpoll/ParamFile.h"
+#include "zlpoll/StatusWindow.h"
 
 namespace zl::poll {
 
@@ -238,10 +242,36 @@ Json StationJson(const StationConfig &st, int n) {
           {"blocks", std::move(blocks)}};
 }
 
+// The library this zlpoll loads, and where the driver keeps its debug log and
+// sample files when the host names no folder for drive C:.
+struct Environment {
+  std::string Library;    // the file, or why none loads
+  std::string Driver;     // GetDriverInfo's text; empty when none loads
+  std::string Interface;  // Version's number in hexadecimal
+  std::string StateFolder;
+};
+
+Environment LoadedEnvironment(const Options &opt) {
+  Environment e;
+  std::string error;
+  if (const std::unique_ptr<DriverLibrary> lib = DriverLibrary::Load(opt.DriverPath, error)) {
+    e.Library = lib->LoadedFile();
+    e.Driver = lib->DriverInfo();
+    char version[16];
+    std::snprintf(version, sizeof version, "0x%X", lib->Api().Version());
+    e.Interface = version;
+  } else {
+    e.Library = "none loads: " + OneLine(error);
+  }
+  e.StateFolder = MapDrivePath("C:\\");
+  return e;
+}
+
 }  // namespace
 
 int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
   const GlobalSettings &g = file.Global();
+  const Environment env = LoadedEnvironment(opt);
   if (opt.Json) {
     Json stations = Json::array();
     for (int n = 1; n <= file.StationCount(); ++n) stations.push_back(StationJson(*file.At(n), n));
@@ -257,9 +287,19 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out) {
                          {"stayInQueueOnTimeout", g.StayInQueueOnTimeout},
                          {"idleTime", g.IdleTime},
                          {"cucPath", Utf8FromCp1250(g.CucPath.view())}};
-    PrintJson({{"file", file.Path()}, {"global", global}, {"stations", std::move(stations)}});
+    const Json driver = {{"library", env.Library},
+                         {"driverInfo", env.Driver},
+                         {"interface", env.Interface},
+                         {"stateFolder", env.StateFolder}};
+    PrintJson({{"file", file.Path()},
+               {"driver", driver},
+               {"global", global},
+               {"stations", std::move(stations)}});
     return kExitOk;
   }
+  PrintLine(out.Bold("driver library ") + env.Library +
+            (env.Driver.empty() ? "" : " (" + env.Driver + ", interface " + env.Interface + ")"));
+  PrintLine("state folder (debug log, sample files; ZLNETDRV_DRIVE_C moves it) " + env.StateFolder);
   PrintLine(out.Bold("parameter file " + file.Path()) + ": " + std::to_string(file.StationCount()) +
             " station(s)");
   PrintLine("line: PREFIX " + Hex(g.Prefix.view()) + ", SUFFIX " + Hex(g.Suffix.view()) +

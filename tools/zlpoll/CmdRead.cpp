@@ -68,7 +68,7 @@ bool PlanRead(const Options &opt, const ParamFile &file, Job &job, std::string &
       if (r.Result.Exit == kExitInterrupted) return r.Result.Exit;
       if (ctx.Opt.Json) {
         PrintJson(ReadingJson(r));
-      } else if (r.Result.Ok()) {
+      } else if (r.AnyBrought()) {
         for (const std::string &line : ReadingLines(r, ctx.Out)) PrintLine(line);
         PrintLine("");
       }
@@ -111,7 +111,10 @@ bool PlanWatch(const Options &opt, const ParamFile &file, Job &job, std::string 
             ctx.Out.Bold("zlpoll watch") + "  " + Describe(st, sel.Station) + "  " + Gateway(st) +
                 "  reading " + std::to_string(r.Number) + "  " + LocalTime(kClockTime) +
                 (keys.Active() ? "   q quits" : ""),
-            r.Result.Ok() ? ctx.Out.Green("answered") : ctx.Out.Red(r.Result.Message), ""};
+            r.Result.Ok() ? ctx.Out.Green("answered")
+                          : ctx.Out.Red(OneLine(r.Result.Message)) +
+                                (r.AnyStale() ? std::string("   ") + kStaleMark + " stale" : ""),
+            ""};
         const auto table = CompactLines(r, ctx.Out);
         const auto status = StatusLines(w, ctx.Out, screen.Width());
         for (const std::string &line : SideBySide(table, status, screen.Width()))

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -20,8 +21,8 @@ bool PlanCommand(const Options &opt, const ParamFile &file, Job &job, std::strin
   };
   for (const auto &[name, plan] : kPlanners)
     if (opt.Command == name) return plan(opt, file, job, error);
-  error =
-      "unknown command \"" + opt.Command + "\": use info, read, write, get, set, samples or watch";
+  error = "unknown command \"" + opt.Command +
+          "\": use info, check, read, write, get, set, samples or watch";
   return false;
 }
 
@@ -77,18 +78,39 @@ void PrintError(const std::string &message) {
   std::fflush(stderr);
 }
 
+bool Reading::AnyBrought() const {
+  return std::any_of(Brought.begin(), Brought.end(),
+                     [](Freshness f) { return f != Freshness::Never; });
+}
+
+bool Reading::AnyStale() const {
+  return std::find(Brought.begin(), Brought.end(), Freshness::Stale) != Brought.end();
+}
+
 Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups) {
   Reading r;
   r.Station = station;
   const StationConfig &st = *ctx.File.At(station);
   r.Name = Utf8FromCp1250(st.Name.view());
   r.Result = ctx.Poll.Read(station, groups);
-  // Without an answer the driver holds no values of the controller's: none
-  // are shown, so that none is taken for one.
-  if (!r.Result.Ok()) return r;
+  // Without an answer the driver holds no fresh values of the controller's:
+  // only those an earlier answer brought are shown, marked, so that none is
+  // taken for the controller's present one.
   for (Group g : groups) {
     for (Item &item : ItemsOf(st, g)) {
-      r.Values.push_back(ReadValue(ctx.Driver, item.Channel, item.Type));
+      Value v;
+      v.Type = item.Type;
+      Freshness f = Freshness::Never;
+      if (r.Result.Ok()) {
+        v = ReadValue(ctx.Driver, item.Channel, item.Type);
+        ctx.Poll.Remember(item.Channel, item.Type, v);
+        f = Freshness::Fresh;
+      } else if (const Value *last = ctx.Poll.Recall(item.Channel, item.Type)) {
+        v = *last;
+        f = Freshness::Stale;
+      }
+      r.Values.push_back(std::move(v));
+      r.Brought.push_back(f);
       r.Items.push_back(std::move(item));
     }
   }
@@ -99,18 +121,21 @@ std::vector<std::string> ReadingLines(const Reading &r, const Style &style) {
   std::vector<std::string> lines;
   lines.push_back(style.Bold(r.Name) + " (station " + std::to_string(r.Station) + ")  reading " +
                   std::to_string(r.Number) + "  " + LocalTime(kClockTime));
-  if (r.Items.empty()) return lines;
+  if (!r.AnyBrought()) return lines;
   Table table({"group", "object", "channel", "value", "kind"});
   table.AlignRight(1);
   table.AlignRight(2);
   for (std::size_t i = 0; i < r.Items.size(); ++i) {
     const Item &item = r.Items[i];
-    std::string value = ShowValue(r.Values[i]);
-    if (item.Type == ZL_TYPE_BOOL && r.Values[i].Number != 0) value = style.Green(value);
+    std::string value = ShowValue(r.Values[i], r.Brought[i]);
+    if (item.Type == ZL_TYPE_BOOL && r.Brought[i] == Freshness::Fresh && r.Values[i].Number != 0)
+      value = style.Green(value);
     table.Add({style.Cyan(GroupName(item.Of)), item.Label, std::to_string(item.Channel), value,
                item.Kind});
   }
   for (std::string &line : table.Lines(style)) lines.push_back(std::move(line));
+  if (r.AnyStale())
+    lines.push_back(std::string(kStaleMark) + " stale: the last value an answer brought");
   return lines;
 }
 
@@ -122,7 +147,6 @@ Json ReadingJson(const Reading &r, const Json &status) {
             {"ok", r.Result.Ok()}};
   if (!r.Result.Ok()) o["error"] = r.Result.Message;
   if (!status.is_null()) o["status"] = status;
-  if (!r.Result.Ok()) return o;
   Json objects = Json::array();
   for (std::size_t i = 0; i < r.Items.size(); ++i) {
     const Item &item = r.Items[i];
@@ -130,7 +154,8 @@ Json ReadingJson(const Reading &r, const Json &status) {
               {"object", item.Label},
               {"channel", item.Channel},
               {"type", TypeName(item.Type)},
-              {"value", JsonValue(r.Values[i])}};
+              {"value", JsonValue(r.Values[i], r.Brought[i])}};
+    if (r.Brought[i] == Freshness::Stale) x["stale"] = true;
     if (!item.Kind.empty()) x["kind"] = item.Kind;
     objects.push_back(std::move(x));
   }

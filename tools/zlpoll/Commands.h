@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/LoadContext.h"
 #include "zlpoll/Groups.h"
 #include "zlpoll/Output.h"
 #include "zlpoll/Poller.h"
@@ -49,6 +50,13 @@ int RunInfo(const Options &opt, const ParamFile &file, const Style &out);
 int RunDemo(const Options &opt);
 // cuc FILE...: sample files as CSV or JSON (the files are opt.Args).
 int RunCuc(const Options &opt);
+// check: every finding of the parameter file; 0 when the driver loads it
+// as written, 1 otherwise.
+int RunCheck(const Options &opt, const Style &out);
+// The findings of a check, in file order, their texts in UTF-8 (a file that
+// cannot be read: one refusal without a place). loaded: whether Init would
+// load the file.
+std::vector<LoadFinding> CheckParameterFile(const std::string &path, bool &loaded);
 
 // --- shared by the commands
 
@@ -61,10 +69,16 @@ struct Reading {
   std::string Name;  // UTF-8
   int Number = 0;    // 1, 2, ... for repeated readings
   std::vector<Item> Items;
-  std::vector<Value> Values;  // one per item: what the driver holds
-  Outcome Result;             // whether they were read fresh
+  std::vector<Value> Values;       // one per item: what the driver holds
+  std::vector<Freshness> Brought;  // one per item: whether an answer brought it
+  Outcome Result;                  // whether they were read fresh
+  // Whether any value is one an answer brought (else there is nothing to show).
+  bool AnyBrought() const;
+  bool AnyStale() const;
 };
 
+// Reads the groups: every item with the value an answer brought now, else
+// the last one an answer brought (stale), else none.
 Reading TakeReading(Context &ctx, int station, const std::vector<Group> &groups);
 // A table per reading, for people.
 std::vector<std::string> ReadingLines(const Reading &r, const Style &style);

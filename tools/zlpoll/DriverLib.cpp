@@ -107,6 +107,22 @@ DriverLibrary::~DriverLibrary() {
   if (handle_) ::dlclose(handle_);
 }
 
+std::string DriverLibrary::LoadedFile() const {
+  Dl_info info{};
+  std::string file = path_;
+  if (::dladdr(reinterpret_cast<void *>(api_.Version), &info) && info.dli_fname)
+    file = info.dli_fname;
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(file, ec);
+  return ec ? file : real.string();
+}
+
+std::string DriverLibrary::DriverInfo() const {
+  char text[64] = {};
+  const uint32_t n = api_.GetDriverInfo(0, text);
+  return Utf8FromCp1250(std::string_view(text, std::min<std::size_t>(n, sizeof text - 1)));
+}
+
 DriverSession::DriverSession(const DriverApi &api) : api_(api), handle_(api.MakeDriver()) {}
 
 DriverSession::~DriverSession() {

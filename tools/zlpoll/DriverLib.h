@@ -49,6 +49,11 @@ class DriverLibrary {
 
   const DriverApi &Api() const { return api_; }
   const std::string &Path() const { return path_; }
+  // The file loaded, its links followed: its name carries the library's
+  // version (libzlnetdrv.so.1.2.0).
+  std::string LoadedFile() const;
+  // The driver's name and version as GetDriverInfo gives them.
+  std::string DriverInfo() const;
 
  private:
   DriverLibrary() = default;

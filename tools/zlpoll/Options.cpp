@@ -1,6 +1,7 @@
 #include "zlpoll/Options.h"
 
 #include "common/CommandLine.h"
+#include "common/Language.h"
 #include "zlpoll/Groups.h"
 
 namespace zl::poll {
@@ -10,7 +11,10 @@ namespace {
 std::string CommandsText() {
   return "commands (STATION: 1 = the first [STATION] section of the file):\n"
          "  info                           the stations, groups, channels, QQ variables\n"
-         "                                 and memory blocks of the file (the default)\n"
+         "                                 and memory blocks of the file (the default),\n"
+         "                                 the driver library and its state folder\n"
+         "  check                          every problem of the file: what Init refuses,\n"
+         "                                 what the driver takes otherwise than written\n"
          "  read STATION GROUP...          connect, read and print; GROUP, one of\n"
          "                                 " +
          GroupList() +
@@ -35,7 +39,8 @@ void Declare(CLI::App &app, Options &out, std::vector<std::string> &words) {
                   "       zlpoll --demo [--duration S]\n\n" +
                       CommandsText());
   app.footer(
-      "exit codes: 0 done, 1 the driver could not start (Init failed), 2 usage,\n"
+      "exit codes: 0 done, 1 the driver could not start (Init failed) or check found\n"
+      "            problems, 2 usage,\n"
       "            3 a station did not answer in time, 130 interrupted");
   app.add_flag("-1,--once", out.Once, "one reading only (read, get, watch)");
   tools::AddWholeNumber(app, "--interval", out.IntervalMs, 0, 3600000,
@@ -55,6 +60,7 @@ void Declare(CLI::App &app, Options &out, std::vector<std::string> &words) {
   tools::AddText(app, "--drive-c", out.DriveC,
                  "where the driver's drive C: lies (ZLNETDRV_DRIVE_C)")
       ->type_name("DIR");
+  tools::AddLanguageOption(app, out.Lang);
   app.add_flag("--no-color", out.NoColor, "no colours on a terminal");
   tools::AddWholeNumber(app, "--block", out.Block, 1, 3, "samples: the sample block (1..3)")
       ->type_name("B");

@@ -29,6 +29,7 @@ struct Options {
   bool NoColor = false;
   std::string DriverPath;  // --driver
   std::string DriveC;      // --drive-c
+  std::string Lang;        // --lang: "cs", "en" or "" (the locale's)
   int ConnectStation = 0;  // --station, for get and set
   int Block = 0;           // --block, for samples (1..3)
   bool Alt = false;        // --alt

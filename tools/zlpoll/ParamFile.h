@@ -36,8 +36,8 @@ class ParamFile {
   ParamFile(const ParamFile &) = delete;
   ParamFile &operator=(const ParamFile &) = delete;
 
-  // Reads the file. On failure answers false with the reader's Czech message
-  // in UTF-8 (the message Init would give).
+  // Reads the file. On failure answers false with the reader's message in
+  // UTF-8, in the process's language (the message Init would give).
   bool Load(const std::string &path, std::string &error);
 
   // The path as given to Load, made absolute (what zlpoll hands to Init).

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "util/Text.h"
+#include "util/Texts.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
 #include "zlpoll/ParamFile.h"
@@ -60,14 +61,17 @@ Outcome Poller::Connect(int station) {
   if (online()) return out;
 
   driver_.PutBool(connect, true);
-  // The connect command adds "Inicializace TCP" to the event list; a socket
-  // error after it ends the wait at once.
+  // The connect command adds its line (TcpInit) to the event list; a socket
+  // error after it ends the wait at once. The driver speaks the language
+  // this process chose for both.
+  const std::string tcpInit = Utf8FromCp1250(Say(TextId::TcpInit));
+  const std::string tcpError = Utf8FromCp1250(Say(TextId::TcpError));
   std::string refused;
   auto done = [&] {
     if (online()) return true;
     for (const std::string &line :
-         EventsAfter(ParseStatusWindow(driver_.StatusWindowJson()), "Inicializace TCP")) {
-      if (line.rfind("Chyba TCP", 0) == 0) refused = line;
+         EventsAfter(ParseStatusWindow(driver_.StatusWindowJson()), tcpInit)) {
+      if (line.rfind(tcpError, 0) == 0) refused = line;
     }
     return !refused.empty();
   };

@@ -27,11 +27,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zlpoll/EventLoop.h"
 #include "zlpoll/Groups.h"
+#include "zlpoll/Values.h"
 
 namespace zl::poll {
 
@@ -73,6 +76,14 @@ class Poller {
   EventLoop &Loop() { return loop_; }
   double TimeoutSeconds() const { return timeout_; }
 
+  // What answers have brought since the program started: the last value of a
+  // channel read in a type after an answer. Recall: nullptr when none has.
+  void Remember(uint16_t channel, uint32_t type, const Value &v) { brought_[{channel, type}] = v; }
+  const Value *Recall(uint16_t channel, uint32_t type) const {
+    auto it = brought_.find({channel, type});
+    return it == brought_.end() ? nullptr : &it->second;
+  }
+
  private:
   // The station's record, or an outcome naming the problem.
   const StationConfig *Lookup(int station, Outcome &out) const;
@@ -83,6 +94,7 @@ class Poller {
   EventLoop &loop_;
   const ParamFile &file_;
   double timeout_;
+  std::map<std::pair<uint16_t, uint32_t>, Value> brought_;
 };
 
 }  // namespace zl::poll

@@ -46,7 +46,8 @@ std::vector<std::string> CompactLines(const Reading &r, const Style &style) {
     const Item &first = r.Items[i];
     const std::string group = style.Cyan(Pad(GroupName(first.Of), 4));
     if (!Numbered(first)) {
-      lines.push_back(group + Pad(first.Label, 7) + Pad(ShowValue(r.Values[i]), 12, true) + "  " +
+      lines.push_back(group + Pad(first.Label, 7) +
+                      Pad(ShowValue(r.Values[i], r.Brought[i]), 12, true) + "  " +
                       style.Dim(first.Kind));
       ++i;
       continue;
@@ -57,9 +58,10 @@ std::vector<std::string> CompactLines(const Reading &r, const Style &style) {
     while (end < r.Items.size() && end - i < perLine && r.Items[end].Of == first.Of) ++end;
     std::string cells;
     for (std::size_t k = i; k < end; ++k) {
-      std::string v = ShowValue(r.Values[k]);
+      std::string v = ShowValue(r.Values[k], r.Brought[k]);
       if (bits) {
-        cells += " " + (r.Values[k].Number != 0 ? style.Green(v) : style.Dim(v));
+        const bool on = r.Brought[k] == Freshness::Fresh && r.Values[k].Number != 0;
+        cells += " " + (on ? style.Green(v) : style.Dim(v));
       } else {
         cells += Pad(v, 11, true);
       }

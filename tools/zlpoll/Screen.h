@@ -14,7 +14,8 @@
 
 namespace zl::poll {
 
-// The values of a reading, several objects to a line: "bi  1-8  1 0 1 1 0 0 0 1".
+// The values of a reading, several objects to a line: "bi  1-8  1 0 1 1 0 0 0 1"
+// ("-" for a value no answer brought, a stale one marked with kStaleMark).
 std::vector<std::string> CompactLines(const Reading &r, const Style &style);
 
 // The status window: its status labels and event list, cut to width.

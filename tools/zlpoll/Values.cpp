@@ -131,6 +131,15 @@ Json JsonValue(const Value &v) {
   return JsonNumber(v.Number);
 }
 
+std::string ShowValue(const Value &v, Freshness f) {
+  if (f == Freshness::Never) return "-";
+  return ShowValue(v) + (f == Freshness::Stale ? kStaleMark : "");
+}
+
+Json JsonValue(const Value &v, Freshness f) {
+  return f == Freshness::Never ? Json(nullptr) : JsonValue(v);
+}
+
 bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::string &error) {
   const TypeEntry *e = Entry(type);
   if (!e || type == ZL_TYPE_TEXT || type == ZL_TYPE_BUFFER) {

@@ -25,6 +25,15 @@ struct Value {
   std::string Text;   // text (UTF-8), buffer (its descriptor in words)
 };
 
+// Whether an answer brought a value: a value the driver holds before any
+// answer is its reset, not the controller's, and is not shown; one from an
+// answer before the station stopped answering is shown marked.
+enum class Freshness : uint8_t {
+  Never,  // no answer has brought it since the program started: "-", null
+  Fresh,  // brought by the answer of this reading
+  Stale,  // the last one an answer brought; the station does not answer now
+};
+
 // GetInput of a channel in a type; a text channel goes through a buffer of
 // the host's own.
 Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type);
@@ -33,6 +42,11 @@ Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type);
 std::string ShowValue(const Value &v);
 // For scripts: true/false, numbers as JsonNumber gives them, texts as strings.
 Json JsonValue(const Value &v);
+// As a cell: "-" for a value never brought, a stale one followed by kStaleMark.
+constexpr const char *kStaleMark = "*";
+std::string ShowValue(const Value &v, Freshness f);
+// null for a value never brought.
+Json JsonValue(const Value &v, Freshness f);
 
 // A value given on the command line for a write in a type: the 8 value bytes
 // of OutputRequest. False (with a message) when the text does not fit the type

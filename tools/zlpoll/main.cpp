@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Language.h"
 #include "zlpoll/Commands.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
@@ -32,11 +33,14 @@ int main(int argc, char **argv) {
     std::printf("%s\n", opt.Version.c_str());
     return kExitOk;
   }
+  // The reader's messages here and the driver's (loaded later) speak alike.
+  zl::tools::UseLanguage(zl::tools::ChooseLanguage(opt.Lang));
   if (!opt.DriveC.empty()) ::setenv("ZLNETDRV_DRIVE_C", opt.DriveC.c_str(), 1);
   if (opt.Demo) return RunDemo(opt);
   if (opt.Command == "cuc") return RunCuc(opt);
 
   const Style out(ColourWanted(opt.NoColor));
+  if (opt.Command == "check") return RunCheck(opt, out);
   ParamFile file;
   if (!file.Load(opt.ParameterFile, error)) {
     PrintError(opt.ParameterFile + ": " + error +

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/CommandLine.h"
+#include "common/Language.h"
 
 namespace zl::sim {
 
@@ -46,6 +47,7 @@ void Declare(CLI::App &app, CommandLine &out, std::vector<std::string> &words) {
                         "seed of the simulated values and faults");
   app.add_flag("--static", o.Static, "values do not move");
   app.add_flag("--trace", out.Trace, "print every frame");
+  tools::AddLanguageOption(app, out.Lang);
   app.add_flag("--stats", o.Stats, "print statistics at exit and on SIGUSR1");
   app.add_option("words", words)->group("");
 }

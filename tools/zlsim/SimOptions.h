@@ -42,6 +42,7 @@ struct CommandLine {
   std::string ParameterFile;
   SimOptions Options;
   bool Trace = false;
+  std::string Lang;  // --lang: "cs", "en" or "" (the locale's)
   bool Help = false;
   std::string Version;  // --version: the text to print
 };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Language.h"
 #include "zlsim/Simulator.h"
 
 namespace {
@@ -45,6 +46,7 @@ int main(int argc, char **argv) {
     std::printf("%s\n", cl.Version.c_str());
     return 0;
   }
+  zl::tools::UseLanguage(zl::tools::ChooseLanguage(cl.Lang));
   if (cl.Trace) cl.Options.TraceSink = PrintLine;
 
   // The signals are taken by sigwait below; every thread inherits the mask.
