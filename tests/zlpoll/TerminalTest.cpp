@@ -123,7 +123,7 @@ TEST_F(Terminal, TheDemoFitsEightyByTwentyFourAndShowsEveryStep) {
         table = table || Has(s, {"step 1/4", "bi  1-8", "ai  1-4", "ct  1-4"});
         status = status || Has(s, {"Label1", "Label2", "events, latest last"});
         progress = progress || Has(s, {"step 2/4", "samples [", "/528 rows"});
-        timeouts = timeouts || Has(s, {"step 3/4", "VYMENIK - p"});
+        timeouts = timeouts || Has(s, {"step 3/4", "VYMENIK - time-out"});
         dialling = dialling || (Has(s, {"step 4/4", "CERPADLA", "bi  1-8"}) &&
                                 (Has(s, {"dialling"}) || Has(s, {"connected after"})));
         return table && status && progress && timeouts && dialling;
