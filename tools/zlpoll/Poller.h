@@ -33,9 +33,13 @@
 #include "zlpoll/EventLoop.h"
 #include "zlpoll/Groups.h"
 
+namespace zl::tools {
+class DriverSession;
+}  // namespace zl::tools
+
 namespace zl::poll {
 
-class DriverSession;
+using tools::DriverSession;
 class ParamFile;
 
 // Diagnostic channels of the driver.
