@@ -1,6 +1,6 @@
 // The demonstration line served by the simulator in the test's process, a
 // mosquitto broker on a free loopback port, zlbridge between them, and a
-// subscriber that keeps the last message of every topic.
+// subscriber.
 #ifndef ZL_TESTS_BRIDGE_BRIDGELINE_H
 #define ZL_TESTS_BRIDGE_BRIDGELINE_H
 
@@ -13,46 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "Broker.h"
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"
-#include "zlbridge/Mqtt.h"
 #include "zlsim/Simulator.h"
 
 namespace zl::test {
-
-// Every wait is for a condition; this is only how long before a test gives up.
-constexpr double kPatience = 60.0;
-
-class Broker {
- public:
-  explicit Broker(const TempDir &dir);
-  bool Start();  // on the same port every time
-  void Stop();
-  int Port() const { return port_; }
-
- private:
-  std::string conf_;
-  int port_ = 0;
-  std::unique_ptr<ChildProcess> process_;
-};
-
-class Subscriber {
- public:
-  bool Start(int port, const std::string &pattern);
-  // Takes what arrived until pred holds; false after seconds.
-  bool WaitFor(const std::function<bool()> &pred, double seconds = kPatience);
-  void Publish(const std::string &topic, const std::string &payload);
-
-  std::map<std::string, std::string> Last;  // topic: payload
-  std::vector<nlohmann::json> Results;      // the result topic, in order
-  int Connects = 0;
-  std::string ResultTopic;
-
- private:
-  void Take();
-  bridge::Mqtt mqtt_;
-  std::string pattern_;
-};
 
 class BridgeLine : public ::testing::Test {
  protected:
