@@ -217,8 +217,7 @@ void Bridge::OnMessage(const std::string &topic, const std::string &payload) {
   w.Station = station;
   w.Group = object->Group;
   w.Deadline = Clock::now() + Span(settings_.WriteTimeout);
-  const uint16_t timeouts = e.Channel("ErrorNoAnswer");
-  w.Timeouts0 = timeouts ? driver_.GetDouble(timeouts) : 0;
+  w.Timeouts0 = Number(e, "ErrorNoAnswer");
   writes_.push_back(std::move(w));
 }
 
@@ -228,9 +227,7 @@ void Bridge::FinishWrites(Clock::time_point now) {
   std::vector<PendingWrite> open;
   for (PendingWrite &w : writes_) {
     const StationEntry &e = *w.Station->Entry;
-    const uint16_t timeouts = e.Channel("ErrorNoAnswer"), fault = e.Channel("in_last_com_err");
-    const bool failed = (timeouts && driver_.GetDouble(timeouts) > w.Timeouts0) ||
-                        (fault && driver_.GetBool(fault) == 1);
+    const bool failed = Number(e, "ErrorNoAnswer") > w.Timeouts0 || Flag(e, "in_last_com_err");
     if (!w.Station->Online) {
       Answer(w.Topic, w.Id, false, "the gateway connection was lost before the write was sent");
     } else if (idle) {
@@ -278,14 +275,20 @@ void Bridge::KeepConnected(Clock::time_point now) {
   connectWait_ = std::min(connectWait_ * 2, settings_.ConnectMax);
 }
 
+double Bridge::Number(const StationEntry &e, const char *keyword) const {
+  const uint16_t c = e.Channel(keyword);
+  return c ? driver_.GetDouble(c) : 0.0;
+}
+
+bool Bridge::Flag(const StationEntry &e, const char *keyword) const {
+  const uint16_t c = e.Channel(keyword);
+  return c && driver_.GetBool(c) == 1;
+}
+
 void Bridge::Poll(StationState &s, Clock::time_point now) {
   const StationEntry &e = *s.Entry;
-  auto number = [&](const char *keyword) {
-    const uint16_t c = e.Channel(keyword);
-    return c ? driver_.GetDouble(c) : 0.0;
-  };
-  const double sent = number("MsgCounter"), timeouts = number("ErrorNoAnswer");
-  const bool busy = e.Channel("in_now_comm") && driver_.GetBool(e.Channel("in_now_comm")) == 1;
+  const double sent = Number(e, "MsgCounter"), timeouts = Number(e, "ErrorNoAnswer");
+  const bool busy = Flag(e, "in_now_comm");
   for (auto &[name, g] : s.Groups) {
     if (g.Pending) {
       // A group without a flag goes out alone (below): it is answered once
@@ -368,12 +371,8 @@ void Bridge::Scan(StationState &s, Clock::time_point now) {
 
 void Bridge::PublishState(StationState &s, Clock::time_point now) {
   const StationEntry &e = *s.Entry;
-  auto number = [&](const char *keyword) {
-    const uint16_t c = e.Channel(keyword);
-    return c ? driver_.GetDouble(c) : 0.0;
-  };
-  const double sleep = number("SleepTime"), quiet = number("SilenceTime");
-  const double timeouts = number("ErrorNoAnswer"), errors = number("ErrorInMess");
+  const double sleep = Number(e, "SleepTime"), quiet = Number(e, "SilenceTime");
+  const double timeouts = Number(e, "ErrorNoAnswer"), errors = Number(e, "ErrorInMess");
   s.Asleep = sleep > 0.0;
   // The driver counts the silence from its start: an answer has come once
   // the station has answered a read.

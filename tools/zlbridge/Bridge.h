@@ -103,6 +103,10 @@ class Bridge {
   void FinishWrites(Clock::time_point now);
   Quality QualityOf(const StationState &s, const std::string &group, Clock::time_point now) const;
   void Publish(const std::string &topic, const std::string &payload, bool retain);
+  // A station's channel read as a number; 0 when the station has no such channel.
+  double Number(const StationEntry &e, const char *keyword) const;
+  // A station's status flag; false when the station has no such channel.
+  bool Flag(const StationEntry &e, const char *keyword) const;
 
   tools::DriverSession &driver_;
   Mqtt &mqtt_;
