@@ -222,5 +222,18 @@ TEST_F(Bridge, BrokerRestartLosesNoValue) {
   EXPECT_TRUE(sub_.WaitFor(arrived)) << "the values after the restart did not all arrive";
 }
 
+// A broker that is not there when the bridge starts is tried again until it is.
+TEST_F(Bridge, BrokerThatComesLaterIsReached) {
+  broker_->Stop();
+  StartBridge({"--interval", "0.2", "--reconnect-max", "2"});
+  // The bridge tried the broker before it connected the gateway.
+  ASSERT_TRUE(sub_.WaitFor([&] { return sim_->LineStatistics()[0].Connections > 0; }));
+  ASSERT_TRUE(broker_->Start());
+  EXPECT_TRUE(sub_.WaitFor([&] {
+    return sub_.Last[std::string(kBase) + "/bridge"] == "online" &&
+           GroupsFresh("KOTELNA", Config(1));
+  }));
+}
+
 }  // namespace
 }  // namespace zl::test

@@ -280,6 +280,10 @@ double Bridge::Number(const StationEntry &e, const char *keyword) const {
   return c ? driver_.GetDouble(c) : 0.0;
 }
 
+double Bridge::StaleLimit(const GroupState &g) const {
+  return std::max(3 * g.Interval, settings_.StaleAfter);
+}
+
 bool Bridge::Flag(const StationEntry &e, const char *keyword) const {
   const uint16_t c = e.Channel(keyword);
   return c && driver_.GetBool(c) == 1;
@@ -303,6 +307,14 @@ void Bridge::Poll(StationState &s, Clock::time_point now) {
       } else if (!s.Online || s.Asleep) {
         // The queues were emptied or the station is passed over: the read
         // goes again once the station can answer.
+        g.Pending = false;
+        g.Next = now;
+      } else if (Seconds(now - g.Issued) > StaleLimit(g)) {
+        // No sign of an answer for as long as the group may go unanswered:
+        // ask again rather than wait for good (a group without a flag also
+        // holds the station's other reads back).
+        std::fprintf(stderr, "zlbridge: %s %s unanswered for %.0f s; asked again\n",
+                     e.Topic.c_str(), name.c_str(), Seconds(now - g.Issued));
         g.Pending = false;
         g.Next = now;
       }
@@ -342,8 +354,7 @@ Bridge::Quality Bridge::QualityOf(const StationState &s, const std::string &grou
   auto it = s.Groups.find(group);
   if (it == s.Groups.end() || it->second.Q == Quality::Never) return Quality::Never;
   const GroupState &g = it->second;
-  const double limit = std::max(3 * g.Interval, settings_.StaleAfter);
-  if (!s.Online || s.Asleep || Seconds(now - g.LastFresh) > limit) return Quality::Stale;
+  if (!s.Online || s.Asleep || Seconds(now - g.LastFresh) > StaleLimit(g)) return Quality::Stale;
   return Quality::Fresh;
 }
 
@@ -411,6 +422,7 @@ void Bridge::PublishEvents() {
 }
 
 void Bridge::Tick(Clock::time_point now) {
+  mqtt_.Retry();
   KeepConnected(now);
   for (StationState &s : stations_) {
     PublishState(s, now);

@@ -105,6 +105,8 @@ class Bridge {
   void Publish(const std::string &topic, const std::string &payload, bool retain);
   // A station's channel read as a number; 0 when the station has no such channel.
   double Number(const StationEntry &e, const char *keyword) const;
+  // How long a group may go unanswered: three intervals, at least StaleAfter.
+  double StaleLimit(const GroupState &g) const;
   // A station's status flag; false when the station has no such channel.
   bool Flag(const StationEntry &e, const char *keyword) const;
 

@@ -4,7 +4,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace zl::bridge {
 
@@ -78,16 +80,35 @@ bool Mqtt::Start(const BrokerOptions &o, const std::string &willTopic,
     error = "the last will on " + willTopic + ": " + Why(rc);
     return false;
   }
-  // A broker that is not there yet is no error: the library's thread keeps
-  // trying with its back-off.
-  mosquitto_connect_async(m_, o.Host.c_str(), o.Port, o.KeepAliveSeconds);
-  rc = mosquitto_loop_start(m_);
+  options_ = o;
+  retryWait_ = o.ReconnectMinSeconds;
+  // A broker that is not there yet is no error: Retry tries again.
+  return TryConnect(error);
+}
+
+bool Mqtt::TryConnect(std::string &error) {
+  const int rc =
+      mosquitto_connect_async(m_, options_.Host.c_str(), options_.Port, options_.KeepAliveSeconds);
   if (rc != MOSQ_ERR_SUCCESS) {
-    error = "cannot start the MQTT client's thread: " + Why(rc);
+    nextTry_ = std::chrono::steady_clock::now() + std::chrono::seconds(retryWait_);
+    retryWait_ = std::min(retryWait_ * 2, options_.ReconnectMaxSeconds);
+    return true;
+  }
+  // Once a connect is under way, the library's thread keeps the connection
+  // and reconnects after a loss with its own back-off.
+  const int started = mosquitto_loop_start(m_);
+  if (started != MOSQ_ERR_SUCCESS) {
+    error = "cannot start the MQTT client's thread: " + Why(started);
     return false;
   }
   started_ = true;
   return true;
+}
+
+void Mqtt::Retry() {
+  if (!m_ || started_ || std::chrono::steady_clock::now() < nextTry_) return;
+  std::string error;
+  if (!TryConnect(error)) std::fprintf(stderr, "zlbridge: %s\n", error.c_str());
 }
 
 void Mqtt::Stop(const std::string &topic, const std::string &payload) {
@@ -135,6 +156,7 @@ void Mqtt::OnMessage(mosquitto *, void *self, const mosquitto_message *msg) {
 }
 
 bool Mqtt::Publish(const std::string &topic, const std::string &payload, bool retain) {
+  if (!started_) return false;
   // With QoS 1 the library keeps what cannot go now and sends it after a
   // reconnect; the bridge also publishes its whole state again then.
   return mosquitto_publish(m_, nullptr, topic.c_str(), static_cast<int>(payload.size()),

@@ -5,6 +5,7 @@
 #ifndef ZL_ZLBRIDGE_MQTT_H
 #define ZL_ZLBRIDGE_MQTT_H
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -45,13 +46,17 @@ class Mqtt {
   Mqtt &operator=(const Mqtt &) = delete;
 
   // Sets the client up (identity, credentials, TLS, the last will) and starts
-  // the library's thread, which connects and keeps reconnecting; false with a
-  // message when an option is refused.
+  // connecting; false with a message when an option is refused. Once a
+  // connect is under way the library's thread keeps the connection.
   bool Start(const BrokerOptions &options, const std::string &willTopic,
              const std::string &willPayload, std::string &error);
   // Publishes the last words itself (a clean end sends no will), disconnects
   // and joins the thread.
   void Stop(const std::string &topic, const std::string &payload);
+
+  // A broker that could not be reached at all is tried again, with waits
+  // doubling from ReconnectMinSeconds to ReconnectMaxSeconds; call it often.
+  void Retry();
 
   // Readable while events wait.
   int EventFd() const { return eventFd_; }
@@ -65,11 +70,15 @@ class Mqtt {
   static void OnDisconnect(mosquitto *m, void *self, int rc);
   static void OnMessage(mosquitto *m, void *self, const mosquitto_message *msg);
   void Push(MqttEvent e);
+  bool TryConnect(std::string &error);
 
   mosquitto *m_ = nullptr;
   int eventFd_ = -1;
   int qos_ = 1;
   bool started_ = false;
+  BrokerOptions options_;
+  int retryWait_ = 1;
+  std::chrono::steady_clock::time_point nextTry_{};
   std::mutex mutex_;
   std::deque<MqttEvent> events_;
 };
