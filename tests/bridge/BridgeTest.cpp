@@ -109,22 +109,29 @@ TEST_F(Bridge, SetsReachTheControllerAndAreAnswered) {
   ASSERT_TRUE(sub_.WaitFor([&] { return IsFresh(Record("KOTELNA", "bi", "1")); }));
   sim::ControllerModel &c = Controller(1);
 
-  // Binary output 2: the group goes with it, the others as the driver holds them.
-  Json r = Set("KOTELNA/bo/2", "1");
+  // The binary outputs leave together: first all of them, from one message,
+  // then one at a time, the others as they were set.
+  c.SetBinaryOutput(0, true);
+  Json r = Set("KOTELNA/bo", R"({"1": 0, "2": 1, "3": true, "4": 0, "5": 0, "6": 0, "7": 0,
+                                 "8": false, "id": 7})");
   ASSERT_TRUE(r.value("ok", false)) << r;
-  EXPECT_TRUE(c.BinaryOutput(1));
-  EXPECT_FALSE(c.BinaryOutput(0));
+  EXPECT_EQ(r["id"], 7);
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(c.BinaryOutput(k), k == 1 || k == 2) << "bo " << k + 1;
   EXPECT_TRUE(sub_.WaitFor([&] {
     const Json bo = Record("KOTELNA", "bo", "2");
     return bo["value"] == true && IsFresh(bo);
   }));
+  r = Set("KOTELNA/bo/2", "0");
+  ASSERT_TRUE(r.value("ok", false)) << r;
+  EXPECT_FALSE(c.BinaryOutput(1));
+  EXPECT_TRUE(c.BinaryOutput(2));
 
   // The same value again still goes (the group command), with its id back.
-  c.SetBinaryOutput(1, false);
-  r = Set("KOTELNA/bo/2", R"({"value": true, "id": "again"})");
+  c.SetBinaryOutput(1, true);
+  r = Set("KOTELNA/bo/2", R"({"value": false, "id": "again"})");
   ASSERT_TRUE(r.value("ok", false)) << r;
   EXPECT_EQ(r["id"], "again");
-  EXPECT_TRUE(c.BinaryOutput(1));
+  EXPECT_FALSE(c.BinaryOutput(1));
 
   // Memory output 2 is a WORD at 0x203; twice the same value still goes.
   for (int round = 0; round < 2; ++round) {
@@ -164,6 +171,12 @@ TEST_F(Bridge, BadSetsAreAnsweredAndSendNothing) {
   const struct {
     const char *Topic, *Payload, *Error;
   } kBad[] = {
+      // The other outputs would go as 0 without anyone having said so.
+      {"KOTELNA/bo/2", "1", "not set: 1 3 4 5 6 7 8"},
+      {"KOTELNA/bo", R"({"1": 1, "2": 0})", "not set: 3 4 5 6 7 8"},
+      {"KOTELNA/bo", R"({"9": 1})", "no binary output 9"},
+      {"KOTELNA/bo", R"({"1": 2})", "takes 0 or 1"},
+      {"KOTELNA/bo", "1", "JSON object"},
       {"KOTELNA/bo/2", "on", "not a JSON value"},
       {"KOTELNA/bo/2", "2", "0 or 1"},
       {"KOTELNA/bo/2", R"({"val": 1})", "no \"value\""},
@@ -186,8 +199,10 @@ TEST_F(Bridge, BadSetsAreAnsweredAndSendNothing) {
     EXPECT_EQ(r.value("topic", ""), std::string(kBase) + "/" + b.Topic + "/set");
   }
   EXPECT_FALSE(Controller(1).BinaryOutput(1));
-  const Json good = Set("KOTELNA/bo/2", "1");
+  const Json good =
+      Set("KOTELNA/bo", R"({"1": 0, "2": 1, "3": 0, "4": 0, "5": 0, "6": 0, "7": 0, "8": 0})");
   ASSERT_TRUE(good.value("ok", false)) << good;
+  EXPECT_TRUE(Controller(1).BinaryOutput(1));
   EXPECT_EQ(sim_->Stats(1).Requests + sim_->Stats(2).Requests, before + 1)
       << "only the good write is a frame";
 }

@@ -139,6 +139,7 @@ void Bridge::OnBrokerConnected() {
   brokerUp_ = true;
   std::fprintf(stderr, "zlbridge: connected to the broker\n");
   mqtt_.Subscribe(Base() + "/+/+/+/set");
+  mqtt_.Subscribe(Base() + "/+/bo/set");
   // A broker that restarted may have lost what it retained: everything the
   // bridge holds goes out again, the availability first.
   mqtt_.Publish(AvailabilityTopic(), "online", true);
@@ -155,6 +156,92 @@ void Bridge::Answer(const std::string &topic, const Json &id, bool ok, const std
   Publish(ResultTopic(), r.dump(), false);
 }
 
+std::string Bridge::NotHeld(const StationState &s, const std::vector<int> &named) const {
+  if (settings_.OthersOff) return {};
+  std::string missing;
+  for (int k = 1; k <= s.Entry->BinaryOutputReach; ++k) {
+    const bool given = std::find(named.begin(), named.end(), k) != named.end();
+    if (!given && !s.BoSet.count(k)) missing += " " + std::to_string(k);
+  }
+  if (missing.empty()) return {};
+  return "the driver sends binary outputs 1-" + std::to_string(s.Entry->BinaryOutputReach) +
+         " of " + s.Entry->Topic +
+         " together and holds 0 for every output not set since the bridge started (not set:" +
+         missing + "): set them together on " + Base() + "/" + s.Entry->Topic +
+         "/bo/set, {\"1\": 0, \"2\": 1, ...}, or start the bridge with --others-off";
+}
+
+bool Bridge::CanSend(const StationState &s, const std::string &topic, const Json &id) {
+  if (s.Online && !s.Asleep) return true;
+  Answer(topic, id, false,
+         "station " + s.Entry->Topic + (s.Asleep ? " is asleep" : " is not connected") +
+             ": nothing was sent");
+  return false;
+}
+
+void Bridge::Pend(StationState &s, const std::string &topic, const Json &id, const Json &value,
+                  const std::string &group) {
+  PendingWrite w;
+  w.Topic = topic;
+  w.Id = id;
+  w.Value = value;
+  w.Station = &s;
+  w.Group = group;
+  w.Deadline = Clock::now() + Span(settings_.WriteTimeout);
+  w.Timeouts0 = Number(*s.Entry, "ErrorNoAnswer");
+  writes_.push_back(std::move(w));
+}
+
+void Bridge::SendOutputs(StationState &s, const std::vector<std::pair<const Object *, bool>> &bo) {
+  const double before = driver_.GetDouble(kChWritesQueued);
+  for (const auto &[o, on] : bo) {
+    driver_.PutBool(o->Channel, on);
+    s.BoSet.insert(o->Index);
+  }
+  // The same values again, or a station with a phone number: the group
+  // command sends every binary output the driver holds.
+  if (driver_.GetDouble(kChWritesQueued) == before)
+    driver_.PutBool(s.Entry->Channel("out_write_BO"), true);
+}
+
+void Bridge::OnGroupSet(StationState &s, const std::string &topic, const std::string &payload) {
+  const Json j = Json::parse(payload, nullptr, false);
+  const Json id = j.is_object() && j.contains("id") ? j["id"] : Json();
+  if (!j.is_object()) {
+    return Answer(topic, id, false,
+                  "a group set takes a JSON object of output numbers and values, "
+                  "{\"1\": 0, \"2\": 1, ...}");
+  }
+  std::vector<std::pair<const Object *, bool>> bo;
+  std::vector<int> named;
+  Json values = Json::object();
+  for (const auto &[key, v] : j.items()) {
+    if (key == "id") continue;
+    const Object *o = s.Entry->Find("bo", key);
+    if (!o) return Answer(topic, id, false, "no binary output " + key);
+    if (o->Index > s.Entry->BinaryOutputReach) {
+      return Answer(topic, id, false,
+                    "binary output " + key +
+                        " is never sent: the driver sends binary outputs in whole groups of "
+                        "eight, outputs 1-" +
+                        std::to_string(s.Entry->BinaryOutputReach));
+    }
+    uint64_t bytes = 0;
+    double number = 0;
+    std::string error;
+    if (!(v.is_number() || v.is_boolean()) || !EncodeValue(v, "bool", bytes, number, error))
+      return Answer(topic, id, false, "binary output " + key + ": takes 0 or 1 (or false or true)");
+    bo.emplace_back(o, bytes != 0);
+    named.push_back(o->Index);
+    values[key] = bytes != 0;
+  }
+  if (bo.empty()) return Answer(topic, id, false, "the group set names no output");
+  if (const std::string why = NotHeld(s, named); !why.empty()) return Answer(topic, id, false, why);
+  if (!CanSend(s, topic, id)) return;
+  SendOutputs(s, bo);
+  Pend(s, topic, id, values, "bo");
+}
+
 void Bridge::OnMessage(const std::string &topic, const std::string &payload) {
   const std::string base = Base() + "/", tail = "/set";
   SetRequest req;
@@ -166,14 +253,19 @@ void Bridge::OnMessage(const std::string &topic, const std::string &payload) {
   }
   const std::string path = topic.substr(base.size(), topic.size() - base.size() - tail.size());
   const std::size_t a = path.find('/'), b = a == std::string::npos ? a : path.find('/', a + 1);
+  auto stationNamed = [&](const std::string &name) -> StationState * {
+    for (StationState &s : stations_)
+      if (s.Entry->Topic == name) return &s;
+    return nullptr;
+  };
+  if (a != std::string::npos && b == std::string::npos && path.substr(a + 1) == "bo") {
+    if (StationState *s = stationNamed(path.substr(0, a))) return OnGroupSet(*s, topic, payload);
+  }
   StationState *station = nullptr;
   const Object *object = nullptr;
   if (b != std::string::npos) {
-    const std::string st = path.substr(0, a), group = path.substr(a + 1, b - a - 1),
-                      name = path.substr(b + 1);
-    for (StationState &s : stations_)
-      if (s.Entry->Topic == st) station = &s;
-    if (station) object = station->Entry->Find(group, name);
+    station = stationNamed(path.substr(0, a));
+    if (station) object = station->Entry->Find(path.substr(a + 1, b - a - 1), path.substr(b + 1));
   }
   if (!object || object->WriteType.empty())
     return Answer(topic, req.Id, false, "no writable object has this topic");
@@ -183,42 +275,31 @@ void Bridge::OnMessage(const std::string &topic, const std::string &payload) {
   if (!EncodeValue(req.Value, object->WriteType, bytes, number, error))
     return Answer(topic, req.Id, false, error);
   const StationEntry &e = *station->Entry;
-  if (object->Group == "bo" && object->Index > e.BinaryOutputReach) {
-    return Answer(topic, req.Id, false,
-                  "binary output " + object->Name +
-                      " is never sent: the driver sends binary outputs in whole groups of eight, "
-                      "outputs 1-" +
-                      std::to_string(e.BinaryOutputReach));
+  if (object->Group == "bo") {
+    if (object->Index > e.BinaryOutputReach) {
+      return Answer(topic, req.Id, false,
+                    "binary output " + object->Name +
+                        " is never sent: the driver sends binary outputs in whole groups of "
+                        "eight, outputs 1-" +
+                        std::to_string(e.BinaryOutputReach));
+    }
+    if (const std::string why = NotHeld(*station, {object->Index}); !why.empty())
+      return Answer(topic, req.Id, false, why);
+    if (!CanSend(*station, topic, req.Id)) return;
+    SendOutputs(*station, {{object, bytes != 0}});
+    return Pend(*station, topic, req.Id, req.Value, "bo");
   }
-  if (!station->Online || station->Asleep) {
-    return Answer(topic, req.Id, false,
-                  std::string("station ") + e.Topic +
-                      (station->Asleep ? " is asleep" : " is not connected") +
-                      ": nothing was sent");
-  }
+  if (!CanSend(*station, topic, req.Id)) return;
   const double before = driver_.GetDouble(kChWritesQueued);
   driver_.Put(object->Channel, TypeCode(object->WriteType), bytes);
-  const bool queued = driver_.GetDouble(kChWritesQueued) != before;
-  if (!queued && object->Group == "mo") {
+  if (object->Group == "mo" && driver_.GetDouble(kChWritesQueued) == before) {
     // The driver queues a memory output only when its value changes, and
     // builds the frame from the value it holds when it sends it: a detour
     // through another value queues the write.
     driver_.PutDouble(object->Channel, number == 0.0 ? 1.0 : 0.0);
     driver_.PutDouble(object->Channel, number);
-  } else if (!queued && object->Group == "bo") {
-    // The same value again, or a station with a phone number: the group
-    // command sends every binary output the driver holds.
-    driver_.PutBool(e.Channel("out_write_BO"), true);
   }
-  PendingWrite w;
-  w.Topic = topic;
-  w.Id = req.Id;
-  w.Value = req.Value;
-  w.Station = station;
-  w.Group = object->Group;
-  w.Deadline = Clock::now() + Span(settings_.WriteTimeout);
-  w.Timeouts0 = Number(e, "ErrorNoAnswer");
-  writes_.push_back(std::move(w));
+  Pend(*station, topic, req.Id, req.Value, object->Group);
 }
 
 void Bridge::FinishWrites(Clock::time_point now) {

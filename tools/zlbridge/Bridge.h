@@ -19,7 +19,9 @@
 #include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zlbridge/Catalog.h"
@@ -43,6 +45,7 @@ struct BridgeSettings {
   double StateEvery = 5.0;   // a station's state at least this often while it changes
   double ScanEvery = 0.02;   // the driver's holdings looked at this often
   double ConnectMax = 30.0;  // the longest wait between two gateway connects
+  bool OthersOff = false;    // a binary output write may send the outputs never set as 0
 };
 
 class Bridge {
@@ -70,6 +73,7 @@ class Bridge {
     const StationEntry *Entry = nullptr;
     std::map<std::string, GroupState> Groups;  // the groups read from the line
     std::map<std::string, Quality> Held;       // bo, and mo when not read back
+    std::set<int> BoSet;                       // binary outputs set since the bridge started
     bool Online = false, Asleep = false;
     double Timeouts = -1, Errors = -1;
     std::chrono::system_clock::time_point LastAnswer{};
@@ -91,6 +95,15 @@ class Bridge {
 
   void OnBrokerConnected();
   void OnMessage(const std::string &topic, const std::string &payload);
+  void OnGroupSet(StationState &s, const std::string &topic, const std::string &payload);
+  // Why a write of the named binary outputs would send outputs the bridge
+  // was never told (the driver holds 0 for them); empty when it would not.
+  std::string NotHeld(const StationState &s, const std::vector<int> &named) const;
+  // Answers the write as failed when the station cannot take it.
+  bool CanSend(const StationState &s, const std::string &topic, const nlohmann::json &id);
+  void SendOutputs(StationState &s, const std::vector<std::pair<const Object *, bool>> &bo);
+  void Pend(StationState &s, const std::string &topic, const nlohmann::json &id,
+            const nlohmann::json &value, const std::string &group);
   void Answer(const std::string &topic, const nlohmann::json &id, bool ok, const std::string &error,
               const nlohmann::json &value = nullptr);
 

@@ -45,6 +45,8 @@ bool ParseOptions(const std::vector<std::string> &args, Options &o, std::string 
   tools::AddText(app, "--key", o.Broker.KeyFile, "TLS: the bridge's private key");
   app.add_flag("--insecure", o.Broker.Insecure,
                "TLS: do not check the broker's host name in its certificate");
+  app.add_flag("--others-off", o.Bridge.OthersOff,
+               "a binary output write sends the station's outputs never set as 0 (off)");
   tools::AddWholeNumber(app, "--qos", o.Broker.Qos, 0, 2, "the QoS of every message (1)");
   tools::AddWholeNumber(app, "--keepalive", o.Broker.KeepAliveSeconds, 5, 3600,
                         "seconds between keep-alive pings (30)");
