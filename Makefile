@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # the tools read their command lines with CLI11 and write JSON with nlohmann/json;
 # pytest runs the Python package's tests).
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev tmux \
-	libcli11-dev nlohmann-json3-dev python3-pytest
+	libcli11-dev nlohmann-json3-dev python3-pytest libmosquitto-dev mosquitto
 
 # The Windows library: Debian's mingw-w64 cross compilers (posix threads),
 # Wine and a virtual display to run its host test, and what takes its picture.

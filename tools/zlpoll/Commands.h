@@ -15,11 +15,15 @@
 #include "zlpoll/Poller.h"
 #include "zlpoll/Values.h"
 
+namespace zl::tools {
+class DriverLibrary;
+}  // namespace zl::tools
+
 namespace zl::poll {
 
 struct Options;
 class ParamFile;
-class DriverLibrary;
+using tools::DriverLibrary;
 
 // What a running command works with.
 struct Context {

@@ -10,6 +10,10 @@
 #include <functional>
 #include <memory>
 
+namespace zl::tools {
+class DriverSession;
+}  // namespace zl::tools
+
 namespace zl::poll {
 
 using Clock = std::chrono::steady_clock;
@@ -17,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 // A moment seconds from now.
 Clock::time_point After(double seconds);
 
-class DriverSession;
+using tools::DriverSession;
 
 class EventLoop {
  public:

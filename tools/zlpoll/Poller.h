@@ -36,9 +36,13 @@
 #include "zlpoll/Groups.h"
 #include "zlpoll/Values.h"
 
+namespace zl::tools {
+class DriverSession;
+}  // namespace zl::tools
+
 namespace zl::poll {
 
-class DriverSession;
+using tools::DriverSession;
 class ParamFile;
 
 // Diagnostic channels of the driver.

@@ -4,62 +4,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/ValueTypes.h"
 #include "zlpoll/DriverLib.h"
 #include "zlpoll/Options.h"
 
 namespace zl::poll {
 
-namespace {
-
-struct TypeEntry {
-  const char *Name;
-  uint32_t Type;
-  long long Low, High;  // the range of the integer types
-};
-
-constexpr TypeEntry kTypes[] = {
-    {"bool", ZL_TYPE_BOOL, 0, 1},
-    {"u8", ZL_TYPE_U8, 0, 255},
-    {"u16", ZL_TYPE_U16, 0, 65535},
-    {"u32", ZL_TYPE_U32, 0, 4294967295LL},
-    {"i8", ZL_TYPE_I8, -128, 127},
-    {"i16", ZL_TYPE_I16, -32768, 32767},
-    {"i32", ZL_TYPE_I32, -2147483648LL, 2147483647LL},
-    {"single", ZL_TYPE_SINGLE, 0, 0},
-    {"double", ZL_TYPE_DOUBLE, 0, 0},
-    {"text", ZL_TYPE_TEXT, 0, 0},
-    {"buffer", ZL_TYPE_BUFFER, 0, 0},
-};
-
-const TypeEntry *Entry(uint32_t type) {
-  for (const TypeEntry &e : kTypes)
-    if (e.Type == type) return &e;
-  return nullptr;
-}
-
-template <class T>
-T Bytes(const HostValue &v) {
-  T x;
-  std::memcpy(&x, v.value, sizeof x);
-  return x;
-}
-
-}  // namespace
-
 bool TypeFromName(std::string_view name, uint32_t &type) {
   if (name == "float") name = "single";
-  for (const TypeEntry &e : kTypes) {
-    if (name == e.Name) {
-      type = e.Type;
-      return true;
-    }
-  }
-  return false;
+  const tools::ValueTypeInfo *t = tools::ValueTypeNamed(name);
+  if (t) type = t->Type;
+  return t != nullptr;
 }
 
 const char *TypeName(uint32_t type) {
-  const TypeEntry *e = Entry(type);
-  return e ? e->Name : "?";
+  const tools::ValueTypeInfo *t = tools::ValueTypeOf(type);
+  return t ? t->Name : "?";
 }
 
 Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type) {
@@ -70,44 +30,15 @@ Value ReadValue(const DriverSession &driver, uint16_t channel, uint32_t type) {
     return out;
   }
   const HostValue v = driver.Get(channel, type);
-  switch (type) {
-    case ZL_TYPE_BOOL:
-    case ZL_TYPE_U8:
-      out.Number = v.value[0];
-      break;
-    case ZL_TYPE_U16:
-      out.Number = Bytes<uint16_t>(v);
-      break;
-    case ZL_TYPE_U32:
-      out.Number = Bytes<uint32_t>(v);
-      break;
-    case ZL_TYPE_I8:
-      out.Number = Bytes<int8_t>(v);
-      break;
-    case ZL_TYPE_I16:
-      out.Number = Bytes<int16_t>(v);
-      break;
-    case ZL_TYPE_I32:
-      out.Number = Bytes<int32_t>(v);
-      break;
-    case ZL_TYPE_SINGLE:
-      out.Number = Bytes<float>(v);
-      break;
-    case ZL_TYPE_DOUBLE:
-      out.Number = Bytes<double>(v);
-      break;
-    case ZL_TYPE_BUFFER: {
-      uint16_t words;
-      uint32_t address;
-      std::memcpy(&words, v.value + 1, 2);
-      std::memcpy(&address, v.value + 3, 4);
-      char text[48];
-      std::snprintf(text, sizeof text, "%u %u 0x%08X", v.value[0], words, address);
-      out.Text = text;
-      break;
-    }
-    default:
-      break;
+  out.Number = tools::NumberIn(v);
+  if (type == ZL_TYPE_BUFFER) {
+    uint16_t words;
+    uint32_t address;
+    std::memcpy(&words, v.value + 1, 2);
+    std::memcpy(&address, v.value + 3, 4);
+    char text[48];
+    std::snprintf(text, sizeof text, "%u %u 0x%08X", v.value[0], words, address);
+    out.Text = text;
   }
   return out;
 }
@@ -141,7 +72,7 @@ Json JsonValue(const Value &v, Freshness f) {
 }
 
 bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::string &error) {
-  const TypeEntry *e = Entry(type);
+  const tools::ValueTypeInfo *e = tools::ValueTypeOf(type);
   if (!e || type == ZL_TYPE_TEXT || type == ZL_TYPE_BUFFER) {
     error = std::string("a value of type ") + TypeName(type) +
             " cannot be written; give bool, u8 .. i32, single or double";
@@ -168,10 +99,7 @@ bool EncodeValue(const std::string &text, uint32_t type, uint64_t &bytes, std::s
     return false;
   }
   // Two's complement in the type's width; the driver reads only those bytes.
-  bytes = static_cast<uint64_t>(n) &
-          (type == ZL_TYPE_BOOL || type == ZL_TYPE_U8 || type == ZL_TYPE_I8 ? 0xFFu
-           : type == ZL_TYPE_U16 || type == ZL_TYPE_I16                     ? 0xFFFFu
-                                                                            : 0xFFFFFFFFu);
+  bytes = static_cast<uint64_t>(n) & tools::WidthMask(type);
   return true;
 }
 

@@ -10,9 +10,13 @@
 #include "zlnetdrv.h"
 #include "zlpoll/Output.h"
 
+namespace zl::tools {
+class DriverSession;
+}  // namespace zl::tools
+
 namespace zl::poll {
 
-class DriverSession;
+using tools::DriverSession;
 
 // "bool", "u8" ... "double", "text", "buffer" <-> the ValueType codes 2..12.
 bool TypeFromName(std::string_view name, uint32_t &type);

@@ -1,21 +1,22 @@
-#include "zlpoll/DriverLib.h"
+#include "common/DriverLib.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "util/Text.h"
 
-#ifndef ZLPOLL_LIBDIR
-#define ZLPOLL_LIBDIR "lib"
+#ifndef ZLTOOLS_LIBDIR
+#define ZLTOOLS_LIBDIR "lib"
 #endif
 
-namespace zl::poll {
+namespace zl::tools {
 
 namespace {
 
@@ -43,7 +44,7 @@ std::vector<std::string> DriverLibrary::Candidates(const std::string &explicitPa
   std::vector<std::string> out;
   const std::string dir = ExecutableDir();
   if (!dir.empty()) {
-    for (const std::string &relative : {std::string("/../") + ZLPOLL_LIBDIR + "/",
+    for (const std::string &relative : {std::string("/../") + ZLTOOLS_LIBDIR + "/",
                                         std::string("/../lib/"), std::string("/../../")}) {
       const std::string path = dir + relative + kLibraryName;
       std::error_code ec;
@@ -87,6 +88,7 @@ std::unique_ptr<DriverLibrary> DriverLibrary::Load(const std::string &explicitPa
     Resolve(handle, "PumpMessages", a.PumpMessages, missing);
     Resolve(handle, "MessageFd", a.MessageFd, missing);
     Resolve(handle, "GetStatusWindow", a.GetStatusWindow, missing);
+    Resolve(handle, "GetChannelMap", a.GetChannelMap, missing);
     if (!missing.empty()) {
       reasons += "\n  " + path + " lacks " + missing;
       continue;  // the destructor closes it
@@ -131,8 +133,10 @@ DriverSession::~DriverSession() {
   api_.DisposeDriver(handle_);
 }
 
-bool DriverSession::Init(const std::string &parameterFile, std::string &error) {
-  char text[256] = "zlpoll";
+bool DriverSession::Init(const std::string &parameterFile, std::string &error,
+                         const char *hostName) {
+  char text[256] = {};
+  std::snprintf(text, sizeof text, "%s", hostName);
   const auto limit = static_cast<int32_t>(std::min<std::size_t>(parameterFile.size(), 255));
   if (api_.Init(handle_, limit, parameterFile.c_str(), 0, text, 1) == 1) return true;
   error = Utf8FromCp1250(std::string_view(text, ::strnlen(text, sizeof text)));
@@ -193,11 +197,14 @@ int DriverSession::Pump(int timeoutMs) {
   return api_.PumpMessages(handle_, timeoutMs);
 }
 
-std::string DriverSession::StatusWindowJson() const {
+namespace {
+
+// A text answered like snprintf, in a buffer grown to fit.
+template <class F>
+std::string SizedText(F fetch) {
   std::string text(4096, '\0');
   for (int tries = 0; tries < 4; ++tries) {
-    const int32_t need =
-        api_.GetStatusWindow(handle_, text.data(), static_cast<int32_t>(text.size()));
+    const int32_t need = fetch(text.data(), static_cast<int32_t>(text.size()));
     if (need < 0) return "{}";
     if (static_cast<std::size_t>(need) < text.size()) {
       text.resize(static_cast<std::size_t>(need));
@@ -208,4 +215,14 @@ std::string DriverSession::StatusWindowJson() const {
   return "{}";
 }
 
-}  // namespace zl::poll
+}  // namespace
+
+std::string DriverSession::StatusWindowJson() const {
+  return SizedText([&](char *b, int32_t n) { return api_.GetStatusWindow(handle_, b, n); });
+}
+
+std::string DriverSession::ChannelMapJson() const {
+  return SizedText([&](char *b, int32_t n) { return api_.GetChannelMap(handle_, b, n); });
+}
+
+}  // namespace zl::tools
