@@ -39,15 +39,14 @@ uint64_t HeadSerial(DriverInstance &di, QueueId q) {
   return di.Queues.CopyHead(q, head) ? head.Serial : 0;
 }
 
-// Rotates or removes the head on the host's thread, provided it is still the
-// entry of that serial when the call runs there. Answers whether it acted.
+// Rotates or removes the head, provided it is still the entry of that
+// serial. The queues take their own lock for it, so the change needs no trip
+// to the host's thread: a read's answer reaches its value without waiting for
+// the host to dispatch a message.
 bool ChangeHead(DriverInstance &di, QueueId q, uint64_t serial, HeadChange change) {
   if (change == HeadChange::Keep) return false;
-  bool changed = false;
-  SynchronizeFromThread(di, [&] {
-    changed = change == HeadChange::Rotate ? di.Queues.RotateIf(q, serial)
-                                           : di.Queues.RemoveHeadIf(q, serial);
-  });
+  const bool changed = change == HeadChange::Rotate ? di.Queues.RotateIf(q, serial)
+                                                    : di.Queues.RemoveHeadIf(q, serial);
   if (!changed) di.Debug(kCycleLabel, "queue head changed meanwhile: left as it is");
   return changed;
 }
@@ -127,7 +126,9 @@ void Idle(DriverInstance &di, LineClient &client) {
   // Reading second.
   if (!picked && di.Queues.Count(QueueId::Secondary) > 0) {
     const std::size_t before = di.Queues.Count(QueueId::Secondary);
-    SynchronizeFromThread(di, [&di] { di.Queues.CompressReads(); });
+    // Merging needs two reads at least: a lone read goes out without waiting
+    // for the host's thread.
+    if (before >= 2) SynchronizeFromThread(di, [&di] { di.Queues.CompressReads(); });
     const std::size_t after = di.Queues.Count(QueueId::Secondary);
     if (after < before) {
       PostEventFromThread(di, Say(TextId::QueueCompressed) + FormatReal(before, 1, 0).str() + "->" +
@@ -262,7 +263,7 @@ void Transmitting(DriverInstance &di, LineClient &client) {
 
 // --- state 2
 void AwaitingAnswer(DriverInstance &di, LineClient &client) {
-  if (ReceiveStep(di, client)) {
+  if (ReceiveWhatWaits(di, client)) {
     {
       MutexLock lock(di.DataLock);
       di.SecondsSinceAnswer = Real6();
