@@ -104,6 +104,9 @@ void Idle(DriverInstance &di, LineClient &client) {
   Str255 frame;
   QueuedRequest chosen;
   bool picked = false;
+  // The event line that shows a QQ request goes to the host's thread after
+  // the frame has gone out: the frame does not wait for the host to show it.
+  std::string shown;
   QueueId queue = QueueId::Primary;
 
   // Writing first.
@@ -111,8 +114,8 @@ void Idle(DriverInstance &di, LineClient &client) {
       FindAwakeHead(di, client, QueueId::Primary, chosen)) {
     picked = true;
     if (chosen.Kind == kWriteQq) {
-      PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqWriteSent) +
-                                  HexText(chosen.Data.view()).str() + ")");
+      shown = NameOf(di, chosen.Station) + Say(TextId::QqWriteSent) +
+              HexText(chosen.Data.view()).str() + ")";
     }
     frame = BuildRequestFrame(di, chosen);
     CountRequest(di, chosen.Station);
@@ -138,8 +141,8 @@ void Idle(DriverInstance &di, LineClient &client) {
     if (FindAwakeHead(di, client, queue, chosen)) {
       picked = true;
       if (chosen.Kind == kReadQq) {
-        PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqReadSent) +
-                                    FormatReal(chosen.Data.size() / 3, 1, 0).str() + "x)");
+        shown = NameOf(di, chosen.Station) + Say(TextId::QqReadSent) +
+                FormatReal(chosen.Data.size() / 3, 1, 0).str() + "x)";
       }
       frame = BuildRequestFrame(di, chosen);
       CountRequest(di, chosen.Station);
@@ -154,6 +157,7 @@ void Idle(DriverInstance &di, LineClient &client) {
   if (frame.empty()) {
     // A request that cannot be coded would come back to the head on every
     // idle step and hold back its whole queue: it leaves the queue.
+    if (!shown.empty()) PostEventFromThread(di, shown);
     if (picked) {
       di.Debug(kCycleLabel, "empty frame -> request dropped");
       ChangeHead(di, queue, chosen.Serial, HeadChange::Remove);
@@ -174,18 +178,21 @@ void Idle(DriverInstance &di, LineClient &client) {
   client.SendFrame(di.Line, frame, kCycleTransmitting);
   if (di.Log.Enabled()) di.Debug("hex", HexText(frame.view()).view());
   const bool stillHead = HeadSerial(di, queue) == chosen.Serial;
-  MutexLock lock(di.DataLock);
-  di.AwaitingAnswer = 1;
-  di.SecondsSinceTransmit = Real6();
-  Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
-  if (st) {
-    di.CurrentStation = chosen.Station;
-    di.CurrentKind = static_cast<uint8_t>(chosen.Kind);
-    st->Busy = 1;
-  } else {
-    di.CurrentStation = 0;
-    di.CurrentKind = 0;
+  {
+    MutexLock lock(di.DataLock);
+    di.AwaitingAnswer = 1;
+    di.SecondsSinceTransmit = Real6();
+    Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
+    if (st) {
+      di.CurrentStation = chosen.Station;
+      di.CurrentKind = static_cast<uint8_t>(chosen.Kind);
+      st->Busy = 1;
+    } else {
+      di.CurrentStation = 0;
+      di.CurrentKind = 0;
+    }
   }
+  if (!shown.empty()) PostEventFromThread(di, shown);
 }
 
 // The queue the request in flight came from; false when it came from none.
