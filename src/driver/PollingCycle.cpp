@@ -129,9 +129,9 @@ void Idle(DriverInstance &di, LineClient &client) {
   // Reading second.
   if (!picked && di.Queues.Count(QueueId::Secondary) > 0) {
     const std::size_t before = di.Queues.Count(QueueId::Secondary);
-    // Merging needs two reads at least: a lone read goes out without waiting
-    // for the host's thread.
-    if (before >= 2) SynchronizeFromThread(di, [&di] { di.Queues.CompressReads(); });
+    // On the host's thread: a host that stops pumping holds the thread here,
+    // before a frame goes out whose answer only its pumping would bring in.
+    SynchronizeFromThread(di, [&di] { di.Queues.CompressReads(); });
     const std::size_t after = di.Queues.Count(QueueId::Secondary);
     if (after < before) {
       PostEventFromThread(di, Say(TextId::QueueCompressed) + FormatReal(before, 1, 0).str() + "->" +

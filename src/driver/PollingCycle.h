@@ -15,7 +15,7 @@
 //
 // The state lives in di.Line.CycleState (any other value counts as idle).
 // The merging of reads (CompressReads) runs on the host's thread through the
-// synchronised call, when two reads at least wait; removals and rotations run
+// synchronised call before every read; removals and rotations run
 // on the communication thread under the queues' own lock, so that an answer
 // reaches its value without a trip to the host's thread. A removal or
 // rotation takes place only while the head is still the request the cycle
