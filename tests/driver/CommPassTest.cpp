@@ -90,5 +90,18 @@ TEST_F(ThreadWake, TheTimeOutFiresOnTimeWhileAnotherMessageTricklesIn) {
   EXPECT_EQ(State(), kCycleAwaitingAnswer);
 }
 
+// Nothing to send, or only requests of a sleeping station: a wake ends after
+// the pass that finds nothing to advance, so an idle thread sleeps instead of
+// spinning between the idle state and its turn through state 2.
+TEST_F(ThreadWake, AWakeWithNothingToAdvanceEndsAtOnce) {
+  Di().StationOnline = 1;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Wake(), 1);
+  St(1).SleepRemaining = ToReal6(60.0);
+  Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_LE(Wake(), 2);
+  EXPECT_TRUE(line_.sent.empty());
+  EXPECT_EQ(MsToNextDeadline(Di(), 1000), 1000);  // the sleep's end is far off
+}
+
 }  // namespace
 }  // namespace zl::test
