@@ -13,7 +13,7 @@
 //
 // It writes a Markdown section on standard output (bench/run.sh puts it into
 // bench/RESULTS.md) and its progress on standard error. --quick shortens
-// every measurement (a smoke run).
+// every measurement (a smoke run); --idle-only measures the idle thread alone.
 #include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -419,12 +419,19 @@ void PrintIdle(const std::vector<IdleRun> &runs, const Memory &memory) {
 int main(int argc, char **argv) {
   using namespace zl::bench;
   Settings s;
+  bool idleOnly = false;  // --idle-only: the idle thread's cost alone, to repeat it
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) {
       s.Samples10 = 10;
       s.Samples1 = 20;
       s.Window = 1.0;
     }
+    if (std::strcmp(argv[i], "--idle-only") == 0) idleOnly = true;
+  }
+  if (idleOnly) {
+    std::vector<IdleRun> idle{MeasureIdle(10, s.Window), MeasureIdle(1, s.Window)};
+    PrintIdle(idle, Memory{});
+    return 0;
   }
   std::fprintf(stderr, "line: memory of 100 stations\n");
   const Memory memory = MeasureMemory();
