@@ -1,6 +1,7 @@
-// One pass of the communication thread: the work CommThread does each time
-// round its loop while IdleGO is 1. The loop itself (flags, sleep,
-// termination) is CommThread's; everything a pass does is here.
+// One pass of the communication thread: the work CommThread repeats while
+// IdleGO is 1, pass after pass within one wake as long as they advance. The
+// loop itself (flags, sleep, termination) is CommThread's; everything a pass
+// does, and what tells the loop whether to go on or how long to sleep, is here.
 //
 // A pass, in order:
 //   1. housekeeping: clocks, timers, status labels, station sleep countdowns;
