@@ -7,9 +7,10 @@
 // Every operation takes this mutex itself and none may be called while it is
 // held (it is private, so only these members can hold it).
 //
-// The host's thread appends (Enqueue) and, through the communication thread's
-// synchronised call, removes, rotates and merges; the communication thread
-// itself clears both queues when the connection is lost. The one mutex keeps
+// The host's thread appends (Enqueue), clears on a new connection and, through
+// the communication thread's synchronised call, merges; the communication
+// thread removes and rotates as its cycle goes, and clears both queues when
+// the connection is lost. The one mutex keeps
 // any interleaving of the two threads from corrupting the lists. The busy flag
 // (the driver's QueueBusy) still reads 1 while a removal, rotation,
 // compression or clearing runs, and Enqueue and the pending-read test still

@@ -1,6 +1,7 @@
-// One pass of the communication thread: the work CommThread does each time
-// round its loop while IdleGO is 1. The loop itself (flags, sleep,
-// termination) is CommThread's; everything a pass does is here.
+// One pass of the communication thread: the work CommThread repeats while
+// IdleGO is 1, pass after pass within one wake as long as they advance. The
+// loop itself (flags, sleep, termination) is CommThread's; everything a pass
+// does, and what tells the loop whether to go on or how long to sleep, is here.
 //
 // A pass, in order:
 //   1. housekeeping: clocks, timers, status labels, station sleep countdowns;
@@ -28,7 +29,19 @@ struct PassContext {
 };
 
 // Communication thread; never holds a driver lock across a synchronised call.
-void RunPass(PassContext &ctx);
+// Answers whether the pass advanced anything: bytes taken from the client, a
+// message assembled, stored or decoded, a queue changed, or the cycle moved
+// to another state (except the idle state's finding nothing to send). Another
+// pass may then advance further at once; otherwise nothing will until time
+// passes, bytes arrive or the host asks for something.
+bool RunPass(PassContext &ctx);
+
+// Milliseconds the thread may sleep after a pass that advanced nothing: the
+// time to the earliest moment it knows something falls due (the end of the
+// pause after an answer, the answer time-out, the end of a station's sleep
+// period) as the driver's 10 ms clock will see it, at most idleTime and at
+// least 1.
+int MsToNextDeadline(DriverInstance &di, int idleTime) EXCLUDES(di.DataLock);
 
 // Step 2 and 5: when PendingEvent holds a line, runs AddToMemo on the host's
 // thread through the synchronised call and waits for it.

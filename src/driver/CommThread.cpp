@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "driver/CommPass.h"
 #include "core/DriverInstance.h"
+#include "driver/CommPass.h"
 
 namespace zl {
 
@@ -40,17 +40,32 @@ void CommThread::Execute() {
       continue;
     }
     di->CycleBusy.store(1);
-    if (IdleGO_ && IdleGO_->load() == 1) {
-      RunPass(ctx);
-      passCount_.fetch_add(1, std::memory_order_acq_rel);
+    int sleepMs = IdleTime_;
+    bool advancing = false;
+    if (Working()) {
+      // Pass after pass while they advance: a message that has arrived is
+      // taken, decoded and followed by the next frame without a sleep between.
+      for (int passes = 1;; ++passes) {
+        advancing = RunPass(ctx);
+        passCount_.fetch_add(1, std::memory_order_acq_rel);
+        if (!advancing || passes >= kMostPassesPerWake || !Working()) break;
+      }
+      if (IdleTime_ > 0 && !advancing) sleepMs = MsToNextDeadline(*di, IdleTime_);
     }
     di->CycleBusy.store(0);
-    if (IdleTime_ > 0) {
-      Sleep(IdleTime_);
+    if (advancing) {
+      std::this_thread::yield();  // more to do: only let others run first
+    } else if (IdleTime_ > 0) {
+      // Bytes from the gateway, a host's request and Terminate end it early.
+      Sleep(sleepMs);
     } else {
       std::this_thread::yield();  // no sleep between passes, but let others run
     }
   }
+}
+
+bool CommThread::Working() const {
+  return !Terminated() && IdleGO_ && IdleGO_->load() == 1 && DriverInstance_->OnDone.load() == 0;
 }
 
 }  // namespace zl

@@ -1,13 +1,16 @@
 // CommThread: the communication thread. It owns nothing but its sleep and
 // termination state; it borrows the driver's state, the line client and the
-// two status labels, and runs a pass (driver/CommPass.h) again and again,
-// sleeping IdleTime milliseconds after each, until termination is requested.
+// two status labels, and runs passes (driver/CommPass.h) until termination
+// is requested: pass after pass while they advance, then a sleep until the
+// next deadline it knows (RunPass, MsToNextDeadline), IdleTime milliseconds
+// at the most.
 //
 // Created suspended; Init resumes it once the driver is complete. IdleGO 1
 // lets it work, 0 keeps it idle (empty turns, still sleeping IdleTime). Once
 // OnDone is set it does no more passes and waits only for the termination
 // request; that wait yields the processor instead of spinning on it.
-// A Wake ends the current (or next) IdleTime sleep at once.
+// A Wake ends the current (or next) sleep at once: the gateway client wakes
+// it when bytes arrive, the host's calls when they queue a request.
 #ifndef ZL_DRIVER_COMMTHREAD_H
 #define ZL_DRIVER_COMMTHREAD_H
 
@@ -43,6 +46,13 @@ class CommThread : public Thread {
   void Execute() override;
 
  private:
+  // A wake that keeps advancing still ends after this many passes, so that
+  // a gateway that never stops talking cannot hold the thread in one wake.
+  static constexpr int kMostPassesPerWake = 256;
+
+  // IdleGO is 1, and neither OnDone nor the termination request is set.
+  bool Working() const;
+
   Memo &EventList_;
   DriverInstance *const DriverInstance_;
   LineClient *const Client_;

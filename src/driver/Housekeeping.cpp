@@ -1,5 +1,6 @@
 #include "driver/Housekeeping.h"
 
+#include <cmath>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,15 @@ bool TimerDue(Real6 &timer, double periodMs) {
   return true;
 }
 
+// Advances a clock of seconds by elapsed hundredths, kept to whole
+// hundredths: a sum of many 0.01 steps would otherwise drift with the number
+// of passes that added them (a hundred make a little more than 1.0, and a
+// time-out of 1.0 s would come a step early).
+void AddCentiseconds(Real6 &clock, int32_t elapsed) {
+  if (elapsed == 0) return;
+  clock = ToReal6(std::round((FromReal6(clock) * 100.0 + elapsed)) / 100.0);
+}
+
 }  // namespace
 
 void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLabel) {
@@ -39,18 +49,17 @@ void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLa
     MutexLock lock(di.DataLock);
     // Past midnight the clock starts again from 0: that interval counts as 0.
     const int32_t elapsed = di.LastTick <= now ? now - di.LastTick : 0;
-    const double seconds = elapsed / 100.0;
-    AddTo(di.SecondsSinceAnswer, seconds);
-    AddTo(di.SecondsSinceTransmit, seconds);
+    AddCentiseconds(di.SecondsSinceAnswer, elapsed);
+    AddCentiseconds(di.SecondsSinceTransmit, elapsed);
     for (int i = 1; i <= 12; ++i) AddTo(di.MsTimers[i], elapsed * 10.0);
     statusDue = TimerDue(di.MsTimers[kStatusTimer], kStatusPeriodMs);
     activityDue = TimerDue(di.MsTimers[kActivityTimer], kActivityPeriodMs);
     for (int n = 1; n <= di.StationCount; ++n) {
       Station *st = di.StationAt(n);
       if (!st) continue;
-      AddTo(st->SecondsSinceAnswer, seconds);
+      AddCentiseconds(st->SecondsSinceAnswer, elapsed);
       if (FromReal6(st->SleepRemaining) > 0.0) {
-        AddTo(st->SleepRemaining, -seconds);
+        AddCentiseconds(st->SleepRemaining, -elapsed);
         if (FromReal6(st->SleepRemaining) <= 0.0) {
           st->SleepRemaining = Real6();
           st->TimeoutRun = 0;

@@ -39,15 +39,14 @@ uint64_t HeadSerial(DriverInstance &di, QueueId q) {
   return di.Queues.CopyHead(q, head) ? head.Serial : 0;
 }
 
-// Rotates or removes the head on the host's thread, provided it is still the
-// entry of that serial when the call runs there. Answers whether it acted.
+// Rotates or removes the head, provided it is still the entry of that
+// serial. The queues take their own lock for it, so the change needs no trip
+// to the host's thread: a read's answer reaches its value without waiting for
+// the host to dispatch a message.
 bool ChangeHead(DriverInstance &di, QueueId q, uint64_t serial, HeadChange change) {
   if (change == HeadChange::Keep) return false;
-  bool changed = false;
-  SynchronizeFromThread(di, [&] {
-    changed = change == HeadChange::Rotate ? di.Queues.RotateIf(q, serial)
-                                           : di.Queues.RemoveHeadIf(q, serial);
-  });
+  const bool changed = change == HeadChange::Rotate ? di.Queues.RotateIf(q, serial)
+                                                    : di.Queues.RemoveHeadIf(q, serial);
   if (!changed) di.Debug(kCycleLabel, "queue head changed meanwhile: left as it is");
   return changed;
 }
@@ -105,6 +104,9 @@ void Idle(DriverInstance &di, LineClient &client) {
   Str255 frame;
   QueuedRequest chosen;
   bool picked = false;
+  // The event line that shows a QQ request goes to the host's thread after
+  // the frame has gone out: the frame does not wait for the host to show it.
+  std::string shown;
   QueueId queue = QueueId::Primary;
 
   // Writing first.
@@ -112,8 +114,8 @@ void Idle(DriverInstance &di, LineClient &client) {
       FindAwakeHead(di, client, QueueId::Primary, chosen)) {
     picked = true;
     if (chosen.Kind == kWriteQq) {
-      PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqWriteSent) +
-                                  HexText(chosen.Data.view()).str() + ")");
+      shown = NameOf(di, chosen.Station) + Say(TextId::QqWriteSent) +
+              HexText(chosen.Data.view()).str() + ")";
     }
     frame = BuildRequestFrame(di, chosen);
     CountRequest(di, chosen.Station);
@@ -127,6 +129,8 @@ void Idle(DriverInstance &di, LineClient &client) {
   // Reading second.
   if (!picked && di.Queues.Count(QueueId::Secondary) > 0) {
     const std::size_t before = di.Queues.Count(QueueId::Secondary);
+    // On the host's thread: a host that stops pumping holds the thread here,
+    // before a frame goes out whose answer only its pumping would bring in.
     SynchronizeFromThread(di, [&di] { di.Queues.CompressReads(); });
     const std::size_t after = di.Queues.Count(QueueId::Secondary);
     if (after < before) {
@@ -137,8 +141,8 @@ void Idle(DriverInstance &di, LineClient &client) {
     if (FindAwakeHead(di, client, queue, chosen)) {
       picked = true;
       if (chosen.Kind == kReadQq) {
-        PostEventFromThread(di, NameOf(di, chosen.Station) + Say(TextId::QqReadSent) +
-                                    FormatReal(chosen.Data.size() / 3, 1, 0).str() + "x)");
+        shown = NameOf(di, chosen.Station) + Say(TextId::QqReadSent) +
+                FormatReal(chosen.Data.size() / 3, 1, 0).str() + "x)";
       }
       frame = BuildRequestFrame(di, chosen);
       CountRequest(di, chosen.Station);
@@ -153,6 +157,7 @@ void Idle(DriverInstance &di, LineClient &client) {
   if (frame.empty()) {
     // A request that cannot be coded would come back to the head on every
     // idle step and hold back its whole queue: it leaves the queue.
+    if (!shown.empty()) PostEventFromThread(di, shown);
     if (picked) {
       di.Debug(kCycleLabel, "empty frame -> request dropped");
       ChangeHead(di, queue, chosen.Serial, HeadChange::Remove);
@@ -173,18 +178,21 @@ void Idle(DriverInstance &di, LineClient &client) {
   client.SendFrame(di.Line, frame, kCycleTransmitting);
   if (di.Log.Enabled()) di.Debug("hex", HexText(frame.view()).view());
   const bool stillHead = HeadSerial(di, queue) == chosen.Serial;
-  MutexLock lock(di.DataLock);
-  di.AwaitingAnswer = 1;
-  di.SecondsSinceTransmit = Real6();
-  Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
-  if (st) {
-    di.CurrentStation = chosen.Station;
-    di.CurrentKind = static_cast<uint8_t>(chosen.Kind);
-    st->Busy = 1;
-  } else {
-    di.CurrentStation = 0;
-    di.CurrentKind = 0;
+  {
+    MutexLock lock(di.DataLock);
+    di.AwaitingAnswer = 1;
+    di.SecondsSinceTransmit = Real6();
+    Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
+    if (st) {
+      di.CurrentStation = chosen.Station;
+      di.CurrentKind = static_cast<uint8_t>(chosen.Kind);
+      st->Busy = 1;
+    } else {
+      di.CurrentStation = 0;
+      di.CurrentKind = 0;
+    }
   }
+  if (!shown.empty()) PostEventFromThread(di, shown);
 }
 
 // The queue the request in flight came from; false when it came from none.
@@ -262,7 +270,7 @@ void Transmitting(DriverInstance &di, LineClient &client) {
 
 // --- state 2
 void AwaitingAnswer(DriverInstance &di, LineClient &client) {
-  if (ReceiveStep(di, client)) {
+  if (ReceiveWhatWaits(di, client)) {
     {
       MutexLock lock(di.DataLock);
       di.SecondsSinceAnswer = Real6();

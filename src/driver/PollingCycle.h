@@ -14,10 +14,12 @@
 //                   sleep, throw away what was received
 //
 // The state lives in di.Line.CycleState (any other value counts as idle).
-// Queue changes (RemoveHead, Rotate, CompressReads) run on the host's thread
-// through the synchronised call, and a removal or rotation takes place only
-// while the head is still the request the cycle chose: the host may have
-// emptied the queue meanwhile.
+// The merging of reads (CompressReads) runs on the host's thread through the
+// synchronised call before every read; removals and rotations run
+// on the communication thread under the queues' own lock, so that an answer
+// reaches its value without a trip to the host's thread. A removal or
+// rotation takes place only while the head is still the request the cycle
+// chose: the host may have emptied the queue meanwhile.
 #ifndef ZL_DRIVER_POLLINGCYCLE_H
 #define ZL_DRIVER_POLLINGCYCLE_H
 

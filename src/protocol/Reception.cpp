@@ -140,6 +140,40 @@ bool ReceiveStep(DriverInstance &di, LineClient &client) {
   return stored;
 }
 
+namespace {
+
+// What a phase changes: the bytes waiting, the window, the buffer, the store.
+struct ReceptionMark {
+  int Waiting = 0;
+  std::size_t Window = 0;
+  std::size_t Buffer = 0;
+  std::size_t Stored = 0;
+  bool operator==(const ReceptionMark &) const = default;
+};
+
+ReceptionMark MarkOf(DriverInstance &di, LineClient &client) {
+  ReceptionMark m;
+  m.Waiting = client.ReceivedCount();
+  m.Stored = di.Received.Count();
+  MutexLock lock(di.DataLock);
+  m.Window = di.PrefixWindow.size();
+  m.Buffer = di.MessageBuffer.size();
+  return m;
+}
+
+}  // namespace
+
+bool ReceiveWhatWaits(DriverInstance &di, LineClient &client) {
+  ReceptionMark before = MarkOf(di, client);
+  for (;;) {
+    if (ReceiveStep(di, client)) return true;
+    const ReceptionMark after = MarkOf(di, client);
+    // An unchanged mark: the phase waits for bytes that have not arrived.
+    if (after.Stored != before.Stored || after == before) return false;
+    before = after;
+  }
+}
+
 void StoreMessage(DriverInstance &di, std::string_view message) {
   DeferredDebug log(di);
   {

@@ -45,6 +45,13 @@ constexpr uint8_t kMaxMessageLen = 253;
 // LastRequestFrame in this call (on an idle line: any message stored).
 bool ReceiveStep(DriverInstance &di, LineClient &client);
 
+// Runs ReceiveStep again and again while the waiting bytes let a phase
+// advance, so that a message that has arrived whole is assembled in one call
+// instead of one phase per call. Stops after the first message stored (paired
+// or not: a controller's own message is decoded before the next one is
+// taken). Answers as ReceiveStep does for the call that stored it.
+bool ReceiveWhatWaits(DriverInstance &di, LineClient &client);
+
 // Appends the message to the store with LastRequestFrame as its request
 // frame, then empties LastRequestFrame (a second answer to the same frame is
 // stored with an empty one).

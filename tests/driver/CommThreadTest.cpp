@@ -34,9 +34,9 @@ class ObservingServices : public test::FakeServices {
   DriverInstance &di_;
 };
 
-class IdleThreadTest : public ::testing::Test {
+class CommunicationThread : public ::testing::Test {
  protected:
-  IdleThreadTest() : services_(di_) { di_.Services = &services_; }
+  CommunicationThread() : services_(di_) { di_.Services = &services_; }
 
   std::unique_ptr<CommThread> Make(int32_t idleTime) {
     return std::make_unique<CommThread>(queueStatusLabel_, activityLabel_, memo_, &di_, nullptr,
@@ -51,7 +51,7 @@ class IdleThreadTest : public ::testing::Test {
   std::atomic<uint8_t> idleGO_{1};
 };
 
-TEST_F(IdleThreadTest, ConstructionLeavesItSuspendedAndClearsOnDone) {
+TEST_F(CommunicationThread, ConstructionLeavesItSuspendedAndClearsOnDone) {
   di_.OnDone = 1;
   auto thread = Make(1);
   EXPECT_EQ(di_.OnDone.load(), 0);
@@ -62,7 +62,7 @@ TEST_F(IdleThreadTest, ConstructionLeavesItSuspendedAndClearsOnDone) {
   EXPECT_EQ(thread->PassCount(), 0u);
 }
 
-TEST_F(IdleThreadTest, APassPostsItsEventLinesWhileCycleBusyIsSet) {
+TEST_F(CommunicationThread, APassPostsItsEventLinesWhileCycleBusyIsSet) {
   // Station 1's sleep ends on the first pass after the clock moves: the pass
   // posts that line.
   ManualClock clock(test::At(12));
@@ -83,7 +83,7 @@ TEST_F(IdleThreadTest, APassPostsItsEventLinesWhileCycleBusyIsSet) {
   SetClock(nullptr);
 }
 
-TEST_F(IdleThreadTest, IdleGOHoldsItIdleAndOnDoneStopsAllWork) {
+TEST_F(CommunicationThread, IdleGOHoldsItIdleAndOnDoneStopsAllWork) {
   idleGO_ = 0;
   auto thread = Make(1);
   thread->Resume();
@@ -102,7 +102,7 @@ TEST_F(IdleThreadTest, IdleGOHoldsItIdleAndOnDoneStopsAllWork) {
   EXPECT_TRUE(thread->Finished());
 }
 
-TEST_F(IdleThreadTest, AWakeEndsTheIdleTimeSleepAndTerminateEndsTheLoop) {
+TEST_F(CommunicationThread, AWakeEndsTheIdleTimeSleepAndTerminateEndsTheLoop) {
   auto thread = Make(600000);  // ten minutes between passes
   thread->Resume();
   ASSERT_TRUE(WaitUntil([&] { return thread->PassCount() == 1; }));
@@ -112,7 +112,7 @@ TEST_F(IdleThreadTest, AWakeEndsTheIdleTimeSleepAndTerminateEndsTheLoop) {
   EXPECT_TRUE(thread->Finished());
 }
 
-TEST_F(IdleThreadTest, WithIdleTimeZeroItNeverSleeps) {
+TEST_F(CommunicationThread, WithIdleTimeZeroItNeverSleeps) {
   auto thread = Make(0);
   thread->Resume();
   // With any sleep of even one millisecond this would take more than the
