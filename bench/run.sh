@@ -278,34 +278,26 @@ with the 100-station file, PREFIX of 2 bytes, SUFFIX of 1, SILENCE_WAIT 0.
 EOF
   cat "$tmp/line.md"
   cat <<'EOF'
-Reading. The passes an exchange needs follow from the cycle's states: the pass the
-request wakes sends the frame (state 0); the next sees the transmission done (state
-1 to 2); then, in state 2, ReceiveStep does one phase per pass: one hunted byte per
-PREFIX byte (2), the start (the first two bytes), the body (the rest, checked and
-stored), and ExtractStep decodes the stored answer in that same pass: 6 passes at
-the least. When the woken pass finds the idle turn of state 2 (an idle cycle goes
-0, 2, 0, 2 ...) it costs one more. Back to back, an exchange also needs the pause
-(state 3: its SILENCE_WAIT test compares a timer advanced by the 10 ms time-of-day
-clock, so even SILENCE_WAIT 0 waits for that clock to move, at least one pass) and
-the hunt for the previous answer's SUFFIX byte: 8 passes at the least; at IDLE_TIME 1
-the pause alone takes several passes until the clock moves, which bounds the
-exchanges at about 100 a second.
+Reading. The host's InputRequest wakes the thread; its passes merge the reads
+on the host's thread (one synchronised call, kept so that a host that stops pumping
+holds the thread before any frame goes out), send the frame and find nothing more to
+advance; the answer's bytes wake it again, and its passes take every reception phase
+the bytes allow at once, settle the request under the queues' own lock (no
+synchronised call) and decode the answer. The time is the loopback round trip, two
+dispatches of the host's thread (the merge, the gateway's bytes) and the passes'
+own work; the 99th percentile is the machine's other load.
 
-The time is those passes times the pass period (IdleTime plus the pass's work and the
-system's wake-up), and nothing more: the first pass runs at once because InputRequest
-wakes the thread, and the second as soon as the gateway's bytes arrive, because they
-wake it too. The residual column is the loopback round trip and the passes' own work
-(their synchronised calls included); its 99th percentile is the machine's other load.
-
-Waking the thread when the gateway's bytes arrive is sound: the pass stays one
-housekeeping, at most one cycle step and at most one decoded answer, the IdleTime
-sleep stays whenever nothing arrives, and every time-out and pause is measured on the
-clock, not counted in passes, so more passes change no timing. A data event is
-one-shot until the host's handler has received (up to 1024 bytes), so a chatty
-gateway costs at most a pass per segment, and a quiet line nothing. Without it the
-thread slept its whole IdleTime with the answer in the store: at 9600 baud, where
-the bytes come one by one, it took one byte per IdleTime and left the line idle most
-of the time.
+Back to back, an exchange now waits only for the line and the pause. SILENCE_WAIT 0
+ends when the 10 ms time-of-day clock next moves, and the thread sleeps exactly until
+then (its next deadline), so on loopback the driver makes one exchange per step of
+that clock, 100 a second at any IDLE_TIME (a thread that ran one pass per IdleTime made 14 at
+IDLE_TIME 10). At 9600 baud
+an exchange's 31 bytes take 32.3 ms and the pause ends at the next step after the
+answer, 40 ms an exchange: the driver makes the 25 a second the line and the pause
+allow at IDLE_TIME 10 (one pass per IdleTime made 19 a second there, 76 % of
+that bound). The passes per exchange at 9600 baud are many because
+every paced byte arrives in a segment of its own and wakes the thread, which takes it
+in one pass; an idle line costs one pass per IdleTime as before.
 
 The idle thread's cost is its passes (100 a second at IDLE_TIME 10) times what each
 costs. Most of it is the system's: the timed wait and the wake-up, which the bare
