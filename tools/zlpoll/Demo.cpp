@@ -106,14 +106,16 @@ class Demo {
     station_ = station;
     reading_ = Reading();
     progress_.clear();
+    dialling_.clear();
     stepEnd_ = start_ + std::chrono::duration_cast<Clock::duration>(
                             std::chrono::duration<double>(endSeconds));
     Log("== step " + std::to_string(number) + "/4: " + title);
     const StationConfig *st = ctx_.File.At(station);
     const bool dials = st && st->DialFlag;
     if (dials) {
-      Note("dialling " + Describe(*st, station) + ": PHONE " + Utf8FromCp1250(st->Phone.view()) +
-           " through gateway " + Gateway(*st));
+      dialling_ = "dialling PHONE " + Utf8FromCp1250(st->Phone.view()) + " through gateway " +
+                  Gateway(*st) + " ...";
+      Note(dialling_);
       Draw();
     }
     const auto dialled = Clock::now();
@@ -124,11 +126,9 @@ class Demo {
       if (dials) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - dialled).count();
         char text[96];
-        std::snprintf(text, sizeof text,
-                      "connected after %.0f ms: its KI requests read the memory "
-                      "outputs",
-                      ms);
-        Note(text);
+        std::snprintf(text, sizeof text, "connected after %.0f ms", ms);
+        dialling_ = "dialled PHONE " + Utf8FromCp1250(st->Phone.view()) + ": " + text;
+        Note(std::string(text) + ": its KI requests read the memory outputs");
       }
       body();
     }
@@ -277,6 +277,7 @@ class Demo {
       head.push_back(out.Bold(Describe(*st, station_)) + "  " + Gateway(*st));
     }
     if (!progress_.empty()) head.push_back("samples " + progress_);
+    if (!dialling_.empty()) head.push_back(out.Cyan(dialling_));
 
     std::vector<std::string> tail = {"", out.Bold("Label1 ") + OneLine(window_.QueueStatusLabel),
                                      out.Bold("Label2 ") + OneLine(window_.ActivityLabel),
@@ -323,7 +324,7 @@ class Demo {
   Screen screen_;
   Clock::time_point stepEnd_{}, lastTick_{};
   int step_ = 0, station_ = 0, readings_ = 0;
-  std::string title_, note_, progress_, sampleFile_;
+  std::string title_, note_, progress_, dialling_, sampleFile_;
   Reading reading_;
   StatusWindow window_;
   std::vector<std::string> eventsLogged_;
