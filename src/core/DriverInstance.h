@@ -4,7 +4,7 @@
 // Two threads share it: the host's thread (entry points, window, socket
 // notifications, synchronised calls) and the communication thread. The rules:
 //   - one-byte flags that both threads test (OnDone, IdleGO, CycleBusy,
-//     StationOnline, QueueBusy, the line state) are atomics;
+//     StationOnline, the queues' busy flag, the line state) are atomics;
 //   - the request queues (Queues) and the receive store (Received) own
 //     their mutexes and take them inside their operations;
 //   - station values, counters and flags, the sample table and fields, the
@@ -136,7 +136,6 @@ struct DriverInstance {
   // --- output path flags
   uint8_t ReadSuspended GUARDED_BY(DataLock) = 0;  // DataLock
   std::atomic<uint8_t> StationOnline{0};
-  std::atomic<uint8_t> QueueBusy{0};               // 1 while Queues takes requests out or reorders
   uint8_t ForceEnable GUARDED_BY(DataLock) = 0;    // DataLock
   uint16_t ForceChannel GUARDED_BY(DataLock) = 0;  // DataLock
   Real6 ForceValue GUARDED_BY(DataLock);           // DataLock
@@ -152,7 +151,7 @@ struct DriverInstance {
 
   // --- the request queues and the store of received messages, each with
   // its own mutex
-  RequestQueues Queues{OnDone, QueueBusy};
+  RequestQueues Queues{OnDone};
   ReceiveStore Received;
 
   // Convenience: WriteDebugLine(label, text).
