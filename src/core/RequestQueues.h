@@ -2,10 +2,9 @@
 // and the SecondaryQueue for reads, with the counts that index them, the mutex
 // that guards both, and every operation on them.
 //
-// Lock order, where more than one lock is held: the driver's DataLock, then
-// this mutex, then the receive store's; the TCP client's own lock comes last.
-// Every operation takes this mutex itself and none may be called while it is
-// held (it is private, so only these members can hold it).
+// Where this mutex stands in the driver's lock order is written with the
+// locks, in core/DriverInstance.h. Every operation takes this mutex itself and none may be called
+// while it is held (it is private, so only these members can hold it).
 //
 // The host's thread appends (Enqueue), clears on a new connection and, through
 // the communication thread's synchronised call, merges; the communication
