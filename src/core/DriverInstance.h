@@ -4,17 +4,21 @@
 // Two threads share it: the host's thread (entry points, window, socket
 // notifications, synchronised calls) and the communication thread. The rules:
 //   - one-byte flags that both threads test (OnDone, IdleGO, CycleBusy,
-//     StationOnline, QueueBusy, the line state) are atomics;
+//     StationOnline, the queues' busy flag, the line state) are atomics;
 //   - the request queues (Queues) and the receive store (Received) own
 //     their mutexes and take them inside their operations;
-//   - station values, counters and flags, the sample table and fields, the
-//     forcing fields, the reception state and the diagnostic fields (clocks,
-//     counters, CurrentKind/CurrentStation) by DataLock, held for short,
-//     bounded sections;
+//   - the sample state (Sample) owns its mutex, Sample.Lock, and the fields
+//     it guards: the sample rows, the transfer and the host's sample buffer;
+//   - station values, counters and flags, the forcing fields, the reception
+//     state and the diagnostic fields (clocks, counters,
+//     CurrentKind/CurrentStation) by DataLock, held for short, bounded
+//     sections;
 //   - no lock is ever held across a synchronised call (Services->PostEvent,
 //     Services->Synchronize): the host's thread may be waiting for that lock.
-// Lock order, where two are needed: DataLock, then the queues' mutex, then
-// the store's; the TCP client's own lock comes last.
+// Lock order, where more than one is needed (written here once): DataLock,
+// then Sample.Lock, then the queues' mutex, then the store's; the TCP
+// client's own lock comes last. A lock is never taken while one later in
+// this order is held.
 //
 // Configuration fields (GlobalSettings, the stations' configuration, the
 // channel map) are written only while Init loads the file, before the
@@ -23,7 +27,6 @@
 #define ZL_CORE_DRIVERINSTANCE_H
 
 #include <atomic>
-#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -55,22 +58,6 @@ struct DriverInstance {
 
   // --- lifecycle
   std::atomic<uint8_t> OnDone{0};  // 1 once Done has begun to stop the thread
-
-  // --- sample memory (DataLock)
-  std::unique_ptr<SampleRow[]> SampleTable;  // rows 1..528 at [0..527]
-  uint8_t SampleStation GUARDED_BY(DataLock) = 1;
-  uint8_t SampleBlock GUARDED_BY(DataLock) = 1;      // 1..3
-  uint16_t SampleRowIndex GUARDED_BY(DataLock) = 1;  // 1..528
-  uint8_t SampleAltKinds GUARDED_BY(DataLock) = 0;
-  uint8_t SampleTransferStation GUARDED_BY(DataLock) = 1;
-  uint8_t SampleBusy GUARDED_BY(DataLock) = 0;
-  uint8_t SampleFileWritten GUARDED_BY(DataLock) = 0;
-  uint8_t *SampleBufferAddress GUARDED_BY(DataLock) =
-      nullptr;  // the host's block, 0 until SetBufferAddr
-  // A transfer runs from its start until each of its 88 blocks has been
-  // stored once; sample blocks that come at any other time store nothing.
-  uint8_t SampleTransferRunning GUARDED_BY(DataLock) = 0;
-  std::bitset<88> SampleBlocksIn GUARDED_BY(DataLock);
 
   // --- configuration load
   char ErrorText[256] = {};  // NUL-terminated, at most 80 characters
@@ -136,7 +123,6 @@ struct DriverInstance {
   // --- output path flags
   uint8_t ReadSuspended GUARDED_BY(DataLock) = 0;  // DataLock
   std::atomic<uint8_t> StationOnline{0};
-  std::atomic<uint8_t> QueueBusy{0};               // 1 while Queues takes requests out or reorders
   uint8_t ForceEnable GUARDED_BY(DataLock) = 0;    // DataLock
   uint16_t ForceChannel GUARDED_BY(DataLock) = 0;  // DataLock
   Real6 ForceValue GUARDED_BY(DataLock);           // DataLock
@@ -150,9 +136,13 @@ struct DriverInstance {
 
   mutable Mutex DataLock;
 
+  // --- the sample memory, its transfer and the host's sample buffer, with
+  // its own mutex (taken after DataLock when both are needed)
+  SampleState Sample;
+
   // --- the request queues and the store of received messages, each with
   // its own mutex
-  RequestQueues Queues{OnDone, QueueBusy};
+  RequestQueues Queues{OnDone};
   ReceiveStore Received;
 
   // Convenience: WriteDebugLine(label, text).

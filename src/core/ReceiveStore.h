@@ -1,10 +1,9 @@
 // ReceiveStore: the messages received from the line and not yet decoded,
 // oldest first, with the mutex that guards them.
 //
-// Lock order, where more than one lock is held: the driver's DataLock, then
-// the request queues' mutex, then this one; the TCP client's own lock comes
-// last. Every operation takes this mutex itself and none may be called while
-// it is held (it is private, so only these members can hold it).
+// Where this mutex stands in the driver's lock order is written with the
+// locks, in core/DriverInstance.h. Every operation takes this mutex itself and none may be called
+// while it is held (it is private, so only these members can hold it).
 //
 // The communication thread alone stores and decodes; the host's thread
 // empties the store when the driver starts and stops.

@@ -2,20 +2,18 @@
 // and the SecondaryQueue for reads, with the counts that index them, the mutex
 // that guards both, and every operation on them.
 //
-// Lock order, where more than one lock is held: the driver's DataLock, then
-// this mutex, then the receive store's; the TCP client's own lock comes last.
-// Every operation takes this mutex itself and none may be called while it is
-// held (it is private, so only these members can hold it).
+// Where this mutex stands in the driver's lock order is written with the
+// locks, in core/DriverInstance.h. Every operation takes this mutex itself and none may be called
+// while it is held (it is private, so only these members can hold it).
 //
 // The host's thread appends (Enqueue), clears on a new connection and, through
 // the communication thread's synchronised call, merges; the communication
 // thread removes and rotates as its cycle goes, and clears both queues when
 // the connection is lost. The one mutex keeps
 // any interleaving of the two threads from corrupting the lists. The busy flag
-// (the driver's QueueBusy) still reads 1 while a removal, rotation,
-// compression or clearing runs, and Enqueue and the pending-read test still
-// wait for it to fall (or for the driver's stopping flag, OnDone) before they
-// start.
+// the queues own reads 1 while a removal, rotation, compression or clearing
+// runs, and Enqueue and the pending-read test wait for it to fall (or for the
+// driver's stopping flag, OnDone) before they start.
 //
 // The lists change only through these operations: they keep the counts that
 // make the duplicate rule and the pending-read test independent of the
@@ -41,11 +39,9 @@ enum class QueueId : uint8_t { Primary, Secondary };
 
 class RequestQueues {
  public:
-  // stopping: the driver's OnDone, which ends the waits for busy; busy: the
-  // driver's QueueBusy, which this object raises while it takes requests out
-  // or reorders a queue. Both outlive the queues.
-  RequestQueues(const std::atomic<uint8_t> &stopping, std::atomic<uint8_t> &busy)
-      : stopping_(stopping), busy_(busy) {}
+  // stopping: the driver's OnDone, which ends the waits for busy; it
+  // outlives the queues.
+  explicit RequestQueues(const std::atomic<uint8_t> &stopping) : stopping_(stopping) {}
   RequestQueues(const RequestQueues &) = delete;
   RequestQueues &operator=(const RequestQueues &) = delete;
 
@@ -105,6 +101,13 @@ class RequestQueues {
   std::vector<QueuedRequest> Snapshot(QueueId queue) const EXCLUDES(lock_);
   RequestIndex IndexSnapshot(QueueId queue) const EXCLUDES(lock_);
 
+  // The busy flag: 1 while an operation takes requests out of a queue or
+  // reorders one.
+  uint8_t BusyFlag() const { return busy_.load(std::memory_order_acquire); }
+  // For tests: holds the flag up (or lets it fall) as a long removal would,
+  // to show who waits for it.
+  void HoldBusyFlag(bool held) { busy_.store(held ? 1 : 0, std::memory_order_release); }
+
  private:
   class Busy;
 
@@ -120,7 +123,7 @@ class RequestQueues {
   void WaitWhileBusy() const;
 
   const std::atomic<uint8_t> &stopping_;
-  std::atomic<uint8_t> &busy_;
+  std::atomic<uint8_t> busy_{0};
   mutable Mutex lock_;
   std::list<QueuedRequest> primary_ GUARDED_BY(lock_);    // writes
   std::list<QueuedRequest> secondary_ GUARDED_BY(lock_);  // reads

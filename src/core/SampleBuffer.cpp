@@ -4,8 +4,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/DriverInstance.h"
-
 namespace zl {
 
 namespace {
@@ -35,10 +33,10 @@ bool SampleBufferAccepted(uint32_t number, uint8_t type, uint16_t size) {
   return number == kSampleBufferNumber && type == kSampleBufferType && size == kSampleBufferSize;
 }
 
-void InitSampleBuffer(DriverInstance &di, void *block) {
+void InitSampleBuffer(SampleState &sample, void *block) {
   auto *b = static_cast<uint8_t *>(block);
-  MutexLock lock(di.DataLock);
-  di.SampleBufferAddress = b;
+  MutexLock lock(sample.Lock);
+  sample.BufferAddress = b;
   if (!b) return;
   Store<uint16_t>(b, 0, 0);
   Store<uint16_t>(b, 2, 8);
@@ -55,17 +53,17 @@ void InitSampleBuffer(DriverInstance &di, void *block) {
     Store<uint32_t>(b, kSampleBufferCells + 4 * cell, 0);
 }
 
-void SampleBufferTransferStarted(DriverInstance &di) {
-  if (!di.SampleBufferAddress) return;
-  StoreProgress(di.SampleBufferAddress, kSampleBufferRowsReceived, 0);
-  StoreProgress(di.SampleBufferAddress, kSampleBufferStatus, kTransferStarted);
+void SampleBufferTransferStarted(SampleState &sample) {
+  if (!sample.BufferAddress) return;
+  StoreProgress(sample.BufferAddress, kSampleBufferRowsReceived, 0);
+  StoreProgress(sample.BufferAddress, kSampleBufferStatus, kTransferStarted);
 }
 
-void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow) {
-  if (!di.SampleBufferAddress) return;
-  StoreProgress(di.SampleBufferAddress, kSampleBufferRowsReceived, lastRow);
+void SampleBufferRowsStored(SampleState &sample, uint32_t lastRow) {
+  if (!sample.BufferAddress) return;
+  StoreProgress(sample.BufferAddress, kSampleBufferRowsReceived, lastRow);
   if (lastRow == kSampleRows)
-    StoreProgress(di.SampleBufferAddress, kSampleBufferStatus, kTransferComplete);
+    StoreProgress(sample.BufferAddress, kSampleBufferStatus, kTransferComplete);
 }
 
 }  // namespace zl

@@ -20,7 +20,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/DriverInstance.h"
+#include "core/SampleState.h"
+#include "util/ThreadSafety.h"
 
 namespace zl {
 
@@ -44,17 +45,18 @@ bool SampleBufferAccepted(uint32_t number, uint8_t type, uint16_t size);
 
 // SetBufferAddr for 0xFFFC: keeps block as SampleBufferAddress and
 // initialises its header and the cells that fit; a null block withdraws the
-// buffer (nothing is written to host memory any more). Takes di.DataLock.
-void InitSampleBuffer(DriverInstance &di, void *block);
+// buffer (nothing is written to host memory any more). Takes the sample
+// state's lock.
+void InitSampleBuffer(SampleState &sample, void *block) EXCLUDES(sample.Lock);
 
 // The progress fields, for the writers during a transfer. Both write nothing
-// while the host has given no block. Call them with di.DataLock held (the
-// address and the sample table are guarded by it).
+// while the host has given no block. Call them with the sample state's lock
+// held (it guards the address).
 //   A transfer starts: rows received := 0, status := 1.
-void SampleBufferTransferStarted(DriverInstance &di) REQUIRES(di.DataLock);
+void SampleBufferTransferStarted(SampleState &sample) REQUIRES(sample.Lock);
 //   Rows up to lastRow are stored: rows received := lastRow, and status := 2
 //   when lastRow is 528.
-void SampleBufferRowsStored(DriverInstance &di, uint32_t lastRow) REQUIRES(di.DataLock);
+void SampleBufferRowsStored(SampleState &sample, uint32_t lastRow) REQUIRES(sample.Lock);
 
 }  // namespace zl
 

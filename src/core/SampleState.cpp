@@ -12,4 +12,25 @@ void ClearSampleRows(SampleRow *rows) {
   }
 }
 
+void SampleState::Reset() {
+  MutexLock lock(Lock);
+  Table = std::make_unique<SampleRow[]>(kSampleRows);
+  ClearSampleRows(Table.get());
+  StationNumber = 1;
+  TransferStation = 1;
+  Block = 1;
+  RowIndex = 1;
+  Busy = 0;
+}
+
+void SampleState::ClearTable() {
+  MutexLock lock(Lock);
+  if (Table) ClearSampleRows(Table.get());
+}
+
+const uint8_t *SampleState::SelectedRow() const {
+  if (!Table || RowIndex < 1 || RowIndex > kSampleRows) return nullptr;
+  return Table[RowIndex - 1].Bytes;
+}
+
 }  // namespace zl

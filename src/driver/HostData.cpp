@@ -3,9 +3,9 @@
 #include "driver/HostData.h"
 
 #include "core/DriverInstance.h"
+#include "core/SampleBuffer.h"
 #include "exchange/InputPath.h"
 #include "exchange/OutputPath.h"
-#include "core/SampleBuffer.h"
 
 namespace zl {
 
@@ -14,7 +14,7 @@ bool HostBufferInfo(DriverInstance &, uint32_t number, uint8_t type, uint16_t si
 }
 
 void HostSetBufferAddr(DriverInstance &di, uint32_t number, void *block) {
-  if (number == kSampleBufferNumber) InitSampleBuffer(di, block);
+  if (number == kSampleBufferNumber) InitSampleBuffer(di.Sample, block);
 }
 
 void HostInputRequest(DriverInstance &di, uint16_t channel) {

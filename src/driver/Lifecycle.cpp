@@ -85,6 +85,10 @@ void Driver::ResetRuntimeState() {
   Di.Received.Clear();
   Di.Queues.Clear(QueueId::Primary);
   Di.Queues.Clear(QueueId::Secondary);
+  {
+    MutexLock lock(Di.Sample.Lock);
+    Di.Sample.AltKinds = 0;
+  }
   MutexLock lock(Di.DataLock);
   Di.PrefixWindow.clear();
   Di.MessageBuffer.clear();
@@ -101,7 +105,6 @@ void Driver::ResetRuntimeState() {
   Di.LastTick = DayCentiseconds();
   Di.PrimarySent = 0;
   Di.SecondarySent = 0;
-  Di.SampleAltKinds = 0;
 }
 
 void Driver::StartCommunication() {
@@ -181,11 +184,14 @@ void Driver::Done() {
     for (int n = 1; n <= kMaxStations; ++n) Di.Stations[n].reset();
     // No station record exists any more: nothing may walk the slots.
     Di.StationCount = 0;
-    Di.SampleTable.reset();
     Di.Channels.reset();
+  }
+  {
+    MutexLock lock(Di.Sample.Lock);
+    Di.Sample.Table.reset();
     // The host may free its sample buffer once the driver is done with it.
-    Di.SampleBufferAddress = nullptr;
-    Di.SampleTransferRunning = 0;
+    Di.Sample.BufferAddress = nullptr;
+    Di.Sample.TransferRunning = 0;
   }
   Di.Debug("done", "stations/data closed");
 

@@ -49,14 +49,7 @@ void InitZavro(DriverInstance &di) {
   ParameterSet defaults;
   SetDefaults(defaults);
   di.Global = defaults.Global;
-  di.SampleTable = std::make_unique<SampleRow[]>(kSampleRows);
-  ClearSampleRows(di.SampleTable.get());
-  MutexLock lock(di.DataLock);  // no other thread yet: taken for the rule's sake
-  di.SampleStation = 1;
-  di.SampleTransferStation = 1;
-  di.SampleBlock = 1;
-  di.SampleRowIndex = 1;
-  di.SampleBusy = 0;
+  di.Sample.Reset();
 }
 
 bool LoadParameterText(DriverInstance &di, std::string_view text) {

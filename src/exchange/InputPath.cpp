@@ -27,12 +27,6 @@ constexpr int ValueOffset(int v) {
   return 4 * v + 4;
 }
 
-// The row SampleRowIndex selects; null when there is none. DataLock held.
-const uint8_t *SelectedRow(const DriverInstance &di) REQUIRES(di.DataLock) {
-  if (!di.SampleTable || di.SampleRowIndex < 1 || di.SampleRowIndex > kSampleRows) return nullptr;
-  return di.SampleTable[di.SampleRowIndex - 1].Bytes;
-}
-
 void GetVariable(DriverInstance &di, const QqValue &var, HostValue &v) {
   MutexLock lock(di.DataLock);
   const auto number = static_cast<double>(var.Number);
@@ -74,14 +68,14 @@ enum class Served { No, Yes, GoOn };
 // type; GoOn (the sample buffer descriptor) lets the station channels follow.
 Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
   if (channel >= kChSampleRowByte && channel < kChSampleRowByte + 6) {
-    MutexLock lock(di.DataLock);
-    const uint8_t *row = SelectedRow(di);
+    MutexLock lock(di.Sample.Lock);
+    const uint8_t *row = di.Sample.SelectedRow();
     if (v.type == kTypeU8 && row) PutValue(v, row[channel - kChSampleRowByte]);
     return Served::Yes;
   }
   if (channel >= kChSampleRowValue && channel < kChSampleRowValue + 8) {
-    MutexLock lock(di.DataLock);
-    const uint8_t *row = SelectedRow(di);
+    MutexLock lock(di.Sample.Lock);
+    const uint8_t *row = di.Sample.SelectedRow();
     if (v.type == kTypeDouble && row) {
       const int offset = ValueOffset(channel - kChSampleRowValue + 1);
       PutValue(v, DecodeReal3(std::string_view(reinterpret_cast<const char *>(row + offset), 3)));
@@ -89,8 +83,8 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
     return Served::Yes;
   }
   if (channel >= kChSampleRowBit && channel < kChSampleRowBit + 192) {
-    MutexLock lock(di.DataLock);
-    const uint8_t *row = SelectedRow(di);
+    MutexLock lock(di.Sample.Lock);
+    const uint8_t *row = di.Sample.SelectedRow();
     if (v.type == kTypeBool && row) {
       const int j = channel - kChSampleRowBit;
       const uint8_t stored = row[ValueOffset(j / 24 + 1) + (j % 24) / 8];
@@ -102,16 +96,16 @@ Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {
     case kChSampleBusy:
     case kChSampleFileWritten:
       if (v.type == kTypeBool) {
-        MutexLock lock(di.DataLock);
-        PutValue(v, channel == kChSampleBusy ? di.SampleBusy : di.SampleFileWritten);
+        MutexLock lock(di.Sample.Lock);
+        PutValue(v, channel == kChSampleBusy ? di.Sample.Busy : di.Sample.FileWritten);
       }
       return Served::Yes;
     case kChSampleBuffer:
       if (v.type == kTypeBuffer) {
         uintptr_t address;
         {
-          MutexLock lock(di.DataLock);
-          address = reinterpret_cast<uintptr_t>(di.SampleBufferAddress);
+          MutexLock lock(di.Sample.Lock);
+          address = reinterpret_cast<uintptr_t>(di.Sample.BufferAddress);
         }
         const uint8_t descriptor[7] = {9,
                                        66,

@@ -148,6 +148,11 @@ void SetByte(DriverInstance &di, uint8_t &stationField, uint8_t value) {
   MutexLock lock(di.DataLock);
   stationField = value;
 }
+// Sets a one-byte field of the sample state under its own lock.
+void SetSampleByte(SampleState &sample, uint8_t SampleState::*field, uint8_t value) {
+  MutexLock lock(sample.Lock);
+  sample.*field = value;
+}
 
 Served OutputDriverChannel(DriverInstance &di, uint16_t channel, uint32_t type, uint64_t value) {
   const uint8_t byte = ArgByte(value);
@@ -156,17 +161,17 @@ Served OutputDriverChannel(DriverInstance &di, uint16_t channel, uint32_t type, 
       if (type == kTypeBool) SetByte(di, &DriverInstance::ReadSuspended, byte);
       return Served::GoOn;
     case kChSampleStation:
-      if (type == kTypeU8) SetByte(di, &DriverInstance::SampleStation, byte);
+      if (type == kTypeU8) SetSampleByte(di.Sample, &SampleState::StationNumber, byte);
       return Served::Yes;
     case kChSampleBlock:
       if (type == kTypeU8)
-        SetByte(di, &DriverInstance::SampleBlock, byte == 0 || byte > 3 ? 1 : byte);
+        SetSampleByte(di.Sample, &SampleState::Block, byte == 0 || byte > 3 ? 1 : byte);
       return Served::Yes;
     case kChSampleRowIndex:
       if (type == kTypeU16) {
         const uint16_t row = ArgWord(value);
-        MutexLock lock(di.DataLock);
-        di.SampleRowIndex = row == 0 || row > kSampleRows ? 1 : row;
+        MutexLock lock(di.Sample.Lock);
+        di.Sample.RowIndex = row == 0 || row > kSampleRows ? 1 : row;
       }
       return Served::Yes;
     case kChStartSampleTransfer:
@@ -179,10 +184,10 @@ Served OutputDriverChannel(DriverInstance &di, uint16_t channel, uint32_t type, 
       if (type == kTypeBool) WriteSampleFile(di);
       return Served::Yes;
     case kChSampleFileWrittenFlag:
-      if (type == kTypeBool) SetByte(di, &DriverInstance::SampleFileWritten, byte);
+      if (type == kTypeBool) SetSampleByte(di.Sample, &SampleState::FileWritten, byte);
       return Served::Yes;
     case kChSampleAltKinds:
-      if (type == kTypeBool) SetByte(di, &DriverInstance::SampleAltKinds, byte);
+      if (type == kTypeBool) SetSampleByte(di.Sample, &SampleState::AltKinds, byte);
       return Served::Yes;
     case kChResetQueues:
       if (type == kTypeBool) ResetQueuesAndReception(di);

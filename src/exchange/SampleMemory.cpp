@@ -15,8 +15,7 @@
 namespace zl {
 
 void ClearSampleTable(DriverInstance &di) {
-  MutexLock lock(di.DataLock);
-  if (di.SampleTable) ClearSampleRows(di.SampleTable.get());
+  di.Sample.ClearTable();
 }
 
 uint8_t SampleRequestKind(uint8_t sampleBlock, uint8_t altKinds) {
@@ -29,41 +28,44 @@ uint8_t SampleRequestKind(uint8_t sampleBlock, uint8_t altKinds) {
 }
 
 void StartSampleTransfer(DriverInstance &di) {
+  SampleState &sample = di.Sample;
   uint8_t station, kind;
   {
-    MutexLock lock(di.DataLock);
-    if (di.SampleStation == 0 || di.SampleStation > di.StationCount) return;
-    di.SampleTransferStation = di.SampleStation;
-    di.SampleBusy = 1;
-    di.SampleTransferRunning = 1;
-    di.SampleBlocksIn.reset();
-    station = di.SampleTransferStation;
-    kind = SampleRequestKind(di.SampleBlock, di.SampleAltKinds);
+    MutexLock lock(di.DataLock);  // StationCount
+    MutexLock sampleLock(sample.Lock);
+    if (sample.StationNumber == 0 || sample.StationNumber > di.StationCount) return;
+    sample.TransferStation = sample.StationNumber;
+    sample.Busy = 1;
+    sample.TransferRunning = 1;
+    sample.BlocksIn.reset();
+    station = sample.TransferStation;
+    kind = SampleRequestKind(sample.Block, sample.AltKinds);
   }
   for (int r = 0; r < kSampleBlocks; ++r) {
     const auto address = static_cast<uint16_t>(kSampleMemoryStart + kSampleBlockBytes * r);
     di.Queues.Enqueue(QueueId::Secondary, station, kind, static_cast<int16_t>(address));
   }
-  MutexLock lock(di.DataLock);
-  SampleBufferTransferStarted(di);
+  MutexLock lock(sample.Lock);
+  SampleBufferTransferStarted(sample);
 }
 
 void WriteSampleFile(DriverInstance &di) {
+  SampleState &sample = di.Sample;
   std::string name, rows;
   {
-    MutexLock lock(di.DataLock);
-    const Station *st = di.SampleTransferStation <= di.StationCount
-                            ? di.StationAt(di.SampleTransferStation)
-                            : nullptr;
-    if (!st || !di.SampleTable) {
-      di.SampleFileWritten = 0;
+    MutexLock lock(di.DataLock);  // the station's record
+    MutexLock sampleLock(sample.Lock);
+    const Station *st =
+        sample.TransferStation <= di.StationCount ? di.StationAt(sample.TransferStation) : nullptr;
+    if (!st || !sample.Table) {
+      sample.FileWritten = 0;
       return;
     }
-    const uint8_t *first = di.SampleTable[st->QqVariables.empty() ? 0 : 1].Bytes;
-    name = SampleFileName(st->Address, di.SampleBlock, first[0], first[1], first[2]);
+    const uint8_t *first = sample.Table[st->QqVariables.empty() ? 0 : 1].Bytes;
+    name = SampleFileName(st->Address, sample.Block, first[0], first[1], first[2]);
     rows.reserve(std::size_t{kSampleRows} * kSampleFileRowBytes);
     for (int r = 0; r < kSampleRows; ++r) {
-      const uint8_t *row = di.SampleTable[r].Bytes;
+      const uint8_t *row = sample.Table[r].Bytes;
       rows.append(reinterpret_cast<const char *>(row), 7);  // time stamp and status
       for (int v = 1; v <= 8; ++v) rows.append(reinterpret_cast<const char *>(row + 4 * v + 4), 3);
     }
@@ -72,8 +74,8 @@ void WriteSampleFile(DriverInstance &di) {
   // The name is predictable: the file is replaced whole, never written
   // through a link planted under its name.
   const bool written = WriteFileAnew(MapDrivePath(di.Global.CucPath.str() + name), rows);
-  MutexLock lock(di.DataLock);
-  di.SampleFileWritten = written ? 1 : 0;
+  MutexLock lock(sample.Lock);
+  sample.FileWritten = written ? 1 : 0;
 }
 
 }  // namespace zl

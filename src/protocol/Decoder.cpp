@@ -495,28 +495,31 @@ class MessageWalk {
 
   // "QN": kind, address (low first), length, data; six 31-byte records of
   // sample memory. Taken only for a whole block of the kind being read that
-  // lies inside the table. The walk goes on one byte after the data.
-  bool SampleBlock(std::size_t &c) REQUIRES(di_.DataLock) {
+  // lies inside the table. The walk goes on one byte after the data. The
+  // sample state's lock is taken after DataLock, which the decoder holds.
+  bool SampleBlock(std::size_t &c) REQUIRES(di_.DataLock) EXCLUDES(di_.Sample.Lock) {
     if (!Fits(c + 2, 4)) return false;
     const uint8_t kind = At(c + 2);
     const uint16_t address = static_cast<uint16_t>(At(c + 3) | At(c + 4) << 8);
     const uint8_t length = At(c + 5);
+    SampleState &sample = di_.Sample;
+    MutexLock sampleLock(sample.Lock);
     if (Fits(c + 6, length) && address >= kSampleBase && length == kSampleBlockBytes &&
-        SampleKindMatches(di_.SampleBlock, kind)) {
+        SampleKindMatches(sample.Block, kind)) {
       const int a = address - kSampleBase;
       const int first = a / kSampleBlockBytes * kSampleRecordsPerBlock + 1;
       const int last = first + kSampleRecordsPerBlock - 1;
       // Rows are stored only while a transfer runs, from its own station,
       // and each block once.
       const std::size_t block = static_cast<std::size_t>(a / kSampleBlockBytes);
-      if (a % kSampleBlockBytes == 0 && last <= kSampleRows && di_.SampleTable &&
-          di_.SampleTransferRunning && di_.StationAt(di_.SampleTransferStation) == &st_ &&
-          block < di_.SampleBlocksIn.size() && !di_.SampleBlocksIn.test(block)) {
-        di_.SampleBlocksIn.set(block);
-        if (di_.SampleBlocksIn.all()) di_.SampleTransferRunning = 0;
-        StoreSampleRows(Ptr(c + 6), first);
-        if (last == kSampleRows) di_.SampleBusy = 0;
-        SampleBufferRowsStored(di_, static_cast<uint32_t>(last));
+      if (a % kSampleBlockBytes == 0 && last <= kSampleRows && sample.Table &&
+          sample.TransferRunning && di_.StationAt(sample.TransferStation) == &st_ &&
+          block < sample.BlocksIn.size() && !sample.BlocksIn.test(block)) {
+        sample.BlocksIn.set(block);
+        if (sample.BlocksIn.all()) sample.TransferRunning = 0;
+        StoreSampleRows(sample, Ptr(c + 6), first);
+        if (last == kSampleRows) sample.Busy = 0;
+        SampleBufferRowsStored(sample, static_cast<uint32_t>(last));
         Text("vzorky (");
         Text(NumberText(first, 10));
         Text(Say(TextId::SamplesUntil));
@@ -528,10 +531,11 @@ class MessageWalk {
     return true;
   }
 
-  void StoreSampleRows(const uint8_t *data, int first) {
+  static void StoreSampleRows(SampleState &sample, const uint8_t *data, int first)
+      REQUIRES(sample.Lock) {
     for (int r = 0; r < kSampleRecordsPerBlock; ++r) {
       const uint8_t *record = data + r * kSampleRecordBytes;
-      uint8_t *row = di_.SampleTable[first - 1 + r].Bytes;
+      uint8_t *row = sample.Table[first - 1 + r].Bytes;
       for (int i = 0; i < 6; ++i) row[i] = BcdValue(record[i]);
       row[6] = record[6];
       for (int v = 1; v <= 8; ++v) {

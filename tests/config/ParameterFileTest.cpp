@@ -125,13 +125,13 @@ TEST(ParameterFile, DefaultsAndTheStationReset) {
     EXPECT_STREQ(st.TextLines[3], "<line 4>");
   }
   EXPECT_DOUBLE_EQ(FromReal6(f.St(1).CounterValues[3]), 42.5);
-  EXPECT_EQ(f.Di.SampleStation, 1);
-  EXPECT_EQ(f.Di.SampleTransferStation, 1);
-  EXPECT_EQ(f.Di.SampleBlock, 1);
-  EXPECT_EQ(f.Di.SampleRowIndex, 1);
-  EXPECT_EQ(f.Di.SampleBusy, 0);
+  EXPECT_EQ(f.Di.Sample.StationNumber, 1);
+  EXPECT_EQ(f.Di.Sample.TransferStation, 1);
+  EXPECT_EQ(f.Di.Sample.Block, 1);
+  EXPECT_EQ(f.Di.Sample.RowIndex, 1);
+  EXPECT_EQ(f.Di.Sample.Busy, 0);
   for (int row : {0, kSampleRows - 1}) {
-    const uint8_t *b = f.Di.SampleTable[row].Bytes;
+    const uint8_t *b = f.Di.Sample.Table[row].Bytes;
     for (int i = 0; i < kSampleRowSize; ++i) EXPECT_EQ(b[i], i >= 7 && i % 4 == 3 ? 3 : 0) << i;
   }
 

@@ -160,7 +160,7 @@ TEST(RequestQueuesStress, EveryRequestIsAccountedFor) {
   }
   for (uint32_t id = appendedCount + 1; id <= kMaxIds; ++id) ASSERT_EQ(ledger.seen[id], 0);
   EXPECT_GT(accounted, 0u);
-  EXPECT_EQ(di.QueueBusy.load(), 0);
+  EXPECT_EQ(di.Queues.BusyFlag(), 0);
   RecordProperty("appended", static_cast<int>(appendedCount));
   RecordProperty("cleared", static_cast<int>(cleared));
 }

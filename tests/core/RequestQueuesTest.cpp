@@ -36,7 +36,7 @@ std::vector<std::string> Shape(const std::vector<QueuedRequest> &q) {
 class Queues : public ::testing::Test {
  protected:
   DriverInstance di;
-  int QueueBusy() const { return di.QueueBusy.load(); }
+  int QueueBusy() const { return di.Queues.BusyFlag(); }
   bool Read(uint8_t station, std::string data) {
     return di.Queues.Enqueue(QueueId::Secondary, station, kReadQq, 0, data);
   }
@@ -251,7 +251,7 @@ TEST_F(Queues, StatusTextCountsBothQueues) {
 }
 
 TEST_F(Queues, EnqueueWaitsWhileAnotherOperationRunsUnlessStopping) {
-  di.QueueBusy.store(1);
+  di.Queues.HoldBusyFlag(true);
   std::atomic<bool> done{false};
   std::thread appender([&] {
     Read(1, D({1, 2, 3}));
@@ -262,7 +262,7 @@ TEST_F(Queues, EnqueueWaitsWhileAnotherOperationRunsUnlessStopping) {
   di.OnDone.store(1);  // Done must not hang on the wait
   appender.join();
   EXPECT_EQ(di.Queues.Count(QueueId::Secondary), 1u);
-  di.QueueBusy.store(0);
+  di.Queues.HoldBusyFlag(false);
 }
 
 // The literal rules, walked over the list, against the indexed operations.

@@ -71,7 +71,7 @@ TEST_F(Lifecycle, AFailingInitGivesItsMessageAndLeavesNoThread) {
   ASSERT_NE(form.Di.StationAt(1), nullptr);
   form.Done();
   EXPECT_EQ(form.Di.StationAt(1), nullptr);
-  EXPECT_EQ(form.Di.SampleTable, nullptr);
+  EXPECT_EQ(form.Di.Sample.Table, nullptr);
 }
 
 TEST_F(Lifecycle, ASuccessfulInitStartsTheThreadAndDoneStopsIt) {

@@ -173,10 +173,10 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
   m.SetQqBytes(0, 16, 16, {0xFF, 0xFF, 0xFF, 0xFF});
   const MemoryBlock *block = &St(1).MemoryBlocks.at(0);
   Locked([&] {
-    di_.SampleBlock = 1;
-    di_.SampleBusy = 1;
-    di_.SampleTransferRunning = 1;  // a transfer runs: its blocks are stored
-    di_.SampleTransferStation = 1;
+    di_.Sample.Block = 1;
+    di_.Sample.Busy = 1;
+    di_.Sample.TransferRunning = 1;  // a transfer runs: its blocks are stored
+    di_.Sample.TransferStation = 1;
   });
 
   for (int kind : {kReadBinaryInputs, kReadCounters, kReadAnalogInputs, kReadMemoryOutputs})
@@ -216,12 +216,12 @@ TEST_F(EngineE2E, EveryReadIsAnsweredAndDecodedIntoTheStation) {
     EXPECT_EQ(st.QqValues[4].Int, -1);
     for (int r = 523; r <= 528; ++r) {
       const sim::SampleRowBytes row = m.SampleRow(r - 1);
-      const uint8_t *stored = di_.SampleTable[r - 1].Bytes;
+      const uint8_t *stored = di_.Sample.Table[r - 1].Bytes;
       for (int b = 0; b < 6; ++b) EXPECT_EQ(stored[b], BcdValue(row[b])) << r;
       EXPECT_EQ(stored[6], row[6]);
       EXPECT_EQ(std::memcmp(stored + 36, row.data() + 28, 3), 0) << r;
     }
-    EXPECT_EQ(di_.SampleBusy, 0);
+    EXPECT_EQ(di_.Sample.Busy, 0);
     EXPECT_EQ(st.RequestCount, 10);  // the three QQ reads went as one
     EXPECT_EQ(st.TimeoutTotal, 0);
   });

@@ -145,7 +145,7 @@ TEST_F(InputPath, MemoryBlockItemsOnlyInTheirOwnType) {
 TEST_F(InputPath, SampleRowChannels) {
   {
     std::lock_guard<std::mutex> lock(f.Di.DataLock);
-    uint8_t *row = f.Di.SampleTable[4].Bytes;  // row 5
+    uint8_t *row = f.Di.Sample.Table[4].Bytes;  // row 5
     for (int k = 0; k < 7; ++k) row[k] = static_cast<uint8_t>(10 + k);
     row[8] = 0x41, row[9] = 0xD9, row[10] = 0x99;  // value 1
     row[4 * 8 + 6] = 0x80;                         // value 8, third byte, bit 7
@@ -167,7 +167,7 @@ TEST_F(InputPath, BufferDescriptorGoesOnToTheStationChannels) {
   EXPECT_EQ(test::HexOf(std::string(reinterpret_cast<char *>(v.value), 8)),
             "09 42 00 00 00 00 00 EE");
   alignas(8) static uint8_t block[kSampleBufferSize];
-  InitSampleBuffer(f.Di, block);
+  InitSampleBuffer(f.Di.Sample, block);
   v = f.Get(0xFFFC, ZL_TYPE_BUFFER);
   uint32_t low;
   std::memcpy(&low, v.value + 3, 4);

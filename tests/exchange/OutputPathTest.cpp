@@ -234,20 +234,20 @@ TEST_F(OutputPath, ConnectAndDisconnect) {
 
 TEST_F(OutputPath, DriverChannels) {
   f.Put(60001, ZL_TYPE_U8, 7);
-  EXPECT_EQ(f.Di.SampleBlock, 1);
+  EXPECT_EQ(f.Di.Sample.Block, 1);
   f.Put(60001, ZL_TYPE_U8, 3);
   f.Put(60002, ZL_TYPE_U16, 600);
-  EXPECT_EQ(f.Di.SampleRowIndex, 1);
+  EXPECT_EQ(f.Di.Sample.RowIndex, 1);
   f.Put(60002, ZL_TYPE_U16, 528);
   f.PutDouble(60002, 5);  // the wrong type
   f.Put(60000, ZL_TYPE_U8, 2);
   f.Put(60292, ZL_TYPE_BOOL, 1);
   f.Put(60022, ZL_TYPE_BOOL, 1);
-  EXPECT_EQ(f.Di.SampleBlock, 3);
-  EXPECT_EQ(f.Di.SampleRowIndex, 528);
-  EXPECT_EQ(f.Di.SampleStation, 2);
-  EXPECT_EQ(f.Di.SampleAltKinds, 1);
-  EXPECT_EQ(f.Di.SampleFileWritten, 1);
+  EXPECT_EQ(f.Di.Sample.Block, 3);
+  EXPECT_EQ(f.Di.Sample.RowIndex, 528);
+  EXPECT_EQ(f.Di.Sample.StationNumber, 2);
+  EXPECT_EQ(f.Di.Sample.AltKinds, 1);
+  EXPECT_EQ(f.Di.Sample.FileWritten, 1);
 
   // 487 suspends reads and goes on to the station channel it also is.
   ASSERT_TRUE(f.LoadStations({"CHANNEL_BO 487"}));

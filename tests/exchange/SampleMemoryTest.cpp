@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "driver/HostData.h"
 #include "core/SampleBuffer.h"
+#include "driver/HostData.h"
 #include "exchange/SampleMemory.h"
 #include "support/Bytes.h"
 #include "support/ExchangeFixture.h"
@@ -32,7 +32,7 @@ TEST(SampleBuffer, OnlyTheAnnouncedBufferIsAccepted) {
   EXPECT_FALSE(HostBufferInfo(di, 0xFFFB, 9, 16862));
   uint8_t other[4];
   HostSetBufferAddr(di, 0xFFFB, other);
-  EXPECT_EQ(di.SampleBufferAddress, nullptr);
+  EXPECT_EQ(di.Sample.BufferAddress, nullptr);
 }
 
 // The block is exactly as large as the host announces it: a write past its end
@@ -43,7 +43,7 @@ TEST(SampleBuffer, InitialisationStaysInsideTheHostsBytes) {
   std::memset(block.get(), 0xAA, kSampleBufferSize);
   HostSetBufferAddr(di, 0xFFFC, block.get());
   const uint8_t *b = block.get();
-  EXPECT_EQ(di.SampleBufferAddress, b);
+  EXPECT_EQ(di.Sample.BufferAddress, b);
   EXPECT_EQ(At<uint16_t>(b, 2), 8);
   EXPECT_EQ(At<uint32_t>(b, 4), 528u);
   EXPECT_EQ(At<uint16_t>(b, 22), 9);
@@ -52,12 +52,12 @@ TEST(SampleBuffer, InitialisationStaysInsideTheHostsBytes) {
   for (std::size_t i = 34; i < kSampleBufferSize; ++i) ASSERT_EQ(b[i], 0) << i;
 
   std::lock_guard<std::mutex> lock(di.DataLock);
-  SampleBufferTransferStarted(di);
+  SampleBufferTransferStarted(di.Sample);
   EXPECT_EQ(At<uint32_t>(b, 24), 1u);
-  SampleBufferRowsStored(di, 527);
+  SampleBufferRowsStored(di.Sample, 527);
   EXPECT_EQ(At<uint32_t>(b, 8), 527u);
   EXPECT_EQ(At<uint32_t>(b, 24), 1u);
-  SampleBufferRowsStored(di, 528);
+  SampleBufferRowsStored(di.Sample, 528);
   EXPECT_EQ(At<uint32_t>(b, 24), 2u);
 }
 
@@ -70,19 +70,19 @@ class SampleMemory : public ::testing::Test {
     f.Di.StationAt(2)->Address = 123;
   }
   void SetRow(int row, std::initializer_list<uint8_t> bytes) {
-    std::copy(bytes.begin(), bytes.end(), f.Di.SampleTable[row - 1].Bytes);
+    std::copy(bytes.begin(), bytes.end(), f.Di.Sample.Table[row - 1].Bytes);
   }
   ExchangeFixture f;
 };
 
 TEST_F(SampleMemory, TransferQueuesTheBlockReads) {
   alignas(4) static uint8_t block[kSampleBufferSize];
-  InitSampleBuffer(f.Di, block);
+  InitSampleBuffer(f.Di.Sample, block);
   SetRow(3, {1, 2, 3});
   f.Put(60000, ZL_TYPE_U8, 0);
   f.Put(60003, ZL_TYPE_BOOL, 1);  // no station: the table is cleared all the same
-  EXPECT_EQ(f.Di.SampleTable[2].Bytes[0], 0);
-  EXPECT_EQ(f.Di.SampleTable[2].Bytes[7], 3);  // the first slot's length byte
+  EXPECT_EQ(f.Di.Sample.Table[2].Bytes[0], 0);
+  EXPECT_EQ(f.Di.Sample.Table[2].Bytes[7], 3);  // the first slot's length byte
   EXPECT_TRUE(f.Secondary().empty());
   EXPECT_EQ(At<uint32_t>(block, 24), 0u);
 
@@ -98,8 +98,8 @@ TEST_F(SampleMemory, TransferQueuesTheBlockReads) {
     EXPECT_EQ(static_cast<uint16_t>(reads[r].Index), 0x8000 + 186 * r);
   }
   EXPECT_EQ(static_cast<uint16_t>(reads.back().Index), 0xBF36);
-  EXPECT_EQ(f.Di.SampleTransferStation, 2);
-  EXPECT_EQ(f.Di.SampleBusy, 1);
+  EXPECT_EQ(f.Di.Sample.TransferStation, 2);
+  EXPECT_EQ(f.Di.Sample.Busy, 1);
   EXPECT_EQ(At<uint32_t>(block, 24), 1u);
   EXPECT_EQ(f.Services.Wakes(), 0);
   EXPECT_EQ(SampleRequestKind(1, 0), 72);
@@ -120,20 +120,20 @@ TEST_F(SampleMemory, FileHoldsTheRowsWithoutLengthBytes) {
   SetRow(528, {0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 3, 0,    0,    0,   3,
                0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 3, 0xC0, 0x00, 0x01});
   f.Put(60021, ZL_TYPE_BOOL, 1);
-  EXPECT_EQ(f.Di.SampleFileWritten, 1);
+  EXPECT_EQ(f.Di.Sample.FileWritten, 1);
   const std::string bytes = test::TempDir::Read(f.Dir.File("07170820.CUC"));
   ASSERT_EQ(bytes.size(), 16368u);
   EXPECT_EQ(test::HexOf(bytes.substr(0, 10)), "07 08 14 01 02 03 55 41 D9 99");
   EXPECT_EQ(test::HexOf(bytes.substr(16365)), "C0 00 01");
 
-  f.Di.SampleTransferStation = 2;  // a station with a QQ variable: named by row 2
-  f.Di.SampleBlock = 3;
+  f.Di.Sample.TransferStation = 2;  // a station with a QQ variable: named by row 2
+  f.Di.Sample.Block = 3;
   f.Put(60021, ZL_TYPE_BOOL, 1);
   EXPECT_EQ(test::TempDir::Read(f.Dir.File("C3391231.CUC")).size(), 16368u);
 
   f.Di.Global.CucPath = "C:\\MISSING\\";
   f.Put(60021, ZL_TYPE_BOOL, 1);
-  EXPECT_EQ(f.Di.SampleFileWritten, 0);
+  EXPECT_EQ(f.Di.Sample.FileWritten, 0);
 }
 
 // The sample file and the debug log have names anyone can predict: a
@@ -150,7 +150,7 @@ TEST_F(SampleMemory, TheDriversFilesNeverFollowALink) {
   f.Di.Log.Disable();
 
   EXPECT_EQ(test::TempDir::Read(victim), "keep me");
-  EXPECT_EQ(f.Di.SampleFileWritten, 1);
+  EXPECT_EQ(f.Di.Sample.FileWritten, 1);
   struct stat st {};
   ASSERT_EQ(::lstat(f.Dir.File("07170820.CUC").c_str(), &st), 0);
   EXPECT_TRUE(S_ISREG(st.st_mode));

@@ -233,7 +233,7 @@ TEST_F(LiveLine, AWithdrawnSampleBufferIsNeverWrittenAgain) {
 
   SetBufferAddr(h, ZL_SAMPLE_BUFFER, block.data());
   Done(h);
-  EXPECT_EQ(Form().Di.SampleBufferAddress, nullptr);
+  EXPECT_EQ(Form().Di.Sample.BufferAddress, nullptr);
 }
 
 // The host stops pumping: the thread waits in its synchronised call and

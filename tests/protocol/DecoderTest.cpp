@@ -344,11 +344,11 @@ class SampleBlocks : public Decoder {
   void SetUp() override {
     Decoder::SetUp();
     buffer_.assign(16862, 0);
-    Di().SampleBufferAddress = buffer_.data();
-    Di().SampleBusy = 1;
-    Di().SampleBlock = 1;
-    Di().SampleTransferRunning = 1;
-    Di().SampleTransferStation = 1;
+    Di().Sample.BufferAddress = buffer_.data();
+    Di().Sample.Busy = 1;
+    Di().Sample.Block = 1;
+    Di().Sample.TransferRunning = 1;
+    Di().Sample.TransferStation = 1;
   }
   uint32_t BufferU32(std::size_t offset) {
     uint32_t v;
@@ -362,14 +362,14 @@ TEST_F(SampleBlocks, TheLastBlockFillsRows523To528AndFinishesTheTransfer) {
   // One spare byte after the data, then a "B" item: the walk resumes there.
   EXPECT_EQ(Decode(SampleBlock(72, 0x8000 + 186 * 87) + "~B\x01\x01"), 1);
   EXPECT_EQ(EventTail(), Cp("vzorky (523 až 528) BI "));
-  const uint8_t *row = Di().SampleTable[522].Bytes;
+  const uint8_t *row = Di().Sample.Table[522].Bytes;
   EXPECT_EQ(std::string(row, row + 7), Bytes({20, 24, 12, 30, 59, 0, 0}));
   EXPECT_EQ(row[7], 3);
   EXPECT_EQ(std::string(row + 8, row + 11), Real3(1));
-  const uint8_t *last = Di().SampleTable[527].Bytes;
+  const uint8_t *last = Di().Sample.Table[527].Bytes;
   EXPECT_EQ(last[3], 35);
   EXPECT_EQ(std::string(last + 36, last + 39), Real3(13));
-  EXPECT_EQ(Di().SampleBusy, 0);
+  EXPECT_EQ(Di().Sample.Busy, 0);
   EXPECT_EQ(BufferU32(8), 528u);
   EXPECT_EQ(BufferU32(24), 2u);
 }
@@ -377,8 +377,8 @@ TEST_F(SampleBlocks, TheLastBlockFillsRows523To528AndFinishesTheTransfer) {
 TEST_F(SampleBlocks, AnEarlierBlockReportsProgressOnly) {
   EXPECT_EQ(Decode(SampleBlock(136, 0x8000 + 186)), 1);
   EXPECT_EQ(EventTail(), Cp("vzorky (7 až 12) "));
-  EXPECT_EQ(Di().SampleTable[6].Bytes[0], 20);
-  EXPECT_EQ(Di().SampleBusy, 1);
+  EXPECT_EQ(Di().Sample.Table[6].Bytes[0], 20);
+  EXPECT_EQ(Di().Sample.Busy, 1);
   EXPECT_EQ(BufferU32(8), 12u);
   EXPECT_EQ(BufferU32(24), 0u);
 }
@@ -392,7 +392,8 @@ TEST_F(SampleBlocks, BlocksOutsideTheTableOrOfAnotherKindAreNotStored) {
       {"below the sample memory", 72, 0x8000 - 186}, {"not on a block boundary", 72, 0x8000 + 93},
       {"kind of another sample block", 76, 0x8000},
   };
-  const auto before = std::vector<SampleRow>(Di().SampleTable.get(), Di().SampleTable.get() + 528);
+  const auto before =
+      std::vector<SampleRow>(Di().Sample.Table.get(), Di().Sample.Table.get() + 528);
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(Decode(SampleBlock(c.kind, c.address) + "~B\x01\x01"), 1);
@@ -400,13 +401,13 @@ TEST_F(SampleBlocks, BlocksOutsideTheTableOrOfAnotherKindAreNotStored) {
   }
   // Nor is a block that comes while no transfer runs, or from a station
   // other than the transfer's.
-  Di().SampleTransferStation = 2;
+  Di().Sample.TransferStation = 2;
   EXPECT_EQ(Decode(SampleBlock(72, 0x8000)), 1);
-  Di().SampleTransferStation = 1;
-  Di().SampleTransferRunning = 0;
+  Di().Sample.TransferStation = 1;
+  Di().Sample.TransferRunning = 0;
   EXPECT_EQ(Decode(SampleBlock(72, 0x8000)), 1);
-  EXPECT_EQ(std::memcmp(before.data(), Di().SampleTable.get(), sizeof(SampleRow) * 528), 0);
-  EXPECT_EQ(Di().SampleBusy, 1);
+  EXPECT_EQ(std::memcmp(before.data(), Di().Sample.Table.get(), sizeof(SampleRow) * 528), 0);
+  EXPECT_EQ(Di().Sample.Busy, 1);
   EXPECT_EQ(BufferU32(8), 0u);
 }
 
@@ -467,7 +468,7 @@ TEST_F(Decoder, TruncatedItemsEndTheWalkUntouched) {
     EXPECT_EQ(st.ErrorItemCount, 0);
     EXPECT_EQ(st.NewBinaryInputs + st.NewAnalogInputs + st.NewMemory + st.NewCounters, 0);
   }
-  EXPECT_EQ(Di().SampleTable[0].Bytes[0], 0);
+  EXPECT_EQ(Di().Sample.Table[0].Bytes[0], 0);
 }
 
 // Random and cut messages with a valid frame around them, random request
@@ -476,7 +477,7 @@ TEST_F(Decoder, TruncatedItemsEndTheWalkUntouched) {
 TEST_F(Decoder, MalformedMessagesNeverReachOutsideTheirBuffers) {
   Di().Log.Disable();
   std::vector<uint8_t> buffer(16862, 0);
-  Di().SampleBufferAddress = buffer.data();
+  Di().Sample.BufferAddress = buffer.data();
   std::mt19937 rng(7);
   const std::string letters = "YyLRHXEBbAKkCNnQqNH!1";
   const std::string seeds[] = {
