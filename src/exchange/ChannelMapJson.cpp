@@ -188,7 +188,7 @@ const DriverChannel *DriverChannelAt(uint16_t channel) {
 
 // The types a station channel is really served in: a driver channel that
 // serves the same call takes it first.
-void Served(uint16_t channel, TypeSet &read, TypeSet &write) {
+void KeepServedTypes(uint16_t channel, TypeSet &read, TypeSet &write) {
   if (const DriverChannel *d = DriverChannelAt(channel); d && !d->GoesOn) {
     if (d->Read) read = 0;
     if (d->Write) write = 0;
@@ -220,7 +220,7 @@ void AppendText(std::string &out, const char *key, std::string_view cp1250) {
 
 // "channel":c,"read":[..],"write":[..],"command":b
 void AppendAccess(std::string &out, uint16_t channel, TypeSet read, TypeSet write, bool command) {
-  Served(channel, read, write);
+  KeepServedTypes(channel, read, write);
   AppendNumber(out, "channel", channel);
   out += ',';
   AppendTypes(out, "read", read);

@@ -33,6 +33,11 @@ enum ValueType : uint32_t {
   kTypeBuffer = ZL_TYPE_BUFFER,
 };
 
+// What a driver channel's handler made of a host call: No, not a driver
+// channel; Yes, served, the call ends; GoOn, served, and the station channel
+// of the same number follows.
+enum class Served { No, Yes, GoOn };
+
 // Writes x into the first sizeof(T) value bytes.
 template <class T>
 inline void PutValue(HostValue &v, T x) {

@@ -62,8 +62,6 @@ void GetVariable(DriverInstance &di, const QqValue &var, HostValue &v) {
   }
 }
 
-enum class Served { No, Yes, GoOn };
-
 // The driver channels that GetInput serves. Yes ends the call whatever the
 // type; GoOn (the sample buffer descriptor) lets the station channels follow.
 Served GetDriverChannel(DriverInstance &di, uint16_t channel, HostValue &v) {

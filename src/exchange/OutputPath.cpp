@@ -21,8 +21,6 @@ namespace zl {
 
 namespace {
 
-enum class Served { No, Yes, GoOn };
-
 std::string StationLine(const Station &st, std::string_view text) {
   std::string line(st.Name.view());
   line += text;

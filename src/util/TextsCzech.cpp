@@ -5,7 +5,7 @@
 namespace zl {
 namespace {
 
-constexpr TextEntry kTexts[] = {
+constexpr TextEntry kCzechTexts[] = {
     {TextId::HostNameLine, "Název ovladače v aplikaci = "},
     {TextId::ParameterFileLine, "Parametrický soubor = "},
     {TextId::LoginLevelLine, "Úroveň pro přihlášení = "},
@@ -102,9 +102,9 @@ constexpr TextEntry kTexts[] = {
      "%1 (stanice %2), kanály %3: již obsazeny %4 (stanice %5, řádek %6), ovladač je "
      "obslouží tomu prvnímu"},
 };
-static_assert(IsComplete(kTexts));
+static_assert(IsComplete(kCzechTexts));
 
-constexpr SocketErrorEntry kSocketErrors[] = {
+constexpr SocketErrorEntry kCzechSocketErrors[] = {
     {10004, "Přerušeno volání systémem"},
     {10009, "Chybné číslo souboru"},
     {10013, "Přístup zakázán"},
@@ -159,6 +159,6 @@ constexpr SocketErrorEntry kSocketErrors[] = {
 
 }  // namespace
 
-const TextCatalogue kCzechCatalogue{kTexts, kSocketErrors};
+const TextCatalogue kCzechCatalogue{kCzechTexts, kCzechSocketErrors};
 
 }  // namespace zl

@@ -5,7 +5,7 @@
 namespace zl {
 namespace {
 
-constexpr TextEntry kTexts[] = {
+constexpr TextEntry kEnglishTexts[] = {
     {TextId::HostNameLine, "Driver name in the application = "},
     {TextId::ParameterFileLine, "Parameter file = "},
     {TextId::LoginLevelLine, "Login level = "},
@@ -105,9 +105,9 @@ constexpr TextEntry kTexts[] = {
      "%1 (station %2), channels %3: already taken by %4 (station %5, line %6); the driver "
      "serves them to that first one"},
 };
-static_assert(IsComplete(kTexts));
+static_assert(IsComplete(kEnglishTexts));
 
-constexpr SocketErrorEntry kSocketErrors[] = {
+constexpr SocketErrorEntry kEnglishSocketErrors[] = {
     {10004, "Interrupted system call (WSAEINTR)"},
     {10009, "Bad file number (WSAEBADF)"},
     {10013, "Permission denied (WSAEACCES)"},
@@ -162,6 +162,6 @@ constexpr SocketErrorEntry kSocketErrors[] = {
 
 }  // namespace
 
-const TextCatalogue kEnglishCatalogue{kTexts, kSocketErrors};
+const TextCatalogue kEnglishCatalogue{kEnglishTexts, kEnglishSocketErrors};
 
 }  // namespace zl

@@ -14,6 +14,14 @@ std::vector<HWND> &Windows() {
 
 }  // namespace
 
+HINSTANCE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&ThisModule), &module);
+  return module;
+}
+
 void RegisterDriverWindow(HWND window) {
   if (!window) return;
   std::lock_guard<std::mutex> lock(g_mutex);

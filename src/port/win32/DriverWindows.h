@@ -14,6 +14,10 @@ void RegisterDriverWindow(HWND window);
 void UnregisterDriverWindow(HWND window);
 std::vector<HWND> DriverWindows();
 
+// The module this code lives in (the driver's library), which owns the
+// driver's window classes.
+HINSTANCE ThisModule();
+
 }  // namespace zl
 
 #endif  // ZL_PORT_WIN32_DRIVERWINDOWS_H

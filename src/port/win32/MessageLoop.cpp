@@ -28,21 +28,12 @@ constexpr UINT kSendMessage = WM_APP + 2;  // a synchronised call; lParam: its n
 constexpr UINT kSocketFirst = WM_APP + 0x100;
 constexpr UINT kSocketMessages = 0x100;
 
-const char kClassName[] = "ZLNETDRV.MessageLoop";
+const char kLoopClassName[] = "ZLNETDRV.MessageLoop";
 
 LRESULT CALLBACK LoopWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto *loop = reinterpret_cast<MessageLoop *>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (loop && loop->Dispatch(message, wParam, lParam)) return 0;
   return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The module this code lives in (the driver's library), which owns the class.
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&LoopWindowProc), &module);
-  return module;
 }
 
 }  // namespace
@@ -67,10 +58,10 @@ bool MessageLoop::Open() {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = LoopWindowProc;
   wc.hInstance = ThisModule();
-  wc.lpszClassName = kClassName;
+  wc.lpszClassName = kLoopClassName;
   // A second driver, or the library loaded again, finds the class registered.
   RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+  HWND window = CreateWindowExA(0, kLoopClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 wc.hInstance, nullptr);
   if (!window) return false;
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -91,7 +82,7 @@ MessageLoop::~MessageLoop() {
     } else {
       PostMessageA(window, WM_CLOSE, 0, 0);  // the owner thread destroys it
     }
-    UnregisterClassA(kClassName, ThisModule());  // fails while another loop's window lives
+    UnregisterClassA(kLoopClassName, ThisModule());  // fails while another loop's window lives
   }
   if (socketsStarted_) WSACleanup();
 }

@@ -31,9 +31,8 @@ namespace {
 constexpr UINT kRefreshMessage = WM_APP + 20;  // wParam: component index + 1; 0: the form
 constexpr int kFirstControlId = 100;
 // The window class keeps its name: other programs may find the window by it.
-const wchar_t kClassName[] = L"ZLNETDRV.TDrvForm";
+const wchar_t kStatusClassName[] = L"ZLNETDRV.TDrvForm";
 
-HINSTANCE ThisModule();
 
 // The picture of a resource, drawn into r (the icon over the button face).
 void DrawIcon(HDC dc, const RECT &r, HICON icon) {
@@ -92,14 +91,6 @@ class StatusWindow : public FormView {
   std::atomic<bool> refreshPending_[kSlots] = {};
 };
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&StatusWindow::Proc), &module);
-  return module;
-}
-
 const DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 const DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 
@@ -112,11 +103,11 @@ StatusWindow::StatusWindow(Form &form) : form_(form), ownerThread_(GetCurrentThr
   wc.hInstance = ThisModule();
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
+  wc.lpszClassName = kStatusClassName;
   RegisterClassExW(&wc);  // already there for a second driver or a reloaded library
   RECT r = {0, 0, form.ClientWidth(), form.ClientHeight()};
   AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
-  window_ = CreateWindowExW(kExStyle, kClassName, WideFromCp1250(form.Caption()).c_str(), kStyle,
+  window_ = CreateWindowExW(kExStyle, kStatusClassName, WideFromCp1250(form.Caption()).c_str(), kStyle,
                             form.Left(), form.Top(), r.right - r.left, r.bottom - r.top, nullptr,
                             nullptr, wc.hInstance, this);
   if (!window_) return;  // no window station: the model alone serves
@@ -150,7 +141,7 @@ StatusWindow::~StatusWindow() {
   if (icon_) DestroyIcon(icon_);
   if (smallIcon_) DestroyIcon(smallIcon_);
   if (logo_) DeleteObject(logo_);
-  UnregisterClassW(kClassName, ThisModule());  // fails while another driver's window lives
+  UnregisterClassW(kStatusClassName, ThisModule());  // fails while another driver's window lives
 }
 
 HFONT StatusWindow::FontOf(const Font &font) {
