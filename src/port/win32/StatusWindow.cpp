@@ -33,7 +33,6 @@ constexpr int kFirstControlId = 100;
 // The window class keeps its name: other programs may find the window by it.
 const wchar_t kStatusClassName[] = L"ZLNETDRV.TDrvForm";
 
-
 // The picture of a resource, drawn into r (the icon over the button face).
 void DrawIcon(HDC dc, const RECT &r, HICON icon) {
   FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
@@ -107,9 +106,9 @@ StatusWindow::StatusWindow(Form &form) : form_(form), ownerThread_(GetCurrentThr
   RegisterClassExW(&wc);  // already there for a second driver or a reloaded library
   RECT r = {0, 0, form.ClientWidth(), form.ClientHeight()};
   AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
-  window_ = CreateWindowExW(kExStyle, kStatusClassName, WideFromCp1250(form.Caption()).c_str(), kStyle,
-                            form.Left(), form.Top(), r.right - r.left, r.bottom - r.top, nullptr,
-                            nullptr, wc.hInstance, this);
+  window_ = CreateWindowExW(kExStyle, kStatusClassName, WideFromCp1250(form.Caption()).c_str(),
+                            kStyle, form.Left(), form.Top(), r.right - r.left, r.bottom - r.top,
+                            nullptr, nullptr, wc.hInstance, this);
   if (!window_) return;  // no window station: the model alone serves
   icon_ = LoadIconOfSize(32);
   smallIcon_ = LoadIconOfSize(16);
