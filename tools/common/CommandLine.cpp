@@ -1,5 +1,7 @@
 #include "common/CommandLine.h"
 
+#include <CLI/CLI.hpp>
+
 #include <memory>
 
 namespace zl::tools {

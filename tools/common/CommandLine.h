@@ -3,12 +3,18 @@
 #ifndef ZL_TOOLS_COMMON_COMMANDLINE_H
 #define ZL_TOOLS_COMMON_COMMANDLINE_H
 
-#include <CLI/CLI.hpp>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/Numbers.h"
+
+// The CLI11 types these helpers take; only the files that declare options
+// include CLI11 itself.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace zl::tools {
 

@@ -1,5 +1,7 @@
 #include "common/Language.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdlib>
 #include <string_view>
 

@@ -3,10 +3,16 @@
 #ifndef ZL_TOOLS_COMMON_LANGUAGE_H
 #define ZL_TOOLS_COMMON_LANGUAGE_H
 
-#include <CLI/CLI.hpp>
 #include <string>
 
 #include "util/Texts.h"
+
+// The CLI11 types these helpers take; only the files that declare options
+// include CLI11 itself.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace zl::tools {
 

@@ -1,5 +1,7 @@
 #include "zlbridge/Options.h"
 
+#include <CLI/CLI.hpp>
+
 #include "common/CommandLine.h"
 #include "zlbridge/Catalog.h"
 

@@ -1,5 +1,7 @@
 #include "zlpoll/Options.h"
 
+#include <CLI/CLI.hpp>
+
 #include "common/CommandLine.h"
 #include "common/Language.h"
 #include "zlpoll/Groups.h"

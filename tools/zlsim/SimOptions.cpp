@@ -1,5 +1,7 @@
 #include "zlsim/SimOptions.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdint>
 #include <limits>
 
