@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/QuickDemoLine.h"
 #include "zlpoll/ParamText.h"
 
 namespace zl::test {
@@ -12,22 +13,17 @@ namespace zl::test {
 using Json = nlohmann::json;
 
 void BridgeLine::SetUp() {
-  std::string text = TempDir::Read(std::string(ZL_SOURCE_DIR) + "/examples/demo.par");
-  ASSERT_FALSE(text.empty());
-  // A quick line: no pause after an answer, a pass of the driver's thread
-  // every millisecond.
-  text = poll::SetGlobalValue(text, "ANSWER_TIME", "2.5");
-  text = poll::SetGlobalValue(text, "SILENCE_WAIT", "0");
-  text = poll::SetGlobalValue(text, "IDLE_TIME", "1");
   sim::SimOptions options;
-  options.Ephemeral = true;
   options.Static = true;
   options.Seed = 11;
+  QuickDemoLine line;
   std::string error;
-  sim_ = sim::Simulator::FromParameterFile(dir_.Write("sim.par", text), options, error);
-  ASSERT_TRUE(sim_) << error;
-  ASSERT_TRUE(sim_->Start(error)) << error;
-  par_ = dir_.Write("demo.par", sim::RewriteEndpoints(text, sim_->Mappings()));
+  const bool started = line.Start(
+      dir_, options,
+      [](std::string text) { return poll::SetGlobalValue(text, "ANSWER_TIME", "2.5"); }, error);
+  sim_ = std::move(line.Sim);
+  ASSERT_TRUE(started) << error;
+  par_ = line.HostFile;
   broker_ = std::make_unique<Broker>(dir_, ZL_MOSQUITTO_PROGRAM);
   ASSERT_TRUE(broker_->Start()) << "mosquitto did not listen on port " << broker_->Port();
   sub_.ResultTopic = std::string(kBase) + "/result";

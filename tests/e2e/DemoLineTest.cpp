@@ -14,6 +14,7 @@
 #include "support/Bytes.h"
 #include "support/HostCalls.h"
 #include "support/HostSession.h"
+#include "support/QuickDemoLine.h"
 #include "support/TestSupport.h"
 #include "util/Encodings.h"
 #include "zlnetdrv.h"
@@ -23,14 +24,8 @@ namespace zl {
 namespace {
 
 using test::Bytes;
+using test::Replaced;
 using test::TempDir;
-
-std::string Replaced(std::string text, std::string_view from, std::string_view to) {
-  const std::size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
 
 // Station 1 (KOTELNA) of the demonstration line, with ORIGINAL_CHANNELS.
 constexpr uint16_t kBI = 1, kBO = 97, kAI = 193, kCT = 257, kMO = 305, kMI = 405;
@@ -45,24 +40,21 @@ class DemoLine : public ::testing::Test, public test::HostCalls {
   // driver initialised with the same file pointing at them. The line is made
   // quick: no pause after an answer and 1 ms between the thread's passes.
   void Start(const std::function<std::string(std::string)> &edit = {}) {
-    std::string text = TempDir::Read(std::string(ZL_SOURCE_DIR) + "/examples/demo.par");
-    ASSERT_FALSE(text.empty());
-    text = Replaced(text, "SILENCE_WAIT 20", "SILENCE_WAIT 0 ");
-    text = Replaced(text, "IDLE_TIME    10", "IDLE_TIME    1 ");
-    // Stations 1 and 2 without their PHONE numbers: requests retried until
-    // answered, a binary output write queued at once.
-    text = Replaced(text, "  PHONE          0601000005\r\n", "");
-    text = Replaced(text, "  PHONE          0601000006\r\n", "");
-    if (edit) text = edit(text);
     sim::SimOptions options;
-    options.Ephemeral = true;
     options.Static = true;
     options.Seed = 7;
+    test::QuickDemoLine line;
     std::string error;
-    sim_ = sim::Simulator::FromParameterFile(dir_.Write("sim.par", text), options, error);
-    ASSERT_TRUE(sim_) << error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
-    const std::string file = dir_.Write("demo.par", sim::RewriteEndpoints(text, sim_->Mappings()));
+    const bool started = line.Start(
+        dir_, options,
+        [&](std::string text) {
+          return edit ? edit(test::WithoutPhones(std::move(text)))
+                      : test::WithoutPhones(std::move(text));
+        },
+        error);
+    sim_ = std::move(line.Sim);
+    ASSERT_TRUE(started) << error;
+    const std::string file = line.HostFile;
 
     h_ = MakeDriver();
     ASSERT_NE(h_, nullptr);

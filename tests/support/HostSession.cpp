@@ -6,27 +6,17 @@
 #include "driver/Driver.h"
 #include "driver/Exports.h"
 
+#include "support/QuickDemoLine.h"
 #include "support/Timing.h"
 
 namespace zl::test {
 namespace {
 
-std::string Replaced(std::string text, std::string_view from, std::string_view to) {
-  const std::size_t at = text.find(from);
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
-// Quick passes, no pause after an answer, and times that only the session's
-// jumps reach.
-std::string QuickAndPatient(std::string text) {
-  text = Replaced(text, "SILENCE_WAIT 20", "SILENCE_WAIT 0 ");
-  text = Replaced(text, "IDLE_TIME    10", "IDLE_TIME    1 ");
+// Times that only the session's jumps reach, and stations 1 and 2 without
+// their phone numbers.
+std::string Patient(std::string text) {
   text = Replaced(text, "ANSWER_TIME  2.5", "ANSWER_TIME  30 ");
-  // Stations 1 and 2 without their PHONE numbers: requests retried until
-  // answered, a binary output write queued at once.
-  text = Replaced(text, "  PHONE          0601000005\r\n", "");
-  text = Replaced(text, "  PHONE          0601000006\r\n", "");
+  text = WithoutPhones(text);
   return Replaced(text, "SLEEP_TIME   30.0", "SLEEP_TIME   100 ");
 }
 
@@ -53,14 +43,16 @@ HostSession::~HostSession() {
 
 bool HostSession::Start(const sim::SimOptions &options, std::string &error,
                         const std::function<std::string(std::string)> &edit, bool steppedClock) {
-  std::string text =
-      QuickAndPatient(TempDir::Read(std::string(ZL_SOURCE_DIR) + "/examples/demo.par"));
-  if (edit) text = edit(text);
-  sim::SimOptions simOptions = options;
-  simOptions.Ephemeral = true;
-  sim_ = sim::Simulator::FromParameterFile(dir_.Write("sim.par", text), simOptions, error);
-  if (!sim_ || !sim_->Start(error)) return false;
-  driverFile_ = dir_.Write("demo.par", sim::RewriteEndpoints(text, sim_->Mappings()));
+  QuickDemoLine line;
+  const bool started = line.Start(
+      dir_, options,
+      [&](std::string text) {
+        return edit ? edit(Patient(std::move(text))) : Patient(std::move(text));
+      },
+      error);
+  sim_ = std::move(line.Sim);
+  if (!started) return false;
+  driverFile_ = line.HostFile;
   if (steppedClock) {
     SetClock(&clock_);
     clockInstalled_ = true;

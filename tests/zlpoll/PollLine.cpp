@@ -3,27 +3,24 @@
 #include <algorithm>
 #include <sstream>
 
+#include "support/QuickDemoLine.h"
 #include "zlpoll/ParamText.h"
 
 namespace zl::test {
 
 void PollLine::Start(const std::string &answerTime) {
-  std::string text = TempDir::Read(std::string(ZL_SOURCE_DIR) + "/examples/demo.par");
-  ASSERT_FALSE(text.empty());
-  // A quick line: no pause after an answer, a pass of the driver's thread
-  // every millisecond.
-  text = poll::SetGlobalValue(text, "ANSWER_TIME", answerTime);
-  text = poll::SetGlobalValue(text, "SILENCE_WAIT", "0");
-  text = poll::SetGlobalValue(text, "IDLE_TIME", "1");
   sim::SimOptions options;
-  options.Ephemeral = true;
   options.Static = true;
   options.Seed = 11;
+  QuickDemoLine line;
   std::string error;
-  sim_ = sim::Simulator::FromParameterFile(dir_.Write("sim.par", text), options, error);
-  ASSERT_TRUE(sim_) << error;
-  ASSERT_TRUE(sim_->Start(error)) << error;
-  par_ = dir_.Write("demo.par", sim::RewriteEndpoints(text, sim_->Mappings()));
+  const bool started = line.Start(
+      dir_, options,
+      [&](std::string text) { return poll::SetGlobalValue(text, "ANSWER_TIME", answerTime); },
+      error);
+  sim_ = std::move(line.Sim);
+  ASSERT_TRUE(started) << error;
+  par_ = line.HostFile;
   ASSERT_TRUE(file_.Load(par_, error)) << error;
 }
 
