@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "SimFixture.h"
+#include "zlsim/SimCommandLine.h"
 
 namespace zl::test {
 namespace {

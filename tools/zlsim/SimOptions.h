@@ -1,4 +1,4 @@
-// How the simulated line behaves, and the command line that sets it.
+// How the simulated line behaves.
 #ifndef ZL_ZLSIM_SIMOPTIONS_H
 #define ZL_ZLSIM_SIMOPTIONS_H
 
@@ -37,22 +37,6 @@ struct SimOptions {
   // Called on the simulator's thread; empty: no trace.
   std::function<void(const std::string &)> TraceSink;
 };
-
-struct CommandLine {
-  std::string ParameterFile;
-  SimOptions Options;
-  bool Trace = false;
-  std::string Lang;  // --lang: "cs", "en" or "" (the locale's)
-  bool Help = false;
-  std::string Version;  // --version: the text to print
-};
-
-// Parses the arguments after the program's name. On an error answers false
-// with a one-line message.
-bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &out, std::string &error);
-
-// The help: usage and options.
-std::string UsageText();
 
 }  // namespace zl::sim
 

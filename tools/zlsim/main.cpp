@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Language.h"
+#include "zlsim/SimCommandLine.h"
 #include "zlsim/Simulator.h"
 
 namespace {

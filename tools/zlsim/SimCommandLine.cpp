@@ -1,4 +1,4 @@
-#include "zlsim/SimOptions.h"
+#include "zlsim/SimCommandLine.h"
 
 #include <CLI/CLI.hpp>
 
