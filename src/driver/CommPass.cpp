@@ -52,10 +52,10 @@ PassMark MarkOf(PassContext &ctx) {
   m.Stored = di.Received.Count();
   m.Primary = di.Queues.Count(QueueId::Primary);
   m.Secondary = di.Queues.Count(QueueId::Secondary);
-  MutexLock lock(di.DataLock);
-  m.Awaiting = di.AwaitingAnswer != 0;
-  m.Window = di.PrefixWindow.size();
-  m.Buffer = di.MessageBuffer.size();
+  MutexLock lock(di.Polling.Lock);
+  m.Awaiting = di.Polling.AwaitingAnswer != 0;
+  m.Window = di.Polling.PrefixWindow.size();
+  m.Buffer = di.Polling.MessageBuffer.size();
   return m;
 }
 
@@ -98,14 +98,18 @@ int MsToNextDeadline(DriverInstance &di, int idleTime) {
   double ms = idleTime;
   const uint8_t state = di.Line.CycleState.load();
   {
-    MutexLock lock(di.DataLock);
+    const PollingState &cycle = di.Polling;
+    MutexLock lock(cycle.Lock);
     if (state == kCyclePause) {
-      ms = std::min(ms, MsUntilPast(FromReal6(di.MsTimers[1]), di.Global.SilenceWait, msToStep));
+      ms = std::min(ms, MsUntilPast(FromReal6(cycle.MsTimers[1]), di.Global.SilenceWait, msToStep));
     } else if ((state == kCycleTransmitting || state == kCycleAwaitingAnswer) &&
-               di.AwaitingAnswer != 0) {
-      ms = std::min(ms, MsUntilPast(1000.0 * FromReal6(di.SecondsSinceTransmit),
+               cycle.AwaitingAnswer != 0) {
+      ms = std::min(ms, MsUntilPast(1000.0 * FromReal6(cycle.SecondsSinceTransmit),
                                     1000.0 * FromReal6(di.Global.AnswerTime), msToStep));
     }
+  }
+  {
+    MutexLock lock(di.DataLock);
     for (int n = 1; n <= di.StationCount; ++n) {
       const Station *st = di.StationAt(n);
       const double remaining = st ? FromReal6(st->SleepRemaining) : 0.0;

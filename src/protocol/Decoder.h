@@ -13,8 +13,9 @@
 // nothing is written outside the station's lists, the sample table or the
 // host's sample buffer.
 //
-// Communication thread. Values are written under di.DataLock; debug lines
-// are written after it is released.
+// Communication thread. Values are written under di.DataLock, the
+// acknowledgment due under the cycle state's lock after it; debug lines are
+// written after both are released.
 #ifndef ZL_PROTOCOL_DECODER_H
 #define ZL_PROTOCOL_DECODER_H
 

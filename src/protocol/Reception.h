@@ -9,10 +9,10 @@
 // whatever their first byte.
 //
 // Everything here runs on the communication thread. The reception state
-// (PrefixWindow, MessageBuffer), LastRequestFrame and the counters are under
-// di.DataLock, because the host's thread empties them on a reset; the store
-// (di.Received) takes its own lock. No debug line is written while a lock is
-// held.
+// (PrefixWindow, MessageBuffer), LastRequestFrame and the counters are the
+// cycle state's (di.Polling), under its lock, because the host's thread
+// empties them on a reset; the store (di.Received) takes its own lock after
+// it. No debug line is written while a lock is held.
 #ifndef ZL_PROTOCOL_RECEPTION_H
 #define ZL_PROTOCOL_RECEPTION_H
 
