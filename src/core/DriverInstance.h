@@ -14,6 +14,9 @@
 //     driver-wide clocks and timers, the reception state and its counters;
 //   - station values, counters and flags (reached through StationAt) and
 //     the forcing fields by DataLock, held for short, bounded sections;
+//   - the event line in hand-over (PendingEvent) belongs to the
+//     communication thread's role (CommThreadRole), lent to the host's thread
+//     only for the synchronised call that shows it;
 //   - no lock is ever held across a synchronised call (Services->PostEvent,
 //     Services->Synchronize): the host's thread may be waiting for that lock.
 // Lock order, where more than one is needed (written here once): DataLock,
@@ -91,7 +94,12 @@ struct DriverInstance {
   // --- thread hand-over
   std::atomic<uint8_t> *IdleGO = nullptr;  // allocated by Init, freed by DisposeDriver
   std::atomic<uint8_t> CycleBusy{0};
-  Str255 PendingEvent;  // written by the communication thread only
+  // The communication thread's role: what only that thread touches (and the
+  // host's thread only within a synchronised call, while the communication
+  // thread waits for it) is guarded by it.
+  ThreadRole CommThreadRole;
+  // The event line handed to the host's thread by the next synchronised call.
+  Str255 PendingEvent GUARDED_BY(CommThreadRole);
 
   // --- output path flags
   uint8_t ReadSuspended GUARDED_BY(DataLock) = 0;  // DataLock

@@ -15,11 +15,14 @@
 namespace zl {
 
 void HandOverPendingEvent(PassContext &ctx) {
+  if (ctx.Di.PendingEvent.empty() || !ctx.Di.Services) return;
   DriverInstance &di = ctx.Di;
-  if (di.PendingEvent.empty() || !di.Services) return;
   // Waits for the host's thread, which may be waiting for a driver lock: none
-  // is held here.
-  di.Services->Synchronize([&di] { AddToMemo(di); });
+  // is held here. The host's thread shows the line while this thread waits.
+  di.Services->Synchronize([&di] {
+    di.CommThreadRole.Assert();
+    AddToMemo(di);
+  });
 }
 
 namespace {
@@ -82,12 +85,11 @@ double MsUntilPast(double value, double limit, int msToStep) {
 }  // namespace
 
 bool RunPass(PassContext &ctx) {
-  DriverInstance &di = ctx.Di;
   const PassMark before = MarkOf(ctx);
-  Housekeeping(di, ctx.QueueStatusLabel, ctx.ActivityLabel);
+  Housekeeping(ctx.Di, ctx.QueueStatusLabel, ctx.ActivityLabel);
   HandOverPendingEvent(ctx);
-  if (ctx.Client && ctx.Client->PollEnabled()) ConnectionPass(di, *ctx.Client);
-  ExtractStep(di);
+  if (ctx.Client && ctx.Client->PollEnabled()) ConnectionPass(ctx.Di, *ctx.Client);
+  ExtractStep(ctx.Di);
   HandOverPendingEvent(ctx);
   return Advanced(before, MarkOf(ctx));
 }

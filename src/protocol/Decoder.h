@@ -32,7 +32,8 @@ namespace zl {
 // changes). Sets PendingEvent; an acknowledgment it asks for becomes
 // FollowUpFrame (FollowUpPending), or waits in MoreFollowUps behind one that
 // is already due.
-int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requestFrame);
+int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requestFrame)
+    REQUIRES(di.CommThreadRole);
 
 // The text of an "E" item's error number, Windows-1250: the controllers'
 // texts for 0..8, a neutral one for any other number.

@@ -59,7 +59,7 @@ void StoreMessage(DriverInstance &di, std::string_view message);
 
 // Decodes the oldest stored message and drops it; nothing when the store is
 // empty. One message per call.
-void ExtractStep(DriverInstance &di);
+void ExtractStep(DriverInstance &di) REQUIRES(di.CommThreadRole);
 
 // Empties PrefixWindow and MessageBuffer: the next step hunts for PREFIX.
 void ResetReception(DriverInstance &di);
