@@ -49,7 +49,7 @@ struct Case {
 struct Line {
   Line() {
     sim::ControllerModel model(*di.StationAt(kStations), kStations, 1);
-    Station &st = *di.Stations[kStations];
+    Station &st = *di.StationAt(kStations);
 
     std::string merged;
     for (int v = 0; v < kQqPerStation; ++v) {

@@ -14,11 +14,11 @@
 #include <mutex>
 
 #include "FuzzDriver.h"
+#include "core/RequestQueues.h"
 #include "driver/HostData.h"
 #include "driver/Housekeeping.h"
 #include "driver/PollingCycle.h"
 #include "protocol/Reception.h"
-#include "core/RequestQueues.h"
 
 namespace {
 
@@ -81,8 +81,8 @@ void Cycle(fuzz::LoadedDriver &d, fuzz::ByteReader &in) {
   const uint8_t how = in.U8();
   if (how & 1) {
     std::lock_guard<std::mutex> lock(di.DataLock);
-    di.SecondsSinceTransmit = ToReal6(1000.0);
-    di.MsTimers[1] = ToReal6(100000.0);
+    di.Polling.SecondsSinceTransmit = ToReal6(1000.0);
+    di.Polling.MsTimers[1] = ToReal6(100000.0);
   }
   for (int steps = 1 + (how >> 1) % 4; steps > 0; --steps) CycleStep(di, d.Line);
 }
@@ -139,7 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         break;
     }
   }
-  const std::size_t queued = di.Queues.Count(QueueId::Primary) + di.Queues.Count(QueueId::Secondary);
+  const std::size_t queued =
+      di.Queues.Count(QueueId::Primary) + di.Queues.Count(QueueId::Secondary);
   ZL_FUZZ_CHECK(queued <= 90 * size + 1);  // an op queues 88 requests at most
   return 0;
 }

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string_view cuc = di.Global.CucPath.view();
   if (cuc.empty() || cuc.back() != '\\') __builtin_trap();
   for (int n = 1; n <= zl::kMaxStations; ++n) {
-    const zl::Station &st = *di.Stations[n];
+    const zl::Station &st = *di.StationAt(n);
     if (st.NumBinarIn > zl::kMaxBinaryIn || st.NumAnalogIn > zl::kMaxAnalogIn ||
         st.NumCounterIn > zl::kMaxCounters || st.NumMemoryIn > zl::kMaxMemoryIn ||
         st.NumMemoryOut > zl::kMaxMemoryOut)

@@ -49,14 +49,14 @@ void CheckStoreHead(DriverInstance &di) {
 void CheckStations(DriverInstance &di) {
   std::lock_guard<std::mutex> lock(di.DataLock);
   for (int n = 1; n <= di.StationCount; ++n) {
-    const Station &st = *di.Stations[n];
+    const Station &st = *di.StationAt(n);
     for (uint8_t b : st.BinaryIn) ZL_FUZZ_CHECK(b <= 1);
     for (const QqValue &v : st.QqValues) ZL_FUZZ_CHECK(v.Text.size() == 33);
     for (std::size_t b = 0; b < st.MemoryBlocks.size(); ++b)
       for (std::size_t k = 0; k < st.MemoryBlocks[b].ItemCount(); ++k)
         ZL_FUZZ_CHECK(st.BlockItemValues[b][k].size() <= 4);
   }
-  ZL_FUZZ_CHECK(!di.FollowUpPending || !di.FollowUpFrame.empty());
+  ZL_FUZZ_CHECK(!di.Polling.FollowUpPending || !di.Polling.FollowUpFrame.empty());
 }
 
 void CheckSampleBuffer(const uint8_t *buffer) {
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   {
     std::lock_guard<std::mutex> lock(di.DataLock);
-    di.LastRequestFrame = frame;
+    di.Polling.LastRequestFrame = frame;
   }
   d.Line.Feed(stream);
 
@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const bool stored = ReceiveStep(di, d.Line);
     {
       std::lock_guard<std::mutex> lock(di.DataLock);
-      ZL_FUZZ_CHECK(di.PrefixWindow.size() <= prefix);
-      if (stored && (flags & 8)) di.LastRequestFrame = frame;
+      ZL_FUZZ_CHECK(di.Polling.PrefixWindow.size() <= prefix);
+      if (stored && (flags & 8)) di.Polling.LastRequestFrame = frame;
     }
     if (stored) CheckStoreHead(di);
     if (flags & 16) ExtractStep(di);

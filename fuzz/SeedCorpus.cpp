@@ -56,7 +56,7 @@ std::vector<Exchange> Requests(DriverInstance &di) {
     e.Request.Index = static_cast<int16_t>(index);
     e.Request.Data = data;
     e.BlockChoice = block;
-    if (block) e.Request.Definition = &di.Stations[station]->MemoryBlocks.front();
+    if (block) e.Request.Definition = &di.StationAt(station)->MemoryBlocks.front();
     e.Frame = BuildRequestFrame(di, e.Request).str();
     if (!e.Frame.empty()) out.push_back(e);
   };
@@ -101,8 +101,8 @@ void ReceptionSeeds(const fs::path &folder, DriverInstance &di,
   }
   Save(folder, "all-answers-with-noise", std::string(1, '\x1C') + Counted("") + all);
   const uint8_t driver = di.Global.Address;
-  const std::string active = sim::BuildMessage(driver, 'Y', 0, driver, di.Stations[1]->Address, "H",
-                                               di.Global.PreSuffix.view());
+  const std::string active = sim::BuildMessage(driver, 'Y', 0, driver, di.StationAt(1)->Address,
+                                               "H", di.Global.PreSuffix.view());
   Save(folder, "active-message", std::string(1, '\x00') + Counted("") + prefix + active + suffix);
   // The line without PREFIX: the same answers back to back.
   std::string bare;

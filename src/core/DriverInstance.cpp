@@ -9,8 +9,17 @@ ParameterSet ConfigurationOf(const DriverInstance &di) {
   ParameterSet set;
   set.Global = di.Global;
   for (int n = 1; n <= di.StationCount; ++n)
-    if (const Station *st = di.StationAt(n)) set.Stations.push_back(*st);
+    if (const StationConfig *st = di.ConfigAt(n)) set.Stations.push_back(*st);
   return set;
+}
+
+Station &DriverInstance::MakeStation(int n) {
+  if (!Stations[n]) Stations[n] = std::make_unique<Station>();
+  return *Stations[n];
+}
+
+void DriverInstance::DropStations() {
+  for (auto &slot : Stations) slot.reset();
 }
 
 }  // namespace zl

@@ -9,15 +9,19 @@
 //     their mutexes and take them inside their operations;
 //   - the sample state (Sample) owns its mutex, Sample.Lock, and the fields
 //     it guards: the sample rows, the transfer and the host's sample buffer;
-//   - station values, counters and flags, the forcing fields, the reception
-//     state and the diagnostic fields (clocks, counters,
-//     CurrentKind/CurrentStation) by DataLock, held for short, bounded
-//     sections;
+//   - the polling cycle's state (Polling) owns its mutex, Polling.Lock, and
+//     the fields it guards: the request in flight, the follow-ups, the
+//     driver-wide clocks and timers, the reception state and its counters;
+//   - station values, counters and flags (reached through StationAt) and
+//     the forcing fields by DataLock, held for short, bounded sections;
+//   - the event line in hand-over (PendingEvent) belongs to the
+//     communication thread's role (CommThreadRole), lent to the host's thread
+//     only for the synchronised call that shows it;
 //   - no lock is ever held across a synchronised call (Services->PostEvent,
 //     Services->Synchronize): the host's thread may be waiting for that lock.
 // Lock order, where more than one is needed (written here once): DataLock,
-// then Sample.Lock, then the queues' mutex, then the store's; the TCP
-// client's own lock comes last. A lock is never taken while one later in
+// then Polling.Lock, then Sample.Lock, then the queues' mutex, then the
+// store's; the TCP client's own lock comes last. A lock is never taken while one later in
 // this order is held.
 //
 // Configuration fields (GlobalSettings, the stations' configuration, the
@@ -28,7 +32,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -36,6 +39,7 @@
 #include "config/ParameterSet.h"
 #include "core/DebugLog.h"
 #include "core/LineClient.h"
+#include "core/PollingState.h"
 #include "core/QueuedRequest.h"
 #include "core/ReceiveStore.h"
 #include "core/RequestQueues.h"
@@ -64,61 +68,38 @@ struct DriverInstance {
   Str255 ParameterFileName;
 
   // --- stations: slots 1..100; all 100 exist between InitZavro and Done.
-  // A station's run-time values are guarded by DataLock (core/Station.h).
+  // A station's run-time values are reached only through StationAt, with
+  // DataLock held; its configuration, which does not change after the load,
+  // through ConfigAt without a lock. Null outside 1..100 or for an empty slot.
   uint8_t StationCount = 0;
-  std::unique_ptr<Station> Stations[kMaxStations + 1];
-  Station *StationAt(int n) const {
-    return n >= 1 && n <= kMaxStations ? Stations[n].get() : nullptr;
-  }
+  Station *StationAt(int n) REQUIRES(DataLock) { return Slot(n); }
+  const Station *StationAt(int n) const REQUIRES(DataLock) { return Slot(n); }
+  const StationConfig *ConfigAt(int n) const { return Slot(n); }
+  // The record's address alone, for the channel lookup, which runs on every
+  // host call and must stay lock-free: it resolves a channel to pointers into
+  // the record (sized at the load) and reads no run-time value; the values
+  // behind them are read and written under DataLock by the caller.
+  Station *StationAddress(int n) const { return Slot(n); }
+  // Slot n's record, created empty when it has none (the load).
+  Station &MakeStation(int n) REQUIRES(DataLock);
+  // Every slot emptied (Done, once the communication thread has stopped).
+  void DropStations() REQUIRES(DataLock);
 
   GlobalSettings Global;
 
-  // --- polling cycle (DataLock)
-  uint8_t CurrentKind GUARDED_BY(DataLock) = 0;     // low byte of the kind in flight
-  uint8_t CurrentStation GUARDED_BY(DataLock) = 1;  // station of the frame in flight, 0 for none
-
   DebugLog Log;
-
-  // --- clocks and reception counters (DataLock)
-  Real6 SecondsSinceAnswer GUARDED_BY(DataLock);    // since an answer was last stored
-  Real6 SecondsSinceTransmit GUARDED_BY(DataLock);  // since the last frame was sent
-  int32_t LastTick GUARDED_BY(DataLock) = 0;        // DayCentiseconds at the last housekeeping
-  Real6 PrefixCount GUARDED_BY(DataLock);
-  Real6 MessageCount GUARDED_BY(DataLock);
-  // Messages that came while a request waited and were not its answer: they
-  // are decoded as the controllers' own messages and the wait goes on.
-  uint32_t UnpairedCount GUARDED_BY(DataLock) = 0;
-  // Messages dropped unread: the driver's own frames coming back, and
-  // messages that name no configured station.
-  uint32_t StrayCount GUARDED_BY(DataLock) = 0;
-
-  // --- polling cycle (communication thread; DataLock where the host reads)
-  uint8_t PrimarySent = 0;
-  uint8_t SecondarySent = 0;
-  Real6 MsTimers[13];  // 1..12
-  Str255 TransmitFrame;
-  uint8_t AwaitingAnswer = 0;
-  uint8_t FollowUpPending = 0;
-  Str255 FollowUpFrame;
-  // Acknowledgments due while FollowUpFrame still waits: each goes out in a
-  // pause of its own after it.
-  std::deque<Str255> MoreFollowUps;
-  Str255 FollowUpSent;  // the follow-up frame sent last: its echo is no message
-  // The request in flight as the cycle copied it: a removal or rotation after
-  // its answer acts only on that entry (its Serial).
-  QueuedRequest SentRequest;
-
-  // --- reception (DataLock)
-  Str255 PrefixWindow GUARDED_BY(DataLock);      // DataLock
-  Str255 LastRequestFrame GUARDED_BY(DataLock);  // DataLock
-  Str255 MessageBuffer GUARDED_BY(DataLock);     // DataLock
 
   LineState Line;  // LineTag, CycleState
 
   // --- thread hand-over
   std::atomic<uint8_t> *IdleGO = nullptr;  // allocated by Init, freed by DisposeDriver
   std::atomic<uint8_t> CycleBusy{0};
-  Str255 PendingEvent;  // written by the communication thread only
+  // The communication thread's role: what only that thread touches (and the
+  // host's thread only within a synchronised call, while the communication
+  // thread waits for it) is guarded by it.
+  ThreadRole CommThreadRole;
+  // The event line handed to the host's thread by the next synchronised call.
+  Str255 PendingEvent GUARDED_BY(CommThreadRole);
 
   // --- output path flags
   uint8_t ReadSuspended GUARDED_BY(DataLock) = 0;  // DataLock
@@ -136,6 +117,10 @@ struct DriverInstance {
 
   mutable Mutex DataLock;
 
+  // --- the polling cycle's state, the driver-wide clocks and the reception
+  // state, with its own mutex (taken after DataLock when both are needed)
+  PollingState Polling;
+
   // --- the sample memory, its transfer and the host's sample buffer, with
   // its own mutex (taken after DataLock when both are needed)
   SampleState Sample;
@@ -147,6 +132,10 @@ struct DriverInstance {
 
   // Convenience: WriteDebugLine(label, text).
   void Debug(std::string_view label, std::string_view text) { Log.Write(label, text); }
+
+ private:
+  Station *Slot(int n) const { return n >= 1 && n <= kMaxStations ? Stations[n].get() : nullptr; }
+  std::unique_ptr<Station> Stations[kMaxStations + 1];
 };
 
 // The configuration the driver runs with: its global settings and its

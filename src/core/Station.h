@@ -3,7 +3,10 @@
 //
 // The configuration part never changes after the load and is read without a
 // lock. The run-time fields are shared by the host's thread and the
-// communication thread: they are read and written only under the data lock.
+// communication thread: they are read and written only under the driver's
+// DataLock. The driver record hands a station out only that way (StationAt
+// requires DataLock, which the compiler checks); ConfigAt gives the
+// configuration part alone, without a lock.
 #ifndef ZL_CORE_STATION_H
 #define ZL_CORE_STATION_H
 
@@ -52,9 +55,8 @@ struct BlockValues {
   const ShortStr<4> &operator[](std::size_t i) const { return Items[i]; }
 };
 
-// Every field below the configuration is guarded by the driver's DataLock.
-// clang's annotations cannot name that lock here (a Station is reached by
-// pointer from the driver record), so the rule stands in this comment.
+// Every field below the configuration is guarded by the driver's DataLock:
+// the only way to a Station is DriverInstance::StationAt, which requires it.
 struct Station : StationConfig {
   // --- values of the configuration's element records, by the same index
   Real6 MemoryInValues[kMemoryListSize + 1];   // MemoryIn[i]'s value

@@ -15,11 +15,14 @@
 namespace zl {
 
 void HandOverPendingEvent(PassContext &ctx) {
+  if (ctx.Di.PendingEvent.empty() || !ctx.Di.Services) return;
   DriverInstance &di = ctx.Di;
-  if (di.PendingEvent.empty() || !di.Services) return;
   // Waits for the host's thread, which may be waiting for a driver lock: none
-  // is held here.
-  di.Services->Synchronize([&di] { AddToMemo(di); });
+  // is held here. The host's thread shows the line while this thread waits.
+  di.Services->Synchronize([&di] {
+    di.CommThreadRole.Assert();
+    AddToMemo(di);
+  });
 }
 
 namespace {
@@ -52,10 +55,10 @@ PassMark MarkOf(PassContext &ctx) {
   m.Stored = di.Received.Count();
   m.Primary = di.Queues.Count(QueueId::Primary);
   m.Secondary = di.Queues.Count(QueueId::Secondary);
-  MutexLock lock(di.DataLock);
-  m.Awaiting = di.AwaitingAnswer != 0;
-  m.Window = di.PrefixWindow.size();
-  m.Buffer = di.MessageBuffer.size();
+  MutexLock lock(di.Polling.Lock);
+  m.Awaiting = di.Polling.AwaitingAnswer != 0;
+  m.Window = di.Polling.PrefixWindow.size();
+  m.Buffer = di.Polling.MessageBuffer.size();
   return m;
 }
 
@@ -82,12 +85,11 @@ double MsUntilPast(double value, double limit, int msToStep) {
 }  // namespace
 
 bool RunPass(PassContext &ctx) {
-  DriverInstance &di = ctx.Di;
   const PassMark before = MarkOf(ctx);
-  Housekeeping(di, ctx.QueueStatusLabel, ctx.ActivityLabel);
+  Housekeeping(ctx.Di, ctx.QueueStatusLabel, ctx.ActivityLabel);
   HandOverPendingEvent(ctx);
-  if (ctx.Client && ctx.Client->PollEnabled()) ConnectionPass(di, *ctx.Client);
-  ExtractStep(di);
+  if (ctx.Client && ctx.Client->PollEnabled()) ConnectionPass(ctx.Di, *ctx.Client);
+  ExtractStep(ctx.Di);
   HandOverPendingEvent(ctx);
   return Advanced(before, MarkOf(ctx));
 }
@@ -98,14 +100,18 @@ int MsToNextDeadline(DriverInstance &di, int idleTime) {
   double ms = idleTime;
   const uint8_t state = di.Line.CycleState.load();
   {
-    MutexLock lock(di.DataLock);
+    const PollingState &cycle = di.Polling;
+    MutexLock lock(cycle.Lock);
     if (state == kCyclePause) {
-      ms = std::min(ms, MsUntilPast(FromReal6(di.MsTimers[1]), di.Global.SilenceWait, msToStep));
+      ms = std::min(ms, MsUntilPast(FromReal6(cycle.MsTimers[1]), di.Global.SilenceWait, msToStep));
     } else if ((state == kCycleTransmitting || state == kCycleAwaitingAnswer) &&
-               di.AwaitingAnswer != 0) {
-      ms = std::min(ms, MsUntilPast(1000.0 * FromReal6(di.SecondsSinceTransmit),
+               cycle.AwaitingAnswer != 0) {
+      ms = std::min(ms, MsUntilPast(1000.0 * FromReal6(cycle.SecondsSinceTransmit),
                                     1000.0 * FromReal6(di.Global.AnswerTime), msToStep));
     }
+  }
+  {
+    MutexLock lock(di.DataLock);
     for (int n = 1; n <= di.StationCount; ++n) {
       const Station *st = di.StationAt(n);
       const double remaining = st ? FromReal6(st->SleepRemaining) : 0.0;

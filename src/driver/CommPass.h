@@ -34,18 +34,19 @@ struct PassContext {
 // to another state (except the idle state's finding nothing to send). Another
 // pass may then advance further at once; otherwise nothing will until time
 // passes, bytes arrive or the host asks for something.
-bool RunPass(PassContext &ctx);
+bool RunPass(PassContext &ctx) REQUIRES(ctx.Di.CommThreadRole);
 
 // Milliseconds the thread may sleep after a pass that advanced nothing: the
 // time to the earliest moment it knows something falls due (the end of the
 // pause after an answer, the answer time-out, the end of a station's sleep
 // period) as the driver's 10 ms clock will see it, at most idleTime and at
 // least 1.
-int MsToNextDeadline(DriverInstance &di, int idleTime) EXCLUDES(di.DataLock);
+int MsToNextDeadline(DriverInstance &di, int idleTime) EXCLUDES(di.DataLock, di.Polling.Lock);
 
 // Step 2 and 5: when PendingEvent holds a line, runs AddToMemo on the host's
 // thread through the synchronised call and waits for it.
-void HandOverPendingEvent(PassContext &ctx) EXCLUDES(ctx.Di.DataLock);
+void HandOverPendingEvent(PassContext &ctx) REQUIRES(ctx.Di.CommThreadRole)
+    EXCLUDES(ctx.Di.DataLock, ctx.Di.Polling.Lock, ctx.Di.Sample.Lock);
 
 }  // namespace zl
 

@@ -32,6 +32,7 @@ void CommThread::Execute() {
   }
   DriverInstance *const di = DriverInstance_;
   PassContext ctx{*di, Client_, QueueStatusLabel_, ActivityLabel_, EventList_};
+  ctx.Di.CommThreadRole.Assert();  // this is the communication thread
   while (!Terminated()) {
     if (di->CycleBusy.load() != 0 || di->OnDone.load() != 0) {
       // Stopping (or nothing to work on): wait for the termination request

@@ -62,7 +62,8 @@ void Driver::AddStatusLine(std::string_view line) {
 }
 
 void Driver::PostEvent(std::string_view line) {
-  Di.PendingEvent = line;  // cut to 255
+  Di.CommThreadRole.Assert();  // only the communication thread posts event lines
+  Di.PendingEvent = line;      // cut to 255
   // Waits for the host's thread: the caller holds no driver lock.
   Synchronize([this] { AddToMemo(); });
 }
@@ -76,6 +77,9 @@ void Driver::Wake() {
 }
 
 void Driver::AddToMemo() {
+  // On the host's thread within PostEvent's synchronised call, while the
+  // communication thread waits: the line is lent for that call.
+  Di.CommThreadRole.Assert();
   zl::AddToMemo(Di);
 }
 

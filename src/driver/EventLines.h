@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-namespace zl {
+#include "core/DriverInstance.h"
 
-struct DriverInstance;
+namespace zl {
 
 // AddEvent keeps the list at this many lines (it deletes one line per call).
 constexpr std::size_t kEventListLines = 12;
@@ -17,7 +17,7 @@ constexpr std::size_t kStatusLineCeiling = 200;
 // Host's thread, called synchronised by the communication thread: a waiting
 // PendingEvent becomes an event line and a debug line ("AddToMemo"), then
 // PendingEvent is emptied. An empty PendingEvent does nothing.
-void AddToMemo(DriverInstance &di);
+void AddToMemo(DriverInstance &di) REQUIRES(di.CommThreadRole);
 
 }  // namespace zl
 

@@ -47,13 +47,15 @@ void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLa
   std::vector<std::string> sleepEnded;
   {
     MutexLock lock(di.DataLock);
+    PollingState &cycle = di.Polling;
+    MutexLock cycleLock(cycle.Lock);
     // Past midnight the clock starts again from 0: that interval counts as 0.
-    const int32_t elapsed = di.LastTick <= now ? now - di.LastTick : 0;
-    AddCentiseconds(di.SecondsSinceAnswer, elapsed);
-    AddCentiseconds(di.SecondsSinceTransmit, elapsed);
-    for (int i = 1; i <= 12; ++i) AddTo(di.MsTimers[i], elapsed * 10.0);
-    statusDue = TimerDue(di.MsTimers[kStatusTimer], kStatusPeriodMs);
-    activityDue = TimerDue(di.MsTimers[kActivityTimer], kActivityPeriodMs);
+    const int32_t elapsed = cycle.LastTick <= now ? now - cycle.LastTick : 0;
+    AddCentiseconds(cycle.SecondsSinceAnswer, elapsed);
+    AddCentiseconds(cycle.SecondsSinceTransmit, elapsed);
+    for (int i = 1; i <= 12; ++i) AddTo(cycle.MsTimers[i], elapsed * 10.0);
+    statusDue = TimerDue(cycle.MsTimers[kStatusTimer], kStatusPeriodMs);
+    activityDue = TimerDue(cycle.MsTimers[kActivityTimer], kActivityPeriodMs);
     for (int n = 1; n <= di.StationCount; ++n) {
       Station *st = di.StationAt(n);
       if (!st) continue;
@@ -67,7 +69,7 @@ void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLa
         }
       }
     }
-    di.LastTick = now;
+    cycle.LastTick = now;
   }
   if (statusDue) ShowQueueStatus(queueStatusLabel, di.Queues.StatusText().view());
   if (activityDue) {

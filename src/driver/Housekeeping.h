@@ -18,7 +18,8 @@ namespace zl {
 // a second, when it changed, and steps the activity indicator in ActivityLabel
 // every 100 ms; counts down the stations' sleep periods and reports each
 // one that ends (" - konec módu "sleep"").
-void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLabel);
+void Housekeeping(DriverInstance &di, Label &queueStatusLabel, Label &activityLabel)
+    REQUIRES(di.CommThreadRole);
 
 // Once per pass while the client's polling is enabled. Connected: stations
 // that asked for this connection (their IP and PORT are the client's) go

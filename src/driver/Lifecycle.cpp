@@ -89,22 +89,7 @@ void Driver::ResetRuntimeState() {
     MutexLock lock(Di.Sample.Lock);
     Di.Sample.AltKinds = 0;
   }
-  MutexLock lock(Di.DataLock);
-  Di.PrefixWindow.clear();
-  Di.MessageBuffer.clear();
-  Di.PrefixCount = Real6{};
-  Di.MessageCount = Real6{};
-  Di.UnpairedCount = 0;
-  Di.StrayCount = 0;
-  Di.FollowUpPending = 0;
-  Di.FollowUpFrame.clear();
-  Di.MoreFollowUps.clear();
-  Di.SecondsSinceAnswer = Real6{};
-  Di.SecondsSinceTransmit = Real6{};
-  for (Real6 &timer : Di.MsTimers) timer = Real6{};
-  Di.LastTick = DayCentiseconds();
-  Di.PrimarySent = 0;
-  Di.SecondarySent = 0;
+  Di.Polling.Restart(DayCentiseconds());
 }
 
 void Driver::StartCommunication() {
@@ -181,7 +166,7 @@ void Driver::Done() {
   // 6., 7.
   {
     MutexLock lock(Di.DataLock);
-    for (int n = 1; n <= kMaxStations; ++n) Di.Stations[n].reset();
+    Di.DropStations();
     // No station record exists any more: nothing may walk the slots.
     Di.StationCount = 0;
     Di.Channels.reset();

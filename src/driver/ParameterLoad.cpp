@@ -27,10 +27,11 @@ LoadContext ContextOf(DriverInstance &di) {
 bool Apply(DriverInstance &di, const LoadContext &ctx, const ParameterSet &set, bool ok) {
   std::memcpy(di.ErrorText, ctx.ErrorText, sizeof di.ErrorText);
   di.Global = set.Global;
+  MutexLock lock(di.DataLock);
   for (int n = 1; n <= set.StationCount() && n <= kMaxStations; ++n) {
-    if (!di.Stations[n]) di.Stations[n] = std::make_unique<Station>();
-    static_cast<StationConfig &>(*di.Stations[n]) = *set.At(n);
-    di.Stations[n]->StartElementValues();
+    Station &st = di.MakeStation(n);
+    static_cast<StationConfig &>(st) = *set.At(n);
+    st.StartElementValues();
   }
   if (ok) di.StationCount = static_cast<uint8_t>(set.StationCount());
   return ok;
@@ -40,10 +41,14 @@ bool Apply(DriverInstance &di, const LoadContext &ctx, const ParameterSet &set, 
 
 void InitZavro(DriverInstance &di) {
   di.Debug("InitZavro", "");
-  for (int n = 1; n <= kMaxStations; ++n) {
-    di.Stations[n] = std::make_unique<Station>();
-    InitStationConfig(*di.Stations[n], n);
-    di.Stations[n]->StartElementValues();
+  {
+    MutexLock lock(di.DataLock);
+    di.DropStations();
+    for (int n = 1; n <= kMaxStations; ++n) {
+      Station &st = di.MakeStation(n);
+      InitStationConfig(st, n);
+      st.StartElementValues();
+    }
   }
   di.StationCount = 0;
   ParameterSet defaults;

@@ -19,12 +19,18 @@ constexpr const char *kCycleLabel = "prstynek";
 
 enum class HeadChange { Keep, Rotate, Remove };
 
-Station *StationOf(DriverInstance &di, int n) {
+// A configured station's run-time record (1..StationCount), or null.
+Station *StationOf(DriverInstance &di, int n) REQUIRES(di.DataLock) {
   return n >= 1 && n <= di.StationCount ? di.StationAt(n) : nullptr;
 }
 
+// A configured station's configuration, or null; no lock.
+const StationConfig *ConfigOf(const DriverInstance &di, int n) {
+  return n >= 1 && n <= di.StationCount ? di.ConfigAt(n) : nullptr;
+}
+
 std::string NameOf(DriverInstance &di, int n) {
-  const Station *st = StationOf(di, n);
+  const StationConfig *st = ConfigOf(di, n);
   return st ? st->Name.str() : std::string();
 }
 
@@ -56,14 +62,14 @@ bool ChangeHead(DriverInstance &di, QueueId q, uint64_t serial, HeadChange chang
 // answer) is dropped, with an event line that names the station and the
 // gateway it waits for.
 bool BehindConnectedGateway(DriverInstance &di, LineClient &client, const QueuedRequest &r) {
-  const Station *st = StationOf(di, r.Station);
+  const StationConfig *st = ConfigOf(di, r.Station);
   return !st || st->BehindGateway(client.Host(), client.Port());
 }
 
 void DropForeignHeads(DriverInstance &di, LineClient &client, QueueId q) {
   QueuedRequest head;
   while (di.Queues.CopyHead(q, head) && !BehindConnectedGateway(di, client, head)) {
-    const Station &st = *StationOf(di, head.Station);
+    const StationConfig &st = *ConfigOf(di, head.Station);
     di.Debug(kCycleLabel, "station behind another gateway -> request dropped");
     if (!ChangeHead(di, q, head.Serial, HeadChange::Remove)) return;
     PostEventFromThread(di, st.Name.str() + Say(TextId::OtherGateway) + st.Ip.str() + ":" +
@@ -96,10 +102,11 @@ void CountRequest(DriverInstance &di, int n) {
 
 // --- state 0
 void Idle(DriverInstance &di, LineClient &client) {
+  PollingState &cycle = di.Polling;
   {
-    MutexLock lock(di.DataLock);
-    di.PrimarySent = 0;
-    di.SecondarySent = 0;
+    MutexLock lock(cycle.Lock);
+    cycle.PrimarySent = 0;
+    cycle.SecondarySent = 0;
   }
   Str255 frame;
   QueuedRequest chosen;
@@ -120,8 +127,8 @@ void Idle(DriverInstance &di, LineClient &client) {
     frame = BuildRequestFrame(di, chosen);
     CountRequest(di, chosen.Station);
     {
-      MutexLock lock(di.DataLock);
-      di.PrimarySent = 1;
+      MutexLock lock(cycle.Lock);
+      cycle.PrimarySent = 1;
     }
     di.Debug(kCycleLabel, "station NOT sleep -> lets go / priority");
   }
@@ -147,8 +154,8 @@ void Idle(DriverInstance &di, LineClient &client) {
       frame = BuildRequestFrame(di, chosen);
       CountRequest(di, chosen.Station);
       {
-        MutexLock lock(di.DataLock);
-        di.SecondarySent = 1;
+        MutexLock lock(cycle.Lock);
+        cycle.SecondarySent = 1;
       }
       di.Debug(kCycleLabel, "station NOT sleep -> lets go");
     }
@@ -163,48 +170,51 @@ void Idle(DriverInstance &di, LineClient &client) {
       ChangeHead(di, queue, chosen.Serial, HeadChange::Remove);
     }
     di.Line.CycleState.store(kCycleAwaitingAnswer);
-    MutexLock lock(di.DataLock);
-    di.AwaitingAnswer = 0;
+    MutexLock lock(cycle.Lock);
+    cycle.AwaitingAnswer = 0;
     return;
   }
 
   di.Debug(kCycleLabel, "transmit now");
   {
-    MutexLock lock(di.DataLock);
-    di.TransmitFrame = frame;
-    di.LastRequestFrame = frame;
-    di.SentRequest = chosen;
+    MutexLock lock(cycle.Lock);
+    cycle.TransmitFrame = frame;
+    cycle.LastRequestFrame = frame;
+    cycle.SentRequest = chosen;
   }
   client.SendFrame(di.Line, frame, kCycleTransmitting);
   if (di.Log.Enabled()) di.Debug("hex", HexText(frame.view()).view());
   const bool stillHead = HeadSerial(di, queue) == chosen.Serial;
   {
     MutexLock lock(di.DataLock);
-    di.AwaitingAnswer = 1;
-    di.SecondsSinceTransmit = Real6();
+    MutexLock cycleLock(cycle.Lock);
+    cycle.AwaitingAnswer = 1;
+    cycle.SecondsSinceTransmit = Real6();
     Station *st = stillHead ? StationOf(di, chosen.Station) : nullptr;
     if (st) {
-      di.CurrentStation = chosen.Station;
-      di.CurrentKind = static_cast<uint8_t>(chosen.Kind);
+      cycle.CurrentStation = chosen.Station;
+      cycle.CurrentKind = static_cast<uint8_t>(chosen.Kind);
       st->Busy = 1;
     } else {
-      di.CurrentStation = 0;
-      di.CurrentKind = 0;
+      cycle.CurrentStation = 0;
+      cycle.CurrentKind = 0;
     }
   }
   if (!shown.empty()) PostEventFromThread(di, shown);
 }
 
-// The queue the request in flight came from; false when it came from none.
-bool SentQueue(DriverInstance &di, QueueId &q) {
-  MutexLock lock(di.DataLock);
-  if (di.PrimarySent) {
+// The queue the request in flight came from, and the request as the cycle
+// copied it; false when it came from none.
+bool SentQueue(DriverInstance &di, QueueId &q, QueuedRequest &sent) {
+  MutexLock lock(di.Polling.Lock);
+  if (di.Polling.PrimarySent) {
     q = QueueId::Primary;
-  } else if (di.SecondarySent) {
+  } else if (di.Polling.SecondarySent) {
     q = QueueId::Secondary;
   } else {
     return false;
   }
+  sent = di.Polling.SentRequest;
   return true;
 }
 
@@ -213,12 +223,8 @@ bool SentQueue(DriverInstance &di, QueueId &q) {
 // emptied the queue meanwhile, only its station's Busy flag is cleared.
 void SettleRequest(DriverInstance &di, bool answered) {
   QueueId q;
-  if (!SentQueue(di, q)) return;
   QueuedRequest sent;
-  {
-    MutexLock lock(di.DataLock);
-    sent = di.SentRequest;
-  }
+  if (!SentQueue(di, q, sent)) return;
   const bool atHead = HeadSerial(di, q) == sent.Serial;
   const bool alone = di.Queues.Count(q) <= 1;
   HeadChange change = HeadChange::Keep;
@@ -262,8 +268,8 @@ void Transmitting(DriverInstance &di, LineClient &client) {
   }
   bool late;
   {
-    MutexLock lock(di.DataLock);
-    late = FromReal6(di.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
+    MutexLock lock(di.Polling.Lock);
+    late = FromReal6(di.Polling.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
   }
   if (late) di.Line.CycleState.store(kCycleTimeout);
 }
@@ -272,10 +278,10 @@ void Transmitting(DriverInstance &di, LineClient &client) {
 void AwaitingAnswer(DriverInstance &di, LineClient &client) {
   if (ReceiveWhatWaits(di, client)) {
     {
-      MutexLock lock(di.DataLock);
-      di.SecondsSinceAnswer = Real6();
-      di.AwaitingAnswer = 0;
-      di.MsTimers[1] = Real6();
+      MutexLock lock(di.Polling.Lock);
+      di.Polling.SecondsSinceAnswer = Real6();
+      di.Polling.AwaitingAnswer = 0;
+      di.Polling.MsTimers[1] = Real6();
     }
     di.Line.CycleState.store(kCyclePause);
     SettleRequest(di, true);
@@ -283,9 +289,9 @@ void AwaitingAnswer(DriverInstance &di, LineClient &client) {
   }
   bool awaiting, late;
   {
-    MutexLock lock(di.DataLock);
-    awaiting = di.AwaitingAnswer != 0;
-    late = FromReal6(di.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
+    MutexLock lock(di.Polling.Lock);
+    awaiting = di.Polling.AwaitingAnswer != 0;
+    late = FromReal6(di.Polling.SecondsSinceTransmit) > FromReal6(di.Global.AnswerTime);
   }
   if (awaiting && late) {
     di.Line.CycleState.store(kCycleTimeout);
@@ -299,11 +305,11 @@ void AwaitingAnswer(DriverInstance &di, LineClient &client) {
 void Timeout(DriverInstance &di, LineClient &client) {
   int n;
   {
-    MutexLock lock(di.DataLock);
-    n = di.CurrentStation;
+    MutexLock lock(di.Polling.Lock);
+    n = di.Polling.CurrentStation;
   }
   // A frame that belonged to no queue request has no station to charge.
-  if (StationOf(di, n)) {
+  if (ConfigOf(di, n)) {
     const std::string name = NameOf(di, n);
     PostEventFromThread(di, name + Say(TextId::AnswerTimeout) + DateTimeText() + ")");
     bool sleepStarts = false;
@@ -329,34 +335,35 @@ void Timeout(DriverInstance &di, LineClient &client) {
 
 // --- state 3
 void Pause(DriverInstance &di, LineClient &client) {
+  PollingState &cycle = di.Polling;
   Str255 frame;
   {
-    MutexLock lock(di.DataLock);
-    if (FromReal6(di.MsTimers[1]) <= di.Global.SilenceWait) return;
-    if (!di.FollowUpPending) {
+    MutexLock lock(cycle.Lock);
+    if (FromReal6(cycle.MsTimers[1]) <= di.Global.SilenceWait) return;
+    if (!cycle.FollowUpPending) {
       di.Line.CycleState.store(kCycleIdle);
       return;
     }
-    frame = di.FollowUpFrame;
+    frame = cycle.FollowUpFrame;
   }
   client.SendFrame(di.Line, frame, kCycleFollowUp);
-  MutexLock lock(di.DataLock);
-  di.FollowUpSent = frame;
-  di.FollowUpPending = 0;
-  di.FollowUpFrame.clear();
-  if (!di.MoreFollowUps.empty()) {
-    di.FollowUpFrame = di.MoreFollowUps.front();
-    di.MoreFollowUps.pop_front();
-    di.FollowUpPending = 1;
+  MutexLock lock(cycle.Lock);
+  cycle.FollowUpSent = frame;
+  cycle.FollowUpPending = 0;
+  cycle.FollowUpFrame.clear();
+  if (!cycle.MoreFollowUps.empty()) {
+    cycle.FollowUpFrame = cycle.MoreFollowUps.front();
+    cycle.MoreFollowUps.pop_front();
+    cycle.FollowUpPending = 1;
   }
 }
 
 // --- state 5: with another acknowledgment due, a new pause before it.
 void FollowUp(DriverInstance &di, LineClient &client) {
   if (!client.CanTransmit(di.Line)) return;
-  MutexLock lock(di.DataLock);
-  if (di.FollowUpPending) {
-    di.MsTimers[1] = Real6();
+  MutexLock lock(di.Polling.Lock);
+  if (di.Polling.FollowUpPending) {
+    di.Polling.MsTimers[1] = Real6();
     di.Line.CycleState.store(kCyclePause);
   } else {
     di.Line.CycleState.store(kCycleIdle);

@@ -4,7 +4,7 @@ namespace zl {
 
 StationView ConfiguredStations(const DriverInstance &di) {
   return StationView{di.StationCount, &di, [](const void *source, int n) -> const StationConfig * {
-                       return static_cast<const DriverInstance *>(source)->StationAt(n);
+                       return static_cast<const DriverInstance *>(source)->ConfigAt(n);
                      }};
 }
 

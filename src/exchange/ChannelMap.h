@@ -46,7 +46,7 @@ inline ChannelTarget LookupChannel(DriverInstance &di, const ChannelIndex &index
   const ChannelEntry e = index.Entries[channel];
   ChannelTarget t;
   if (e.Class == ChannelEntry::kNone || e.StationNo > di.StationCount) return t;
-  Station *st = di.StationAt(e.StationNo);
+  Station *st = di.StationAddress(e.StationNo);
   if (!st) return t;
   if (e.Class == ChannelEntry::kVariable) {
     if (e.Position >= st->QqVariables.size() || e.Position >= st->QqValues.size()) return t;

@@ -421,7 +421,7 @@ std::string ChannelMapJson(const DriverInstance &di) {
   std::string out = "{\"stations\":[";
   bool first = true;
   for (int n = 1; n <= di.StationCount; ++n) {
-    const Station *st = di.StationAt(n);
+    const StationConfig *st = di.ConfigAt(n);
     if (!st) continue;
     if (!first) out += ',';
     first = false;

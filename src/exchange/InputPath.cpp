@@ -253,25 +253,26 @@ void GetDiagnostic(DriverInstance &di, uint16_t channel, HostValue &v) {
       x = static_cast<double>(di.Queues.Count(QueueId::Primary));
       break;
     default: {
-      MutexLock lock(di.DataLock);
+      const PollingState &cycle = di.Polling;
+      MutexLock lock(cycle.Lock);
       switch (channel) {
         case 489:
-          x = FromReal6(di.SecondsSinceAnswer);
+          x = FromReal6(cycle.SecondsSinceAnswer);
           break;
         case 491:
-          x = di.CurrentKind;
+          x = cycle.CurrentKind;
           break;
         case 493:
-          x = FromReal6(di.PrefixCount);
+          x = FromReal6(cycle.PrefixCount);
           break;
         case 494:
-          x = di.CurrentStation;
+          x = cycle.CurrentStation;
           break;
         case 498:
-          x = FromReal6(di.MessageCount);
+          x = FromReal6(cycle.MessageCount);
           break;
         case 499:
-          x = FromReal6(di.SecondsSinceTransmit);
+          x = FromReal6(cycle.SecondsSinceTransmit);
           break;
         default:
           break;

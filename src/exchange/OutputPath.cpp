@@ -106,9 +106,8 @@ void ClearBothQueues(DriverInstance &di) {
 // buffer.
 void ClearReception(DriverInstance &di) {
   if (di.Client) di.Client->ClearReceived();
-  MutexLock lock(di.DataLock);
-  di.PrefixWindow.clear();
-  di.MessageBuffer.clear();
+  MutexLock lock(di.Polling.Lock);
+  di.Polling.ResetReception();
 }
 
 void SetCycleIdle(DriverInstance &di) {
@@ -119,8 +118,8 @@ void ResetQueuesAndReception(DriverInstance &di) {
   ClearBothQueues(di);
   ClearReception(di);
   SetCycleIdle(di);
-  MutexLock lock(di.DataLock);
-  di.LastRequestFrame.clear();
+  MutexLock lock(di.Polling.Lock);
+  di.Polling.LastRequestFrame.clear();
 }
 
 void SetForceEnable(DriverInstance &di, uint32_t type, uint64_t value) {
@@ -311,8 +310,8 @@ void Connect(DriverInstance &di, const ChannelTarget &t) {
   Station &st = *t.St;
   AddEventLine(di, Say(TextId::TcpInit));
   {
-    MutexLock lock(di.DataLock);
-    di.SecondsSinceAnswer = Real6();
+    MutexLock lock(di.Polling.Lock);
+    di.Polling.SecondsSinceAnswer = Real6();
   }
   SetCycleIdle(di);
   di.Line.LineTag.store(222);

@@ -578,7 +578,7 @@ int AddressedStation(const DriverInstance &di, const Str255 &message) {
     port = di.Client->Port();
   }
   for (int n = 1; n <= di.StationCount; ++n) {
-    const Station *st = di.StationAt(n);
+    const StationConfig *st = di.ConfigAt(n);
     if (st && st->Address == named && (!di.Client || st->BehindGateway(host, port))) return n;
   }
   return 0;
@@ -638,11 +638,13 @@ int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requ
         // An acknowledgment still waiting for its pause is not replaced: an
         // active message that came during an exchange is acknowledged after
         // it, whatever the exchange's own answer carried.
-        if (di.FollowUpPending) {
-          di.MoreFollowUps.push_back(ack);
+        PollingState &cycle = di.Polling;
+        MutexLock cycleLock(cycle.Lock);
+        if (cycle.FollowUpPending) {
+          cycle.MoreFollowUps.push_back(ack);
         } else {
-          di.FollowUpFrame = ack;
-          di.FollowUpPending = 1;
+          cycle.FollowUpFrame = ack;
+          cycle.FollowUpPending = 1;
         }
       }
       result = 1;

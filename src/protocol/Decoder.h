@@ -13,8 +13,9 @@
 // nothing is written outside the station's lists, the sample table or the
 // host's sample buffer.
 //
-// Communication thread. Values are written under di.DataLock; debug lines
-// are written after it is released.
+// Communication thread. Values are written under di.DataLock, the
+// acknowledgment due under the cycle state's lock after it; debug lines are
+// written after both are released.
 #ifndef ZL_PROTOCOL_DECODER_H
 #define ZL_PROTOCOL_DECODER_H
 
@@ -31,7 +32,8 @@ namespace zl {
 // changes). Sets PendingEvent; an acknowledgment it asks for becomes
 // FollowUpFrame (FollowUpPending), or waits in MoreFollowUps behind one that
 // is already due.
-int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requestFrame);
+int DecodeResponse(DriverInstance &di, const Str255 &message, const Str255 &requestFrame)
+    REQUIRES(di.CommThreadRole);
 
 // The text of an "E" item's error number, Windows-1250: the controllers'
 // texts for 0..8, a neutral one for any other number.

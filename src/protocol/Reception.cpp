@@ -14,20 +14,15 @@ namespace {
 
 constexpr const char *kLabel = "ReceiveDATA";
 
-void ResetReceptionLocked(DriverInstance &di) REQUIRES(di.DataLock) {
-  di.PrefixWindow.clear();
-  di.MessageBuffer.clear();
-}
-
-// Caller holds DataLock (LastRequestFrame); the store takes its own lock
-// after it.
+// The store takes its own lock after the cycle state's.
 // paired: the message is stored with LastRequestFrame, which is then
 // emptied; otherwise with an empty frame, as a controller's own message.
 void StoreMessageLocked(DriverInstance &di, std::string_view message, DeferredDebug &log,
-                        bool paired = true) REQUIRES(di.DataLock) {
-  di.Received.Store(ReceivedMessage{paired ? di.LastRequestFrame : Str255(), Str255(message)});
+                        bool paired = true) REQUIRES(di.Polling.Lock) {
+  di.Received.Store(
+      ReceivedMessage{paired ? di.Polling.LastRequestFrame : Str255(), Str255(message)});
   log.Add("insert REC", "");
-  if (paired) di.LastRequestFrame.clear();
+  if (paired) di.Polling.LastRequestFrame.clear();
 }
 
 // Only the stations behind the connected gateway speak on this line: a
@@ -37,7 +32,7 @@ bool NamesStationOfLine(const DriverInstance &di, LineClient &client, const Str2
   const std::string host = client.Host();
   const int port = client.Port();
   for (int n = 1; n <= di.StationCount; ++n) {
-    const Station *st = di.StationAt(n);
+    const StationConfig *st = di.ConfigAt(n);
     if (st && st->Address == named && st->BehindGateway(host, port)) return true;
   }
   return false;
@@ -48,29 +43,30 @@ bool NamesStationOfLine(const DriverInstance &di, LineClient &client, const Str2
 // waits, only its own answer is stored with its frame and ends the wait;
 // any other message is stored as the controller's own and the wait goes on.
 // On an idle line every message is stored with the frame sent last.
-bool TakeMessage(DriverInstance &di, LineClient &client, DeferredDebug &log) REQUIRES(di.DataLock) {
-  if (EchoOf(di.Global, di.MessageBuffer, di.TransmitFrame) ||
-      EchoOf(di.Global, di.MessageBuffer, di.FollowUpSent)) {
-    ++di.StrayCount;
+bool TakeMessage(DriverInstance &di, LineClient &client, DeferredDebug &log)
+    REQUIRES(di.Polling.Lock) {
+  if (EchoOf(di.Global, di.Polling.MessageBuffer, di.Polling.TransmitFrame) ||
+      EchoOf(di.Global, di.Polling.MessageBuffer, di.Polling.FollowUpSent)) {
+    ++di.Polling.StrayCount;
     log.Add(kLabel, "own frame back: dropped");
     return false;
   }
-  if (!NamesStationOfLine(di, client, di.MessageBuffer)) {
-    ++di.StrayCount;
+  if (!NamesStationOfLine(di, client, di.Polling.MessageBuffer)) {
+    ++di.Polling.StrayCount;
     log.Add(kLabel, "no such station: dropped");
     return false;
   }
-  const bool waiting = di.AwaitingAnswer != 0 && !di.LastRequestFrame.empty();
-  if (waiting && !AnswersFrame(di.Global, di.MessageBuffer, di.LastRequestFrame)) {
-    ++di.UnpairedCount;
+  const bool waiting = di.Polling.AwaitingAnswer != 0 && !di.Polling.LastRequestFrame.empty();
+  if (waiting && !AnswersFrame(di.Global, di.Polling.MessageBuffer, di.Polling.LastRequestFrame)) {
+    ++di.Polling.UnpairedCount;
     log.Add(kLabel, "not the answer: SaveIt");
-    StoreMessageLocked(di, di.MessageBuffer.view(), log, false);
-    AddTo(di.MessageCount, 1.0);
+    StoreMessageLocked(di, di.Polling.MessageBuffer.view(), log, false);
+    AddTo(di.Polling.MessageCount, 1.0);
     return false;
   }
   log.Add(kLabel, "SaveIt");
-  StoreMessageLocked(di, di.MessageBuffer.view(), log);
-  AddTo(di.MessageCount, 1.0);
+  StoreMessageLocked(di, di.Polling.MessageBuffer.view(), log);
+  AddTo(di.Polling.MessageCount, 1.0);
   return true;
 }
 
@@ -82,42 +78,45 @@ bool AddressedToUs(const DriverInstance &di, const Str255 &message) {
 }
 
 // Hunt: one byte into the window, which keeps the last |PREFIX| bytes.
-void HuntStep(DriverInstance &di, LineClient &client) REQUIRES(di.DataLock) {
+void HuntStep(DriverInstance &di, LineClient &client) REQUIRES(di.Polling.Lock) {
   if (client.ReceivedCount() < 1) return;
   uint8_t b = 0;
   client.ReadByte(b);
-  Str255 &window = di.PrefixWindow;
+  Str255 &window = di.Polling.PrefixWindow;
   const std::size_t keep = di.Global.Prefix.size();
   if (window.size() >= keep) window.erase_front(window.size() + 1 - keep);
   window.push_back(b);
 }
 
-void StartStep(DriverInstance &di, LineClient &client, DeferredDebug &log) REQUIRES(di.DataLock) {
+void StartStep(DriverInstance &di, LineClient &client, DeferredDebug &log)
+    REQUIRES(di.Polling.Lock) {
   if (client.ReceivedCount() < 2) return;
-  di.MessageBuffer = client.ReadBytes(2);
-  AddTo(di.PrefixCount, 1.0);
+  di.Polling.MessageBuffer = client.ReadBytes(2);
+  AddTo(di.Polling.PrefixCount, 1.0);
   log.Add(kLabel, "Prefix");
-  if (di.MessageBuffer.size() < 2) ResetReceptionLocked(di);  // the client gave less than it held
+  if (di.Polling.MessageBuffer.size() < 2)
+    di.Polling.ResetReception();  // the client gave less than it held
 }
 
-bool BodyStep(DriverInstance &di, LineClient &client, DeferredDebug &log) REQUIRES(di.DataLock) {
-  const uint8_t len = di.MessageBuffer[1];
+bool BodyStep(DriverInstance &di, LineClient &client, DeferredDebug &log)
+    REQUIRES(di.Polling.Lock) {
+  const uint8_t len = di.Polling.MessageBuffer[1];
   if (len < kMinMessageLen || len > kMaxMessageLen) {
     // No message can have this LEN: waiting for its bytes could only swallow
     // the messages that follow. Hunt again from the next byte.
     log.Add(kLabel, "LEN out of range");
-    ResetReceptionLocked(di);
+    di.Polling.ResetReception();
     return false;
   }
   if (client.ReceivedCount() < len) return false;
   log.Add(kLabel, "Message");
-  di.MessageBuffer += client.ReadBytes(len);
+  di.Polling.MessageBuffer += client.ReadBytes(len);
   bool stored = false;
-  if (MessageChecksumOk(di.MessageBuffer.view())) {
+  if (MessageChecksumOk(di.Polling.MessageBuffer.view())) {
     log.Add(kLabel, "XOR OK");
-    if (AddressedToUs(di, di.MessageBuffer)) stored = TakeMessage(di, client, log);
+    if (AddressedToUs(di, di.Polling.MessageBuffer)) stored = TakeMessage(di, client, log);
   }
-  ResetReceptionLocked(di);
+  di.Polling.ResetReception();
   return stored;
 }
 
@@ -127,10 +126,10 @@ bool ReceiveStep(DriverInstance &di, LineClient &client) {
   DeferredDebug log(di);
   bool stored = false;
   {
-    MutexLock lock(di.DataLock);
-    if (!(di.PrefixWindow == di.Global.Prefix)) {
+    MutexLock lock(di.Polling.Lock);
+    if (!(di.Polling.PrefixWindow == di.Global.Prefix)) {
       HuntStep(di, client);
-    } else if (di.MessageBuffer.empty()) {
+    } else if (di.Polling.MessageBuffer.empty()) {
       StartStep(di, client, log);
     } else {
       stored = BodyStep(di, client, log);
@@ -155,9 +154,9 @@ ReceptionMark MarkOf(DriverInstance &di, LineClient &client) {
   ReceptionMark m;
   m.Waiting = client.ReceivedCount();
   m.Stored = di.Received.Count();
-  MutexLock lock(di.DataLock);
-  m.Window = di.PrefixWindow.size();
-  m.Buffer = di.MessageBuffer.size();
+  MutexLock lock(di.Polling.Lock);
+  m.Window = di.Polling.PrefixWindow.size();
+  m.Buffer = di.Polling.MessageBuffer.size();
   return m;
 }
 
@@ -177,7 +176,7 @@ bool ReceiveWhatWaits(DriverInstance &di, LineClient &client) {
 void StoreMessage(DriverInstance &di, std::string_view message) {
   DeferredDebug log(di);
   {
-    MutexLock lock(di.DataLock);
+    MutexLock lock(di.Polling.Lock);
     StoreMessageLocked(di, message, log);
   }
   log.WriteTo(di);
@@ -196,8 +195,8 @@ void ExtractStep(DriverInstance &di) {
 }
 
 void ResetReception(DriverInstance &di) {
-  MutexLock lock(di.DataLock);
-  ResetReceptionLocked(di);
+  MutexLock lock(di.Polling.Lock);
+  di.Polling.ResetReception();
 }
 
 }  // namespace zl

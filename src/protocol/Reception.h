@@ -9,10 +9,10 @@
 // whatever their first byte.
 //
 // Everything here runs on the communication thread. The reception state
-// (PrefixWindow, MessageBuffer), LastRequestFrame and the counters are under
-// di.DataLock, because the host's thread empties them on a reset; the store
-// (di.Received) takes its own lock. No debug line is written while a lock is
-// held.
+// (PrefixWindow, MessageBuffer), LastRequestFrame and the counters are the
+// cycle state's (di.Polling), under its lock, because the host's thread
+// empties them on a reset; the store (di.Received) takes its own lock after
+// it. No debug line is written while a lock is held.
 #ifndef ZL_PROTOCOL_RECEPTION_H
 #define ZL_PROTOCOL_RECEPTION_H
 
@@ -59,7 +59,7 @@ void StoreMessage(DriverInstance &di, std::string_view message);
 
 // Decodes the oldest stored message and drops it; nothing when the store is
 // empty. One message per call.
-void ExtractStep(DriverInstance &di);
+void ExtractStep(DriverInstance &di) REQUIRES(di.CommThreadRole);
 
 // Empties PrefixWindow and MessageBuffer: the next step hunts for PREFIX.
 void ResetReception(DriverInstance &di);

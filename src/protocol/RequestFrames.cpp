@@ -227,9 +227,13 @@ Str255 AssembleFrame(const GlobalSettings &global, Str255 body) {
 }
 
 Str255 BuildRequestFrame(DriverInstance &di, const QueuedRequest &request) {
-  const Station *st = request.Station >= 1 && request.Station <= di.StationCount
-                          ? di.StationAt(request.Station)
-                          : nullptr;
+  // The record's run-time values are read under DataLock where the command
+  // takes them; the record itself lives as long as the driver's stations.
+  const Station *st = nullptr;
+  if (request.Station >= 1 && request.Station <= di.StationCount) {
+    MutexLock lock(di.DataLock);
+    st = di.StationAt(request.Station);
+  }
   Str255 frame;
   Str255 command;
   if (st != nullptr && BuildCommand(di, *st, request, command)) {

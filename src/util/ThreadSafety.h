@@ -46,6 +46,16 @@ class CAPABILITY("mutex") Mutex : public std::mutex {
   void AssertHeld() const ASSERT_CAPABILITY(this) {}
 };
 
+// A thread's role as a capability, for state that one thread alone touches:
+// such fields are GUARDED_BY the role, the functions that run on that thread
+// REQUIRES it, and the thread's entry asserts it. A call that the thread
+// waits for, run on another thread meanwhile, asserts it too: the role is
+// lent for that call. Nothing happens at run time.
+class CAPABILITY("role") ThreadRole {
+ public:
+  void Assert() const ASSERT_CAPABILITY(this) {}
+};
+
 // Holds a Mutex for its scope.
 class SCOPED_CAPABILITY MutexLock {
  public:

@@ -84,7 +84,7 @@ TEST_F(ThreadWake, TheTimeOutFiresOnTimeWhileAnotherMessageTricklesIn) {
   EXPECT_EQ(St(1).TimeoutTotal, 1);
   EXPECT_EQ(Posted().size(), 1u);  // the time-out's event line
   EXPECT_TRUE(line_.incoming.empty());
-  EXPECT_TRUE(Di().MessageBuffer.empty());
+  EXPECT_TRUE(Di().Polling.MessageBuffer.empty());
   // The request is sent again at once: the time-out does not wait for a pause.
   EXPECT_EQ(line_.sent.size(), 2u);
   EXPECT_EQ(State(), kCycleAwaitingAnswer);

@@ -69,9 +69,9 @@ TEST_F(CommunicationThread, APassPostsItsEventLinesWhileCycleBusyIsSet) {
   SetClock(&clock);
   InitZavro(di_);
   di_.StationCount = 1;
-  di_.Stations[1]->Name = "ST1";
-  di_.Stations[1]->SleepRemaining = ToReal6(0.5);
-  di_.LastTick = DayCentiseconds();
+  di_.StationAt(1)->Name = "ST1";
+  di_.StationAt(1)->SleepRemaining = ToReal6(0.5);
+  di_.Polling.LastTick = DayCentiseconds();
   auto thread = Make(1);
   thread->Resume();
   ASSERT_TRUE(WaitUntil([&] { return thread->PassCount() > 0; }));

@@ -22,33 +22,33 @@ class Pass : public EngineTest {
     clock_.Advance(ms);
     Housekeeping(Di(), queueStatusLabel_, activityLabel_);
   }
-  double Timer(int i) { return FromReal6(Di().MsTimers[i]); }
+  double Timer(int i) { return FromReal6(Di().Polling.MsTimers[i]); }
 };
 
 TEST_F(Pass, ClocksAndTimersAdvanceByTheTimeSinceTheLastPass) {
   Di().PendingEvent = "left over";
   Tick(250);
   EXPECT_TRUE(Di().PendingEvent.empty());
-  EXPECT_EQ(FromReal6(Di().SecondsSinceAnswer), 0.25);
-  EXPECT_EQ(FromReal6(Di().SecondsSinceTransmit), 0.25);
+  EXPECT_EQ(FromReal6(Di().Polling.SecondsSinceAnswer), 0.25);
+  EXPECT_EQ(FromReal6(Di().Polling.SecondsSinceTransmit), 0.25);
   EXPECT_EQ(FromReal6(St(2).SecondsSinceAnswer), 0.25);
   for (int i = 1; i <= 12; ++i) {
     if (i == 9) continue;  // the activity timer restarted at 100 ms
     EXPECT_EQ(Timer(i), 250.0) << i;
   }
   EXPECT_EQ(Timer(9), 0.0);
-  EXPECT_EQ(Di().LastTick, DayCentiseconds());
+  EXPECT_EQ(Di().Polling.LastTick, DayCentiseconds());
 }
 
 TEST_F(Pass, APassAcrossMidnightAddsNothing) {
   clock_.SetTime(23, 59, 59, 990);
   Tick(0);
   const double before = Timer(1);
-  const double silence = FromReal6(Di().SecondsSinceAnswer);
+  const double silence = FromReal6(Di().Polling.SecondsSinceAnswer);
   Tick(30);  // 00:00:00.02 the next day
   EXPECT_EQ(DayCentiseconds(), 2);
   EXPECT_EQ(Timer(1), before);
-  EXPECT_EQ(FromReal6(Di().SecondsSinceAnswer), silence);
+  EXPECT_EQ(FromReal6(Di().Polling.SecondsSinceAnswer), silence);
   Tick(10);
   EXPECT_EQ(Timer(1), before + 10.0);
 }
@@ -138,16 +138,16 @@ TEST_F(Pass, TheCycleStepsOnlyOnceAStationIsOnline) {
 TEST_F(Pass, ALostConnectionDropsEverythingQueuedAndReceived) {
   Di().Queues.Enqueue(QueueId::Secondary, 1, kReadBinaryInputs, 0);
   Di().Queues.Enqueue(QueueId::Primary, 1, kWriteBinaryOutputs, 0);
-  Di().PrefixWindow = kPrefix;
-  Di().MessageBuffer = Bytes({kDriverAddress, 40});
+  Di().Polling.PrefixWindow = kPrefix;
+  Di().Polling.MessageBuffer = Bytes({kDriverAddress, 40});
   line_.Feed("late bytes");
   line_.connected = false;
   ConnectionPass(Di(), line_);
   EXPECT_EQ(Di().Queues.Count(QueueId::Primary), 0u);
   EXPECT_EQ(Di().Queues.Count(QueueId::Secondary), 0u);
   EXPECT_TRUE(line_.incoming.empty());
-  EXPECT_TRUE(Di().PrefixWindow.empty());
-  EXPECT_TRUE(Di().MessageBuffer.empty());
+  EXPECT_TRUE(Di().Polling.PrefixWindow.empty());
+  EXPECT_TRUE(Di().Polling.MessageBuffer.empty());
   // With nothing queued the receive store is left as it is.
   line_.Feed("x");
   ConnectionPass(Di(), line_);

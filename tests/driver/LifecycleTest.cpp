@@ -137,7 +137,7 @@ TEST_F(Lifecycle, DoneLeavesItsEndLineWhetherTheLogWasOnOrOff) {
 void StartWithStandInConfiguration(Driver &form, int idleTime) {
   InitZavro(form.Di);
   form.Di.Global.IdleTime = idleTime;
-  form.Di.LastTick = DayCentiseconds();
+  form.Di.Polling.LastTick = DayCentiseconds();
   form.StartCommunication();
 }
 
@@ -152,9 +152,9 @@ class BlockedThread : public Lifecycle {
   void StartBlocked(Driver &form) {
     InitZavro(form.Di);
     form.Di.StationCount = 1;
-    form.Di.Stations[1]->Name = "ST1";
-    form.Di.Stations[1]->SleepRemaining = ToReal6(0.5);
-    form.Di.LastTick = DayCentiseconds();
+    form.Di.StationAt(1)->Name = "ST1";
+    form.Di.StationAt(1)->SleepRemaining = ToReal6(0.5);
+    form.Di.Polling.LastTick = DayCentiseconds();
     form.StartCommunication();
     ASSERT_TRUE(WaitUntil([&] { return form.Thread->PassCount() > 0; }));
     clock_.Advance(1000);

@@ -73,13 +73,13 @@ TEST_F(PollingCycle, AWriteGoesBeforeAnyRead) {
   const std::string frame = FrameOf(1, kWriteBinaryOutputs);
   EXPECT_EQ(line_.sent[0], frame);
   EXPECT_EQ(State(), kCycleTransmitting);
-  EXPECT_EQ(Di().PrimarySent, 1);
-  EXPECT_EQ(Di().SecondarySent, 0);
-  EXPECT_EQ(Di().AwaitingAnswer, 1);
-  EXPECT_EQ(Di().TransmitFrame.str(), frame);
-  EXPECT_EQ(Di().LastRequestFrame.str(), frame);
-  EXPECT_EQ(Di().CurrentStation, 1);
-  EXPECT_EQ(Di().CurrentKind, kWriteBinaryOutputs);
+  EXPECT_EQ(Di().Polling.PrimarySent, 1);
+  EXPECT_EQ(Di().Polling.SecondarySent, 0);
+  EXPECT_EQ(Di().Polling.AwaitingAnswer, 1);
+  EXPECT_EQ(Di().Polling.TransmitFrame.str(), frame);
+  EXPECT_EQ(Di().Polling.LastRequestFrame.str(), frame);
+  EXPECT_EQ(Di().Polling.CurrentStation, 1);
+  EXPECT_EQ(Di().Polling.CurrentKind, kWriteBinaryOutputs);
   EXPECT_EQ(St(1).Busy, 1);
   EXPECT_EQ(St(1).RequestCount, 1);
 
@@ -90,7 +90,7 @@ TEST_F(PollingCycle, AWriteGoesBeforeAnyRead) {
   EXPECT_EQ(Queue(QueueId::Primary), Pairs{});
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadBinaryInputs}}));
   EXPECT_EQ(St(1).Busy, 0);
-  EXPECT_EQ(Di().AwaitingAnswer, 0);
+  EXPECT_EQ(Di().Polling.AwaitingAnswer, 0);
   EXPECT_EQ(Di().Received.Count(), 1u);
   const std::string log = Log();
   for (const char *line : {"prstynek : station NOT sleep -> lets go / priority",
@@ -111,9 +111,9 @@ TEST_F(PollingCycle, WritesForSleepingStationsGoRoundOnceAndAReadGoesInstead) {
             (Pairs{{1, kWriteBinaryOutputs}, {1, kWriteMemoryOutputs}, {1, kWriteMemoryOutput}}));
   ASSERT_EQ(line_.sent.size(), 1u);
   EXPECT_EQ(line_.sent[0], FrameOf(2, kReadBinaryInputs));
-  EXPECT_EQ(Di().PrimarySent, 0);
-  EXPECT_EQ(Di().SecondarySent, 1);
-  EXPECT_EQ(Di().CurrentStation, 2);
+  EXPECT_EQ(Di().Polling.PrimarySent, 0);
+  EXPECT_EQ(Di().Polling.SecondarySent, 1);
+  EXPECT_EQ(Di().Polling.CurrentStation, 2);
 }
 
 TEST_F(PollingCycle, ASleepingHeadIsPassedOverForAnAwakeStation) {
@@ -251,8 +251,8 @@ TEST_F(PollingCycle, SilenceWaitPausesAndAFollowUpFrameGoesFirst) {
   line_.Feed(Wire(Answer(kKotelna, Bytes({'B', 0}) + std::string(12, '\0') + "H")));
   ASSERT_TRUE(StepUntil(kCyclePause));
   ExtractStep(Di());  // the pass decodes the answer after the cycle's step
-  ASSERT_EQ(Di().FollowUpPending, 1);
-  const std::string followUp = Di().FollowUpFrame.str();
+  ASSERT_EQ(Di().Polling.FollowUpPending, 1);
+  const std::string followUp = Di().Polling.FollowUpFrame.str();
   for (int ms : {40, 10}) {  // 50 ms is not past SILENCE_WAIT 50
     Tick(ms);
     Step();
@@ -264,8 +264,8 @@ TEST_F(PollingCycle, SilenceWaitPausesAndAFollowUpFrameGoesFirst) {
   EXPECT_EQ(State(), kCycleFollowUp);
   ASSERT_EQ(line_.sent.size(), 2u);
   EXPECT_EQ(line_.sent[1], followUp);
-  EXPECT_EQ(Di().FollowUpPending, 0);
-  EXPECT_TRUE(Di().FollowUpFrame.empty());
+  EXPECT_EQ(Di().Polling.FollowUpPending, 0);
+  EXPECT_TRUE(Di().Polling.FollowUpFrame.empty());
   Step();  // no answer is awaited for the follow-up frame
   EXPECT_EQ(State(), kCycleIdle);
   Step();
@@ -295,8 +295,8 @@ TEST_F(PollingCycle, OnlyTheRequestsOwnAnswerEndsItsWait) {
   ASSERT_TRUE(line_.incoming.empty());
   EXPECT_EQ(State(), kCycleAwaitingAnswer);
   EXPECT_EQ(Queue(QueueId::Secondary).size(), 1u);
-  EXPECT_EQ(Di().UnpairedCount, 3u);
-  EXPECT_EQ(Di().StrayCount, 1u);
+  EXPECT_EQ(Di().Polling.UnpairedCount, 3u);
+  EXPECT_EQ(Di().Polling.StrayCount, 1u);
   EXPECT_EQ(St(1).QqValues[0].Number, 0.0f);
   EXPECT_EQ(St(1).QqValues[4].Int, 0);
   EXPECT_EQ(St(1).RuntimeValue, 99u);  // the unasked QQ message
@@ -353,7 +353,7 @@ TEST_F(PollingCycle, ARequestThatCannotBeCodedLeavesItsQueue) {
   Step();
   EXPECT_TRUE(line_.sent.empty());
   EXPECT_EQ(State(), kCycleAwaitingAnswer);
-  EXPECT_EQ(Di().AwaitingAnswer, 0);
+  EXPECT_EQ(Di().Polling.AwaitingAnswer, 0);
   EXPECT_EQ(Queue(QueueId::Secondary), (Pairs{{1, kReadBinaryInputs}}));
   EXPECT_NE(Log().find("prstynek : empty frame -> request dropped"), std::string::npos);
   Step();
@@ -385,14 +385,14 @@ TEST_F(PollingCycle, ATimeOutAlsoForgetsAPartialMessage) {
   Step();
   line_.Feed(kPrefix + Bytes({kDriverAddress, 60, 'Y', 0, kDriverAddress}));
   for (int i = 0; i < 10; ++i) Step();  // the start is taken in, the rest awaited
-  ASSERT_FALSE(Di().MessageBuffer.empty());
+  ASSERT_FALSE(Di().Polling.MessageBuffer.empty());
   Tick(1100);
   Step();
   ASSERT_EQ(State(), kCycleTimeout);
   Step();
   ASSERT_EQ(State(), kCycleIdle);
-  EXPECT_TRUE(Di().PrefixWindow.empty());
-  EXPECT_TRUE(Di().MessageBuffer.empty());
+  EXPECT_TRUE(Di().Polling.PrefixWindow.empty());
+  EXPECT_TRUE(Di().Polling.MessageBuffer.empty());
   Step();  // the next request
   line_.Feed(Wire(Answer(kKotelna, "C\x03" + std::string(32, '\0'))));
   EXPECT_TRUE(StepUntil(kCyclePause));
@@ -404,7 +404,7 @@ TEST_F(PollingCycle, StrayStatesEndInIdle) {
   Step();
   EXPECT_EQ(State(), kCycleIdle);
   // A time-out with no station to charge only resets the line.
-  Di().CurrentStation = 0;
+  Di().Polling.CurrentStation = 0;
   Di().Line.CycleState = kCycleTimeout;
   line_.Feed("xyz");
   Step();
@@ -413,7 +413,7 @@ TEST_F(PollingCycle, StrayStatesEndInIdle) {
   EXPECT_TRUE(line_.incoming.empty());
   // A frame still waiting to go out when the answer time has passed.
   Di().Line.CycleState = kCycleTransmitting;
-  Di().SecondsSinceTransmit = ToReal6(1.5);
+  Di().Polling.SecondsSinceTransmit = ToReal6(1.5);
   Step();
   EXPECT_EQ(State(), kCycleTimeout);
 }

@@ -99,13 +99,13 @@ class EngineE2E : public ::testing::Test {
     options.Faults = faults;
     // The simulator serves the configuration the driver loaded.
     ParameterSet loaded{di_.Global, {}};
-    for (int n = 1; n <= di_.StationCount; ++n) loaded.Stations.push_back(*di_.Stations[n]);
+    for (int n = 1; n <= di_.StationCount; ++n) loaded.Stations.push_back(*di_.StationAt(n));
     sim_ = std::make_unique<sim::Simulator>(std::move(loaded), options);
     ASSERT_TRUE(sim_->Start(error)) << error;
     for (int n = 1; n <= di_.StationCount; ++n) {
-      di_.Stations[n]->Port = sim_->ActualPort(di_.Stations[n]->Port);
+      di_.StationAt(n)->Port = sim_->ActualPort(di_.StationAt(n)->Port);
     }
-    di_.LastTick = DayCentiseconds();
+    di_.Polling.LastTick = DayCentiseconds();
     client_ = std::make_unique<GatewayClient>(loop_, &services_);
     di_.Client = client_.get();
     thread_ = std::make_unique<CommThread>(queueStatusLabel_, activityLabel_, memo_, &di_,
@@ -116,7 +116,7 @@ class EngineE2E : public ::testing::Test {
   // What the connect command of station n does, then waits for the thread to
   // confirm the connection.
   void Connect(int n = 1) {
-    Station &st = *di_.Stations[n];
+    Station &st = *di_.StationAt(n);
     client_->SetEndpoint(st.Ip.str(), st.Port);
     Locked([&] { st.ConnectRequested = 1; });
     ASSERT_TRUE(client_->Connect());
@@ -138,9 +138,13 @@ class EngineE2E : public ::testing::Test {
   // Every queued request answered (or dropped) and every answer decoded.
   bool Settled() {
     return di_.Queues.Count(QueueId::Primary) == 0 && di_.Queues.Count(QueueId::Secondary) == 0 &&
-           di_.Received.Count() == 0 && Locked([&] { return di_.AwaitingAnswer == 0; });
+           di_.Received.Count() == 0 && AwaitingNothing();
   }
-  Station &St(int n) { return *di_.Stations[n]; }
+  Station &St(int n) { return *di_.StationAt(n); }
+  bool AwaitingNothing() {
+    std::lock_guard<std::mutex> lock(di_.Polling.Lock);
+    return di_.Polling.AwaitingAnswer == 0;
+  }
   sim::ControllerModel &Model(int n) { return *sim_->Station(n); }
 
   TempDir dir_;

@@ -113,9 +113,9 @@ int RandomConfiguration(DriverInstance &di, std::mt19937 &rng) {
     }
   };
   di.StationCount = static_cast<uint8_t>(stations);
-  for (int n = 1; n <= kMaxStations; ++n) di.Stations[n].reset();
+  di.DropStations();
   for (int n = 1; n <= stations; ++n) {
-    auto st = std::make_unique<Station>();
+    Station *st = &di.MakeStation(n);
     st->NumBinarIn = static_cast<uint8_t>(below(4) ? below(97) : 0);
     st->NumBinarOut = static_cast<uint8_t>(below(97));
     st->NumAnalogIn = static_cast<uint8_t>(below(65));
@@ -136,7 +136,6 @@ int RandomConfiguration(DriverInstance &di, std::mt19937 &rng) {
       b.ItemTypes.assign(std::string(static_cast<std::size_t>(items), '\x02'));
     }
     st->StartElementValues();  // as the load does
-    di.Stations[n] = std::move(st);
   }
   return span;
 }

@@ -172,7 +172,7 @@ TEST_F(InputPath, BufferDescriptorGoesOnToTheStationChannels) {
   uint32_t low;
   std::memcpy(&low, v.value + 3, 4);
   EXPECT_EQ(low, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block)));
-  f.Di.Stations[1]->BinaryIn[0] = 1;
+  f.Di.StationAt(1)->BinaryIn[0] = 1;
   EXPECT_EQ(f.GetAs<uint8_t>(0xFFFC, ZL_TYPE_BOOL), 1);  // binary input 1 of station 1
 }
 
@@ -186,7 +186,7 @@ TEST_F(InputPath, DiagnosticChannels) {
   EXPECT_EQ(f.GetDouble(497), 1.0);
   f.Di.Line.CycleState = 3;
   EXPECT_EQ(f.GetDouble(495), 3.0);
-  f.Di.MessageCount = ToReal6(42);
+  f.Di.Polling.MessageCount = ToReal6(42);
   EXPECT_EQ(f.GetDouble(498), 42.0);
   EXPECT_EQ(f.GetDouble(492), 0.0);
   EXPECT_GE(f.GetAs<int32_t>(496, ZL_TYPE_I32), 0);

@@ -203,10 +203,10 @@ TEST_F(OutputPath, ConnectAndDisconnect) {
                    (St().ConnectRequested ? " requested" : ""));
   };
   f.Put(472, ZL_TYPE_BOOL, 1);
-  f.Di.SecondsSinceAnswer = ToReal6(5);
+  f.Di.Polling.SecondsSinceAnswer = ToReal6(5);
   f.Di.Line.CycleState = 2;
   f.Di.Line.LineTag = 1;
-  f.Di.MessageBuffer = "x";
+  f.Di.Polling.MessageBuffer = "x";
   St().Fault = 1;
   f.Di.StationOnline = 1;
   f.Services.ClearAll();
@@ -214,10 +214,10 @@ TEST_F(OutputPath, ConnectAndDisconnect) {
   EXPECT_EQ(seen, (std::vector<std::string>{"ClearReceived empty",
                                             "SetEndpoint 127.0.0.1:4001 empty", "Connect empty"}));
   EXPECT_EQ(Lines(), std::vector<std::string>{"Inicializace TCP"});
-  EXPECT_EQ(FromReal6(f.Di.SecondsSinceAnswer), 0.0);
+  EXPECT_EQ(FromReal6(f.Di.Polling.SecondsSinceAnswer), 0.0);
   EXPECT_EQ(f.Di.Line.CycleState, 0);
   EXPECT_EQ(f.Di.Line.LineTag, 222);
-  EXPECT_TRUE(f.Di.MessageBuffer.empty());
+  EXPECT_TRUE(f.Di.Polling.MessageBuffer.empty());
   EXPECT_EQ(St().ConnectRequested, 1);
   EXPECT_EQ(St().Fault, 0);
   EXPECT_EQ(f.Di.StationOnline, 0);
@@ -258,13 +258,13 @@ TEST_F(OutputPath, DriverChannels) {
   f.Di.Queues.Enqueue(QueueId::Primary, 1, 4, 1);
   f.Di.Queues.Enqueue(QueueId::Secondary, 1, 0, 1);
   f.Di.Line.CycleState = 2;
-  f.Di.LastRequestFrame = "frame";
-  f.Di.PrefixWindow = "p";
+  f.Di.Polling.LastRequestFrame = "frame";
+  f.Di.Polling.PrefixWindow = "p";
   f.Put(0xFFFB, ZL_TYPE_BOOL, 0);
   EXPECT_TRUE(f.Primary().empty() && f.Secondary().empty());
   EXPECT_EQ(f.Client.calls, std::vector<std::string>{"ClearReceived"});
   EXPECT_EQ(f.Di.Line.CycleState, 0);
-  EXPECT_TRUE(f.Di.LastRequestFrame.empty() && f.Di.PrefixWindow.empty());
+  EXPECT_TRUE(f.Di.Polling.LastRequestFrame.empty() && f.Di.Polling.PrefixWindow.empty());
 }
 
 TEST_F(OutputPath, Forcing) {

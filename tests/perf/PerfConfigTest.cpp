@@ -36,7 +36,7 @@ TEST_P(PerfConfigTest, HundredStationsOfSixtyVariablesWithUniqueAddresses) {
   ASSERT_EQ(di_.StationCount, 100);
   std::set<uint32_t> descriptors;
   for (int n = 1; n <= 100; ++n) {
-    const Station &st = *di_.Stations[n];
+    const Station &st = *di_.StationAt(n);
     ASSERT_EQ(st.QqVariables.size(), static_cast<std::size_t>(kQqPerStation)) << n;
     for (int v = 0; v < kQqPerStation; ++v) {
       const QqVariable &var = st.QqVariables[static_cast<std::size_t>(v)];
@@ -67,7 +67,7 @@ TEST(PerfConfig, EveryKindFileHasEveryDefinition) {
   di.Services = &services;
   ASSERT_TRUE(LoadConfigText(di, PerfParameterFile({})));
   for (int n : {1, 50, 100}) {
-    const Station &st = *di.Stations[n];
+    const Station &st = *di.StationAt(n);
     EXPECT_EQ(st.MemoryBlocks.size(), 2u);
     EXPECT_EQ(st.NumMemoryIn, kMemoryIn);
     EXPECT_EQ(st.NumMemoryOut, kMemoryOut);

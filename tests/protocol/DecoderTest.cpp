@@ -228,10 +228,10 @@ TEST_F(Decoder, AnActiveMessageIsAcknowledgedWithItsRoutingTurnedRound) {
   EXPECT_EQ(St(1).ActiveMessage, 1);
   EXPECT_EQ(St(1).Online, 1);
   EXPECT_EQ(EventTail(), "AH ");
-  EXPECT_EQ(Di().FollowUpPending, 1);
+  EXPECT_EQ(Di().Polling.FollowUpPending, 1);
   const std::string expected =
       kPrefix + Sealed(Bytes({0, 0, 'y', 0, kKotelna, 0, 'H', 0x03})) + kSuffix;
-  EXPECT_EQ(Di().FollowUpFrame.str(), expected);
+  EXPECT_EQ(Di().Polling.FollowUpFrame.str(), expected);
   EXPECT_NE(Log().find("Answer : AH\r\n"), std::string::npos);
   EXPECT_NE(Log().find("SEND : " + HexOf(expected) + " \r\n"), std::string::npos);
 
@@ -243,12 +243,12 @@ TEST_F(Decoder, AnActiveMessageIsAcknowledgedWithItsRoutingTurnedRound) {
   EXPECT_EQ(EventTail(), Cp("chyba řízení "));
   // It waits behind the one already due; a message that asks for none
   // leaves both waiting.
-  ASSERT_EQ(Di().MoreFollowUps.size(), 1u);
-  EXPECT_EQ(Di().MoreFollowUps[0].str(), kPrefix + other + kSuffix);
+  ASSERT_EQ(Di().Polling.MoreFollowUps.size(), 1u);
+  EXPECT_EQ(Di().Polling.MoreFollowUps[0].str(), kPrefix + other + kSuffix);
   EXPECT_EQ(Decode("B\x01\x01"), 1);
-  EXPECT_EQ(Di().FollowUpPending, 1);
-  EXPECT_EQ(Di().FollowUpFrame.str(), expected);
-  EXPECT_EQ(Di().MoreFollowUps.size(), 1u);
+  EXPECT_EQ(Di().Polling.FollowUpPending, 1);
+  EXPECT_EQ(Di().Polling.FollowUpFrame.str(), expected);
+  EXPECT_EQ(Di().Polling.MoreFollowUps.size(), 1u);
 }
 
 TEST_F(Decoder, QqWriteAcknowledgmentConsumesTheRest) {

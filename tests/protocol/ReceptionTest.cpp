@@ -14,12 +14,12 @@ class Reception : public EngineTest {
   void SetUp() override { Load(); }
 
   double PrefixCount() {
-    std::lock_guard<std::mutex> lock(Di().DataLock);
-    return FromReal6(Di().PrefixCount);
+    std::lock_guard<std::mutex> lock(Di().Polling.Lock);
+    return FromReal6(Di().Polling.PrefixCount);
   }
   double MessageCount() {
-    std::lock_guard<std::mutex> lock(Di().DataLock);
-    return FromReal6(Di().MessageCount);
+    std::lock_guard<std::mutex> lock(Di().Polling.Lock);
+    return FromReal6(Di().Polling.MessageCount);
   }
   std::vector<ReceivedMessage> Stored() { return Di().Received.Snapshot(); }
 };
@@ -36,8 +36,8 @@ TEST_F(Reception, NoiseBeforeThePrefixIsDroppedOneByteAtATime) {
     line_.Feed(std::string(1, b));
     for (int i = 0; i < 3; ++i) {
       if (ReceiveStep(Di(), line_)) ++stored;
-      std::lock_guard<std::mutex> lock(Di().DataLock);
-      EXPECT_LE(Di().PrefixWindow.size(), 2u);
+      std::lock_guard<std::mutex> lock(Di().Polling.Lock);
+      EXPECT_LE(Di().Polling.PrefixWindow.size(), 2u);
     }
   }
   EXPECT_EQ(stored, 1);
@@ -46,7 +46,7 @@ TEST_F(Reception, NoiseBeforeThePrefixIsDroppedOneByteAtATime) {
   EXPECT_EQ(PrefixCount(), 1.0);
   EXPECT_EQ(MessageCount(), 1.0);
   // The SUFFIX after the message went into the next hunt.
-  EXPECT_EQ(Di().PrefixWindow.str(), kSuffix);
+  EXPECT_EQ(Di().Polling.PrefixWindow.str(), kSuffix);
 }
 
 TEST_F(Reception, ABadChecksumCountsThePrefixButStoresNothing) {
@@ -86,13 +86,13 @@ TEST_F(Reception, TheTypeLetterDecidesWhetherTheFirstByteIsTheAddressee) {
   }
   EXPECT_EQ(MessageCount(), 4.0);
   EXPECT_EQ(PrefixCount(), 7.0);
-  EXPECT_EQ(Di().StrayCount, 1u);
+  EXPECT_EQ(Di().Polling.StrayCount, 1u);
 }
 
 TEST_F(Reception, ASecondAnswerToOneTransmissionIsStoredWithoutItsFrame) {
   {
-    std::lock_guard<std::mutex> lock(Di().DataLock);
-    Di().LastRequestFrame = "FRAME";
+    std::lock_guard<std::mutex> lock(Di().Polling.Lock);
+    Di().Polling.LastRequestFrame = "FRAME";
   }
   const std::string second = Answer(kCerpadla, "B\x01\x01");
   line_.Feed(Wire(kGood) + Wire(second));
@@ -103,8 +103,8 @@ TEST_F(Reception, ASecondAnswerToOneTransmissionIsStoredWithoutItsFrame) {
   EXPECT_EQ(stored[0].RequestFrame.str(), "FRAME");
   EXPECT_EQ(stored[1].Message.str(), second);
   EXPECT_TRUE(stored[1].RequestFrame.empty());
-  std::lock_guard<std::mutex> lock(Di().DataLock);
-  EXPECT_TRUE(Di().LastRequestFrame.empty());
+  std::lock_guard<std::mutex> lock(Di().Polling.Lock);
+  EXPECT_TRUE(Di().Polling.LastRequestFrame.empty());
 }
 
 TEST_F(Reception, MessagesArriveInAnyPieces) {
@@ -131,7 +131,7 @@ TEST_F(Reception, ExtractStepDecodesOnlyTheOldestMessage) {
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(static_cast<uint8_t>(stored[0].Message[5]), kCerpadla);
   {
-    std::lock_guard<std::mutex> lock(Di().DataLock);
+    std::lock_guard<std::mutex> lock(Di().Polling.Lock);
     EXPECT_EQ(St(1).BinaryIn[0], 1);  // the oldest, decoded
     EXPECT_EQ(St(2).BinaryIn[0], 0);  // still waiting
   }

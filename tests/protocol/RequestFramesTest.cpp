@@ -32,9 +32,9 @@ class Frames : public ::testing::Test {
   }
 
   Station *AddStation(int n) {
-    di.Stations[n] = std::make_unique<Station>();
+    Station *st = &di.MakeStation(n);
     if (n > di.StationCount) di.StationCount = static_cast<uint8_t>(n);
-    return di.Stations[n].get();
+    return st;
   }
 
   std::string Frame(int32_t kind, int16_t index = 1, std::string_view data = {},

@@ -33,7 +33,7 @@ class ConfigFixture {
   bool LoadNamed(std::string_view fileName);
   // ErrorText up to its NUL.
   std::string Error() const;
-  Station &St(int n) { return *Di.Stations[n]; }
+  Station &St(int n) { return *Di.StationAt(n); }
 
   TempDir Dir;
   FakeServices Services;

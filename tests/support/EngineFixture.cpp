@@ -17,7 +17,7 @@ EngineTest::~EngineTest() {
 
 void EngineTest::Load() {
   ASSERT_TRUE(cfg_.Load(EngineParameterFile())) << cfg_.Error();
-  cfg_.Di.LastTick = DayCentiseconds();
+  cfg_.Di.Polling.LastTick = DayCentiseconds();
   cfg_.Di.Log.Enable();
   cfg_.Services.ClearAll();
 }

@@ -77,7 +77,7 @@ class EngineTest : public ::testing::Test {
   // Loads EngineParameterFile(); fails the test when it does not load.
   void Load();
 
-  Station &St(int n) { return *cfg_.Di.Stations[n]; }
+  Station &St(int n) { return *cfg_.Di.StationAt(n); }
   DriverInstance &Di() { return cfg_.Di; }
   std::vector<std::string> Posted() { return cfg_.Services.Posted(); }
   std::string Log() const;  // the debug log written so far

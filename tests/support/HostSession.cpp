@@ -142,8 +142,9 @@ bool HostSession::AllSentTakenIn() {
   const double sent = PrefixesSent();
   Driver *form = FormOfHandle(h_);
   if (!form) return true;
-  std::lock_guard<std::mutex> lock(form->Di.DataLock);
-  return FromReal6(form->Di.PrefixCount) >= prefixBase_ + sent && form->Di.MessageBuffer.empty();
+  std::lock_guard<std::mutex> lock(form->Di.Polling.Lock);
+  return FromReal6(form->Di.Polling.PrefixCount) >= prefixBase_ + sent &&
+         form->Di.Polling.MessageBuffer.empty();
 }
 
 bool HostSession::Quiesce() {
@@ -154,8 +155,8 @@ void HostSession::Rebase() {
   const double sent = PrefixesSent();
   Driver *form = FormOfHandle(h_);
   if (!form) return;
-  std::lock_guard<std::mutex> lock(form->Di.DataLock);
-  prefixBase_ = FromReal6(form->Di.PrefixCount) - sent;
+  std::lock_guard<std::mutex> lock(form->Di.Polling.Lock);
+  prefixBase_ = FromReal6(form->Di.Polling.PrefixCount) - sent;
 }
 
 int HostSession::JumpWithheld() {
@@ -180,15 +181,15 @@ int HostSession::JumpWithheld() {
 uint32_t HostSession::Unpaired() {
   Driver *form = FormOfHandle(h_);
   if (!form) return 0;
-  std::lock_guard<std::mutex> lock(form->Di.DataLock);
-  return form->Di.UnpairedCount;
+  std::lock_guard<std::mutex> lock(form->Di.Polling.Lock);
+  return form->Di.Polling.UnpairedCount;
 }
 
 uint32_t HostSession::Stray() {
   Driver *form = FormOfHandle(h_);
   if (!form) return 0;
-  std::lock_guard<std::mutex> lock(form->Di.DataLock);
-  return form->Di.StrayCount;
+  std::lock_guard<std::mutex> lock(form->Di.Polling.Lock);
+  return form->Di.Polling.StrayCount;
 }
 
 void HostSession::MarkGatewayStart() {
