@@ -6,24 +6,14 @@
 #include <cstdlib>
 
 #include "support/QuickDemoLine.h"
-#include "zlpoll/ParamText.h"
 
 namespace zl::test {
 
 using Json = nlohmann::json;
 
 void BridgeLine::SetUp() {
-  sim::SimOptions options;
-  options.Static = true;
-  options.Seed = 11;
-  QuickDemoLine line;
   std::string error;
-  const bool started = line.Start(
-      dir_, options,
-      [](std::string text) { return poll::SetGlobalValue(text, "ANSWER_TIME", "2.5"); }, error);
-  sim_ = std::move(line.Sim);
-  ASSERT_TRUE(started) << error;
-  par_ = line.HostFile;
+  ASSERT_TRUE(line_.StartStatic(dir_, "2.5", error)) << error;
   broker_ = std::make_unique<Broker>(dir_, ZL_MOSQUITTO_PROGRAM);
   ASSERT_TRUE(broker_->Start()) << "mosquitto did not listen on port " << broker_->Port();
   sub_.ResultTopic = std::string(kBase) + "/result";
@@ -46,12 +36,13 @@ void BridgeLine::TearDown() {
     }
   }
   if (broker_) broker_->Stop();
-  if (sim_) sim_->Stop();
+  if (line_.Sim) line_.Sim->Stop();
 }
 
 void BridgeLine::StartBridge(const std::vector<std::string> &args) {
   std::vector<std::string> all = {
-      par_, "--broker", "127.0.0.1", "--port", std::to_string(broker_->Port()), "--line", "test"};
+      line_.HostFile, "--broker", "127.0.0.1", "--port", std::to_string(broker_->Port()),
+      "--line",       "test"};
   all.insert(all.end(), args.begin(), args.end());
   bridge_ = std::make_unique<ChildProcess>(
       ZLBRIDGE_PROGRAM, all,

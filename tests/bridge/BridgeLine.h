@@ -15,6 +15,7 @@
 
 #include "Broker.h"
 #include "support/ChildProcess.h"
+#include "support/QuickDemoLine.h"
 #include "support/TestSupport.h"
 #include "zlsim/Simulator.h"
 
@@ -29,8 +30,8 @@ class BridgeLine : public ::testing::Test {
   // zlbridge with the line's stations behind 127.0.0.1:4001 and args.
   void StartBridge(const std::vector<std::string> &args = {});
 
-  sim::ControllerModel &Controller(int n) { return *sim_->Station(n); }
-  const StationConfig &Config(int n) const { return sim_->Config().Stations[n - 1]; }
+  sim::ControllerModel &Controller(int n) { return *line_.Sim->Station(n); }
+  const StationConfig &Config(int n) const { return line_.Sim->Config().Stations[n - 1]; }
   // The record of an object, parsed; null when none arrived.
   nlohmann::json Record(const std::string &station, const std::string &group,
                         const std::string &object) const;
@@ -38,8 +39,7 @@ class BridgeLine : public ::testing::Test {
   nlohmann::json Set(const std::string &topic, const std::string &payload);
 
   TempDir dir_;
-  std::unique_ptr<sim::Simulator> sim_;
-  std::string par_;
+  QuickDemoLine line_;  // the simulator and the host's file
   std::unique_ptr<Broker> broker_;
   std::unique_ptr<ChildProcess> bridge_;
   Subscriber sub_;

@@ -167,7 +167,7 @@ TEST_F(Bridge, BadSetsAreAnsweredAndSendNothing) {
     return GroupsFresh("KOTELNA", Config(1)) && IsFresh(Record("KOTELNA", "mb", "1.1")) &&
            IsFresh(Record("KOTELNA", "qq", "00.10.00")) && GroupsFresh("VYMENIK", Config(2));
   }));
-  const uint64_t before = sim_->Stats(1).Requests + sim_->Stats(2).Requests;
+  const uint64_t before = line_.Sim->Stats(1).Requests + line_.Sim->Stats(2).Requests;
   const struct {
     const char *Topic, *Payload, *Error;
   } kBad[] = {
@@ -203,7 +203,7 @@ TEST_F(Bridge, BadSetsAreAnsweredAndSendNothing) {
       Set("KOTELNA/bo", R"({"1": 0, "2": 1, "3": 0, "4": 0, "5": 0, "6": 0, "7": 0, "8": 0})");
   ASSERT_TRUE(good.value("ok", false)) << good;
   EXPECT_TRUE(Controller(1).BinaryOutput(1));
-  EXPECT_EQ(sim_->Stats(1).Requests + sim_->Stats(2).Requests, before + 1)
+  EXPECT_EQ(line_.Sim->Stats(1).Requests + line_.Sim->Stats(2).Requests, before + 1)
       << "only the good write is a frame";
 }
 
@@ -242,7 +242,7 @@ TEST_F(Bridge, BrokerThatComesLaterIsReached) {
   broker_->Stop();
   StartBridge({"--interval", "0.2", "--reconnect-max", "2"});
   // The bridge tried the broker before it connected the gateway.
-  ASSERT_TRUE(sub_.WaitFor([&] { return sim_->LineStatistics()[0].Connections > 0; }));
+  ASSERT_TRUE(sub_.WaitFor([&] { return line_.Sim->LineStatistics()[0].Connections > 0; }));
   ASSERT_TRUE(broker_->Start());
   EXPECT_TRUE(sub_.WaitFor([&] {
     return sub_.Last[std::string(kBase) + "/bridge"] == "online" &&

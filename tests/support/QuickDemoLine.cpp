@@ -31,4 +31,17 @@ bool QuickDemoLine::Start(const TempDir &dir, sim::SimOptions options,
   return true;
 }
 
+bool QuickDemoLine::StartStatic(const TempDir &dir, const std::string &answerTime,
+                                std::string &error) {
+  sim::SimOptions options;
+  options.Static = true;
+  options.Seed = 11;
+  return Start(
+      dir, options,
+      [&](std::string text) {
+        return Replaced(std::move(text), "ANSWER_TIME  2.5", "ANSWER_TIME  " + answerTime);
+      },
+      error);
+}
+
 }  // namespace zl::test

@@ -34,6 +34,9 @@ struct QuickDemoLine {
   // options.Ephemeral is set: each test gets ports of its own.
   bool Start(const TempDir &dir, sim::SimOptions options,
              const std::function<std::string(std::string)> &edit, std::string &error);
+  // The line of the tools' tests: values that do not move, seed 11, and
+  // ANSWER_TIME answerTime.
+  bool StartStatic(const TempDir &dir, const std::string &answerTime, std::string &error);
 };
 
 }  // namespace zl::test

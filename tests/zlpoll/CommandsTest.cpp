@@ -463,7 +463,7 @@ TEST_F(Zlpoll, CommandsNeverClaimWhatTheyDidNotDo) {
 }
 
 TEST_F(Zlpoll, ASilentStationIsExitCodeThree) {
-  sim_->SetDead(kStation1, true);
+  line_.Sim->SetDead(kStation1, true);
   // The connection comes first, within the same --timeout: enough for it on a
   // busy machine, and short of the station's sleep.
   const ChildResult r = Run({Par(), "read", "1", "bi", "-1", "--timeout", "4"});
@@ -505,7 +505,7 @@ TEST_F(Zlpoll, AStationThatStopsAnsweringShowsItsLastValuesStale) {
       60));
   ASSERT_TRUE(readings[0]["ok"].boolean) << readings[0]["error"].string;
   const JsonValue answered = readings[0];
-  sim_->SetDead(kStation1, true);
+  line_.Sim->SetDead(kStation1, true);
   ASSERT_TRUE(child.WaitForOutput(
       [&](const std::string &out) {
         parse(out);

@@ -4,28 +4,17 @@
 #include <sstream>
 
 #include "support/QuickDemoLine.h"
-#include "zlpoll/ParamText.h"
 
 namespace zl::test {
 
 void PollLine::Start(const std::string &answerTime) {
-  sim::SimOptions options;
-  options.Static = true;
-  options.Seed = 11;
-  QuickDemoLine line;
   std::string error;
-  const bool started = line.Start(
-      dir_, options,
-      [&](std::string text) { return poll::SetGlobalValue(text, "ANSWER_TIME", answerTime); },
-      error);
-  sim_ = std::move(line.Sim);
-  ASSERT_TRUE(started) << error;
-  par_ = line.HostFile;
-  ASSERT_TRUE(file_.Load(par_, error)) << error;
+  ASSERT_TRUE(line_.StartStatic(dir_, answerTime, error)) << error;
+  ASSERT_TRUE(file_.Load(line_.HostFile, error)) << error;
 }
 
 void PollLine::TearDown() {
-  if (sim_) sim_->Stop();
+  if (line_.Sim) line_.Sim->Stop();
 }
 
 std::vector<std::string> PollLine::Env() const {

@@ -11,6 +11,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/Json.h"
+#include "support/QuickDemoLine.h"
 #include "support/TestSupport.h"
 #include "zlpoll/ParamFile.h"
 #include "zlsim/Simulator.h"
@@ -32,15 +33,14 @@ class PollLine : public ::testing::Test {
   // The same, parsed as one JSON object per line of standard output.
   std::vector<JsonValue> RunJson(std::vector<std::string> args, int expectedExit = 0);
 
-  sim::ControllerModel &Controller(int n) { return *sim_->Station(n); }
+  sim::ControllerModel &Controller(int n) { return *line_.Sim->Station(n); }
   const StationConfig &Config(int n) const { return *file_.At(n); }
-  const std::string &Par() const { return par_; }
+  const std::string &Par() const { return line_.HostFile; }
   std::vector<std::string> Env() const;
 
   TempDir dir_;
-  std::unique_ptr<sim::Simulator> sim_;
+  QuickDemoLine line_;  // the simulator and the host's file
   poll::ParamFile file_;
-  std::string par_;
 };
 
 // The objects of a reading printed with --json, by group and object label.
