@@ -43,7 +43,7 @@ void RequestIndex::ForEachDescriptor(const QueuedRequest &r, Fn fn) {
   if (r.Kind != kReadQq) return;
   const std::size_t n = r.Data.size();
   for (std::size_t i = 0; i + 3 <= n; i += 3)
-    fn(DescriptorKey(r.Data[i], r.Data[i + 1], r.Data[i + 2]));
+    fn(StationDescriptor(r.Station, DescriptorKey(r.Data[i], r.Data[i + 1], r.Data[i + 2])));
 }
 
 void RequestIndex::Add(const QueuedRequest &r) {

@@ -3,8 +3,8 @@
 //   - how many waiting requests equal a new one under the duplicate rule
 //     (same Station, Kind, Index and Definition; for kinds 15 and 16 the same
 //     Data too);
-//   - whether a QQ read (kind 16) holding a given 3-byte object descriptor is
-//     waiting. A request's descriptors start at Data bytes 0, 3, 6, ... while
+//   - whether a QQ read (kind 16) of a station holding a given 3-byte object
+//     descriptor is waiting. A request's descriptors start at Data bytes 0, 3, 6, ... while
 //     a whole descriptor fits.
 // RequestQueues keeps it in step with its list under its own mutex. A list
 // changed behind its back is noticed by its size and the counts are rebuilt
@@ -37,8 +37,10 @@ class RequestIndex {
 
   // Requests counted that are equal to r under the duplicate rule.
   uint32_t EqualCount(const QueuedRequest &r) const;
-  // True when a counted kind-16 request holds the descriptor.
-  bool DescriptorPending(uint32_t descriptor) const { return descriptors_.count(descriptor) != 0; }
+  // True when a counted kind-16 request of the station holds the descriptor.
+  bool DescriptorPending(uint8_t station, uint32_t descriptor) const {
+    return descriptors_.count(StationDescriptor(station, descriptor)) != 0;
+  }
   std::size_t Size() const { return size_; }
 
   // Whether a and b are equal under the duplicate rule.
@@ -57,11 +59,15 @@ class RequestIndex {
     std::size_t operator()(const Key &k) const;
   };
   static Key KeyOf(const QueuedRequest &r);
+  // The station in bits 31..24 above the descriptor.
+  static uint32_t StationDescriptor(uint8_t station, uint32_t descriptor) {
+    return uint32_t{station} << 24 | descriptor;
+  }
   template <typename Fn>
   static void ForEachDescriptor(const QueuedRequest &r, Fn fn);
 
   std::unordered_map<Key, uint32_t, KeyHash> equal_;
-  std::unordered_map<uint32_t, uint32_t> descriptors_;
+  std::unordered_map<uint32_t, uint32_t> descriptors_;  // by StationDescriptor
   std::size_t size_ = 0;
 };
 

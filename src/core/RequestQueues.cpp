@@ -173,11 +173,11 @@ const void *RequestQueues::HeadIdentity(QueueId queue) const {
   return list.empty() ? nullptr : &list.front();
 }
 
-bool RequestQueues::QqReadPending(uint8_t a1, uint8_t a2, uint8_t a3) {
+bool RequestQueues::QqReadPending(uint8_t station, uint8_t a1, uint8_t a2, uint8_t a3) {
   WaitWhileBusy();
   MutexLock lock(lock_);
   secondaryIndex_.SyncWith(secondary_);
-  return secondaryIndex_.DescriptorPending(DescriptorKey(a1, a2, a3));
+  return secondaryIndex_.DescriptorPending(station, DescriptorKey(a1, a2, a3));
 }
 
 Str255 RequestQueues::StatusText() const {

@@ -88,9 +88,11 @@ class RequestQueues {
   // rotation has brought its starting head back round.
   const void *HeadIdentity(QueueId queue) const EXCLUDES(lock_);
 
-  // True when a QQ read (kind 16) in the SecondaryQueue holds the descriptor
-  // (a1, a2, a3), whatever its station. Waits for busy as Enqueue does.
-  bool QqReadPending(uint8_t a1, uint8_t a2, uint8_t a3) EXCLUDES(lock_);
+  // True when a QQ read (kind 16) of the station in the SecondaryQueue holds
+  // the descriptor (a1, a2, a3). Another station's read of the same address
+  // does not count: controllers with the same program share their variables'
+  // addresses, and each must still be read. Waits for busy as Enqueue does.
+  bool QqReadPending(uint8_t station, uint8_t a1, uint8_t a2, uint8_t a3) EXCLUDES(lock_);
 
   // "Primární fronta (pro zápis)  : " n CR "Sekundární fronta (pro čtení) : "
   // m, in Windows-1250, cut to 255 bytes.

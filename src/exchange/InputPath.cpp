@@ -320,7 +320,8 @@ void InputRequest(DriverInstance &di, uint16_t channel) {
     sleeping = FromReal6(t.St->SleepRemaining) != 0.0;
   }
   if (var.Direction != kQqRead && var.Direction != kQqBidir) return;
-  if (!sleeping && !di.Queues.QqReadPending(var.Address[0], var.Address[1], var.Address[2]))
+  if (!sleeping &&
+      !di.Queues.QqReadPending(t.StationNo, var.Address[0], var.Address[1], var.Address[2]))
     QueueVariableRequest(di, var, *t.Value, t.StationNo, VariableRequest::Read);
   WakeThread(di);
 }

@@ -30,18 +30,20 @@ void ExpectIndexMatchesQueue(DriverInstance &di) {
     for (const QueuedRequest &o : list) equal += RequestIndex::Equal(r, o) ? 1 : 0;
     EXPECT_EQ(index.EqualCount(r), equal) << "station " << int(r.Station) << " kind " << r.Kind;
   }
-  for (int a1 = 0; a1 < 2; ++a1) {
-    for (int a2 = 0; a2 < 6; ++a2) {
-      for (int a3 = 0; a3 < 80; ++a3) {
-        bool inQueue = false;
-        for (const QueuedRequest &r : list) {
-          if (r.Kind != kReadQq) continue;
-          for (std::size_t i = 0; i + 3 <= r.Data.size(); i += 3) {
-            inQueue |= r.Data[i] == a1 && r.Data[i + 1] == a2 && r.Data[i + 2] == a3;
+  for (uint8_t station = 1; station <= 5; ++station) {
+    for (int a1 = 0; a1 < 2; ++a1) {
+      for (int a2 = 0; a2 < 6; ++a2) {
+        for (int a3 = 0; a3 < 80; ++a3) {
+          bool inQueue = false;
+          for (const QueuedRequest &r : list) {
+            if (r.Kind != kReadQq || r.Station != station) continue;
+            for (std::size_t i = 0; i + 3 <= r.Data.size(); i += 3) {
+              inQueue |= r.Data[i] == a1 && r.Data[i + 1] == a2 && r.Data[i + 2] == a3;
+            }
           }
+          EXPECT_EQ(index.DescriptorPending(station, DescriptorKey(a1, a2, a3)), inQueue)
+              << int(station) << ": " << a1 << "." << a2 << "." << a3;
         }
-        EXPECT_EQ(index.DescriptorPending(DescriptorKey(a1, a2, a3)), inQueue)
-            << a1 << "." << a2 << "." << a3;
       }
     }
   }
@@ -76,9 +78,9 @@ TEST(CompressIndex, TheIndexSaysWhatTheMergedQueueHolds) {
   // refused, one of a removed head is taken again.
   QueuedRequest head;
   ASSERT_TRUE(di.Queues.CopyHead(QueueId::Secondary, head));
-  EXPECT_TRUE(di.Queues.QqReadPending(0, 1, 2));
+  EXPECT_TRUE(di.Queues.QqReadPending(1, 0, 1, 2));
   di.Queues.RemoveHead(QueueId::Secondary);
-  EXPECT_FALSE(di.Queues.QqReadPending(0, 1, 2));
+  EXPECT_FALSE(di.Queues.QqReadPending(1, 0, 1, 2));
   ExpectIndexMatchesQueue(di);
   di.Queues.CompressReads();  // a second pass over merged requests changes nothing
   ExpectIndexMatchesQueue(di);

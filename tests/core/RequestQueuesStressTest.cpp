@@ -114,7 +114,7 @@ TEST(RequestQueuesStress, EveryRequestIsAccountedFor) {
         di.Queues.CompressReads();
         break;
       case 9:
-        (void)di.Queues.QqReadPending(0, 0, static_cast<uint8_t>(rng()));
+        (void)di.Queues.QqReadPending(1, 0, 0, static_cast<uint8_t>(rng()));
         (void)di.Queues.StatusText();
         break;
       default:

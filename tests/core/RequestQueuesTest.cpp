@@ -210,21 +210,22 @@ TEST_F(Queues, CompressReadsSkipsZeroDescriptorsLongSuccessorsAndOtherKinds) {
   di.Queues.CompressReads();  // empty: nothing
 }
 
-TEST_F(Queues, PendingReadsAreFoundInsideMergedRequestsOfAnyStation) {
+TEST_F(Queues, PendingReadsAreFoundInsideMergedRequestsOfTheirStation) {
   Read(1, D({0, 16, 4}));
   Read(1, D({0, 16, 5}));
   Read(1, D({0, 16, 6}));
   di.Queues.CompressReads();
   ASSERT_EQ(di.Queues.Count(QueueId::Secondary), 1u);
-  EXPECT_TRUE(di.Queues.QqReadPending(0, 16, 5)) << "descriptor at bytes 4..6";
-  EXPECT_TRUE(di.Queues.QqReadPending(0, 16, 6));
-  EXPECT_FALSE(di.Queues.QqReadPending(16, 5, 0)) << "descriptors start every third byte";
-  EXPECT_FALSE(di.Queues.QqReadPending(0, 16, 7));
+  EXPECT_TRUE(di.Queues.QqReadPending(1, 0, 16, 5)) << "descriptor at bytes 4..6";
+  EXPECT_TRUE(di.Queues.QqReadPending(1, 0, 16, 6));
+  EXPECT_FALSE(di.Queues.QqReadPending(2, 0, 16, 5)) << "another station's read";
+  EXPECT_FALSE(di.Queues.QqReadPending(1, 16, 5, 0)) << "descriptors start every third byte";
+  EXPECT_FALSE(di.Queues.QqReadPending(1, 0, 16, 7));
   // Not kind 16: not a pending read.
   di.Queues.Enqueue(QueueId::Secondary, 2, kReadBinaryInputs, 1, D({9, 9, 9}));
-  EXPECT_FALSE(di.Queues.QqReadPending(9, 9, 9));
+  EXPECT_FALSE(di.Queues.QqReadPending(2, 9, 9, 9));
   di.Queues.RemoveHead(QueueId::Secondary);
-  EXPECT_FALSE(di.Queues.QqReadPending(0, 16, 5));
+  EXPECT_FALSE(di.Queues.QqReadPending(1, 0, 16, 5));
 }
 
 // The queues keep their lists private now; the index still rebuilds itself
@@ -234,10 +235,10 @@ TEST(RequestIndexSync, AListChangedBehindItsBackIsNoticed) {
   std::list<QueuedRequest> list{read};
   RequestIndex index;
   index.SyncWith(list);
-  ASSERT_TRUE(index.DescriptorPending(DescriptorKey(1, 1, 1)));
+  ASSERT_TRUE(index.DescriptorPending(1, DescriptorKey(1, 1, 1)));
   list.clear();
   index.SyncWith(list);
-  EXPECT_FALSE(index.DescriptorPending(DescriptorKey(1, 1, 1)));
+  EXPECT_FALSE(index.DescriptorPending(1, DescriptorKey(1, 1, 1)));
   EXPECT_EQ(index.EqualCount(read), 0u);
 }
 
@@ -281,9 +282,10 @@ bool LiteralWouldAppend(const std::vector<QueuedRequest> &q, const QueuedRequest
   return remembered == nullptr || remembered == &q.front();
 }
 
-bool LiteralPending(const std::vector<QueuedRequest> &q, uint8_t a1, uint8_t a2, uint8_t a3) {
+bool LiteralPending(const std::vector<QueuedRequest> &q, uint8_t station, uint8_t a1, uint8_t a2,
+                    uint8_t a3) {
   for (const QueuedRequest &r : q) {
-    if (r.Kind != 16) continue;
+    if (r.Kind != 16 || r.Station != station) continue;
     for (std::size_t i = 0; i + 3 <= r.Data.size(); i += 3) {
       if (r.Data[i] == a1 && r.Data[i + 1] == a2 && r.Data[i + 2] == a3) return true;
     }
@@ -325,8 +327,9 @@ TEST_F(Queues, IndexedRulesMatchTheLiteralWalk) {
       di.Queues.Clear(qid);
     } else {
       const auto a1 = static_cast<uint8_t>(pick(2)), a3 = static_cast<uint8_t>(pick(3));
-      ASSERT_EQ(di.Queues.QqReadPending(a1, 0, a3),
-                LiteralPending(di.Queues.Snapshot(QueueId::Secondary), a1, 0, a3))
+      const auto station = static_cast<uint8_t>(1 + pick(3));
+      ASSERT_EQ(di.Queues.QqReadPending(station, a1, 0, a3),
+                LiteralPending(di.Queues.Snapshot(QueueId::Secondary), station, a1, 0, a3))
           << "step " << step;
     }
   }

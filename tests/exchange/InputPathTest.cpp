@@ -219,9 +219,13 @@ TEST_F(InputPath, ReadRequests) {
   EXPECT_EQ(f.Secondary()[0].Data.view(), Bytes({0, 16, 4}));
   EXPECT_EQ(f.Services.Wakes(), 2);
 
-  // Station 2's variable has the same address: already pending.
+  // Station 2's variable has the same address, and is read all the same:
+  // station 1's pending read would never bring its value.
   InputRequest(f.Di, 3500);
-  EXPECT_EQ(f.Secondary().size(), 1u);
+  InputRequest(f.Di, 3500);
+  ASSERT_EQ(f.Secondary().size(), 2u);
+  EXPECT_EQ(f.Secondary()[1].Station, 2);
+  EXPECT_EQ(f.Secondary()[1].Data.view(), Bytes({0, 16, 4}));
 
   // Merged behind another descriptor, the read still counts as pending.
   f.Di.Queues.Clear(QueueId::Secondary);
