@@ -4,8 +4,8 @@
 //     (same Station, Kind, Index and Definition; for kinds 15 and 16 the same
 //     Data too);
 //   - whether a QQ read (kind 16) of a station holding a given 3-byte object
-//     descriptor is waiting. A request's descriptors start at Data bytes 0, 3, 6, ... while
-//     a whole descriptor fits.
+//     descriptor is waiting. A request's descriptors start at Data bytes 0,
+//     3, 6, ... while a whole descriptor fits.
 // RequestQueues keeps it in step with its list under its own mutex. A list
 // changed behind its back is noticed by its size and the counts are rebuilt
 // from it.
